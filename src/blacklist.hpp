@@ -1,0 +1,26 @@
+// blacklist.hpp - dropping regions that overlap blacklisted intervals.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "bed_reader.hpp"
+#include "error.hpp"
+
+namespace binscope {
+
+// Per chromosome, sorted and merged intervals: starts and ends both
+// increase strictly along each list.
+struct Blacklist {
+    std::unordered_map<std::string, std::vector<Block>> intervals;
+    std::size_t interval_count() const;
+};
+
+Result<Blacklist> load_blacklist(const std::string& path);
+
+// The regions that overlap no blacklisted interval, order kept.
+std::vector<Region> filter_regions(const RegionSet& set, const Blacklist& blacklist);
+
+}  // namespace binscope

@@ -1,0 +1,67 @@
+// error.cpp - error chains and the final error report.
+#include "error.hpp"
+
+#include <cstring>
+#include <fmt/format.h>
+#include <string_view>
+
+namespace binscope {
+
+Error Error::context(std::string outer) && {
+    chain_.insert(chain_.begin(), std::move(outer));
+    return std::move(*this);
+}
+
+Error Error::context(std::string outer) const& {
+    Error copy = *this;
+    return std::move(copy).context(std::move(outer));
+}
+
+Error Error::caused_by(const Error& cause) && {
+    chain_.insert(chain_.end(), cause.chain_.begin(), cause.chain_.end());
+    return std::move(*this);
+}
+
+Error Error::from_errno(int err) {
+    return Error(fmt::format("{} (os error {})", std::strerror(err), err));
+}
+
+namespace {
+
+// Appends `message`, continuing any further lines with `indent`.
+void append_indented(std::string& out, std::string_view message, std::string_view indent) {
+    std::size_t pos = 0;
+    bool first = true;
+    while (true) {
+        std::size_t nl = message.find('\n', pos);
+        if (!first) out += indent;
+        out += message.substr(pos, nl == std::string_view::npos ? std::string_view::npos : nl - pos);
+        out += '\n';
+        if (nl == std::string_view::npos) break;
+        pos = nl + 1;
+        first = false;
+    }
+}
+
+}  // namespace
+
+std::string format_error_report(const Error& error) {
+    std::string out = "Error: ";
+    const auto& chain = error.chain();
+    if (chain.empty()) return out + "\n";
+    append_indented(out, chain.front(), "");
+    if (chain.size() == 1) return out;
+    out += "\nCaused by:\n";
+    if (chain.size() == 2) {
+        out += "    ";
+        append_indented(out, chain[1], "    ");
+        return out;
+    }
+    for (std::size_t i = 1; i < chain.size(); ++i) {
+        out += fmt::format("{:>5}: ", i - 1);
+        append_indented(out, chain[i], "       ");
+    }
+    return out;
+}
+
+}  // namespace binscope

@@ -1,0 +1,16 @@
+// sort.hpp - sorting rows within their groups.
+#pragma once
+
+#include <span>
+
+#include "../bed_reader.hpp"
+#include "../params.hpp"
+#include "matrix.hpp"
+
+namespace binscope {
+
+Matrix sort_rows(Matrix matrix, SortRegions order, SortUsing using_);
+
+double row_sort_key(std::span<const float> values, const Region& region, SortUsing using_);
+
+}  // namespace binscope

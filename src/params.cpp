@@ -1,0 +1,164 @@
+// params.cpp - turns the parsed command line into the run parameters.
+#include "params.hpp"
+
+#include <fmt/format.h>
+#include <limits>
+
+namespace binscope {
+
+namespace {
+
+std::string ascii_upper(std::string_view text) {
+    std::string out(text);
+    for (char& c : out)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return out;
+}
+
+std::string ascii_lower(std::string_view text) {
+    std::string out(text);
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return out;
+}
+
+void copy_common(const CommonArgs& a, Params& p) {
+    p.scoreFileName = a.score_file_name;
+    p.regionsFileName = a.regions_file_name;
+    p.outFileName = a.out_file_name;
+    p.outFileNameMatrix = a.out_file_name_matrix;
+    p.outFileSortedRegions = a.out_file_sorted_regions;
+    p.blackListFileName = a.black_list_file_name;
+    p.samplesLabel = a.samples_label;
+    p.smartLabels = a.smart_labels;
+    p.metagene = a.metagene;
+    p.minThreshold = a.min_threshold;
+    p.maxThreshold = a.max_threshold;
+    p.sortRegions = a.sort_regions;
+    p.sortUsing = a.sort_using;
+    p.beforeRegionStartLength = a.before_region_start_length;
+    p.afterRegionStartLength = a.after_region_start_length;
+    p.binSize = a.bin_size;
+    p.scale = a.scale;
+    p.numberOfProcessors = a.number_of_processors == 0 ? 1 : a.number_of_processors;
+    p.missingDataAsZero = a.missing_data_as_zero;
+    p.skipZeros = a.skip_zeros;
+    p.nanAfterEnd = a.nan_after_end;
+    p.verbose = a.verbose;
+    p.quiet = a.quiet;
+}
+
+// Bin sizes below 1 and negative lengths have no meaningful layout, and the
+// sum of the lengths must fit in 64 bits: refuse them before any file is
+// opened, naming the option and the value.
+Status check_lengths(const Params& p) {
+    if (p.binSize < 1)
+        return fail(fmt::format("Invalid --binSize: {} (must be at least 1)", p.binSize));
+    const std::pair<const char*, std::int64_t> lengths[] = {
+        {"--beforeRegionStartLength", p.beforeRegionStartLength},
+        {"--afterRegionStartLength", p.afterRegionStartLength},
+        {"--regionBodyLength", p.regionBodyLength},
+        {"--unscaled5prime", p.unscaled5prime},
+        {"--unscaled3prime", p.unscaled3prime},
+    };
+    std::int64_t sum = 0;
+    for (const auto& [name, value] : lengths) {
+        if (value < 0) return fail(fmt::format("Invalid {}: {} (must not be negative)", name, value));
+        if (__builtin_add_overflow(sum, value, &sum))
+            return fail(fmt::format("Invalid {}: {} (the lengths add up to more than {})", name, value,
+                                    std::numeric_limits<std::int64_t>::max()));
+    }
+    return {};
+}
+
+}  // namespace
+
+Result<RefPoint> parse_ref_point(std::string_view text) {
+    const std::string upper = ascii_upper(text);
+    if (upper == "TSS") return RefPoint::TSS;
+    if (upper == "TES") return RefPoint::TES;
+    if (upper == "CENTER") return RefPoint::Center;
+    return fail("Unknown reference point: " + upper);
+}
+
+Result<AverageType> parse_average_type(std::string_view text) {
+    static constexpr std::pair<std::string_view, AverageType> names[] = {
+        {"mean", AverageType::Mean}, {"median", AverageType::Median}, {"min", AverageType::Min},
+        {"max", AverageType::Max},   {"sum", AverageType::Sum},       {"std", AverageType::Std},
+    };
+    for (const auto& [name, type] : names)
+        if (text == name) return type;
+    return fail(Error("Invalid --averageTypeBins: " + std::string(text))
+                    .caused_by(Error("unknown average type: " + std::string(text))));
+}
+
+SortRegions parse_sort_regions(std::string_view text) {
+    const std::string lower = ascii_lower(text);
+    if (lower == "no") return SortRegions::No;
+    if (lower == "ascend") return SortRegions::Ascend;
+    if (lower == "descend") return SortRegions::Descend;
+    return SortRegions::Keep;
+}
+
+SortUsing parse_sort_using(std::string_view text) {
+    const std::string lower = ascii_lower(text);
+    if (lower == "median") return SortUsing::Median;
+    if (lower == "max") return SortUsing::Max;
+    if (lower == "min") return SortUsing::Min;
+    if (lower == "sum") return SortUsing::Sum;
+    if (lower == "region_length") return SortUsing::RegionLength;
+    return SortUsing::Mean;
+}
+
+std::int64_t bins_per_sample(const Params& p) {
+    return (p.beforeRegionStartLength + p.afterRegionStartLength + p.regionBodyLength + p.unscaled5prime +
+            p.unscaled3prime) /
+           p.binSize;
+}
+
+std::string_view average_type_name(AverageType type) {
+    switch (type) {
+        case AverageType::Mean: return "mean";
+        case AverageType::Median: return "median";
+        case AverageType::Min: return "min";
+        case AverageType::Max: return "max";
+        case AverageType::Sum: return "sum";
+        case AverageType::Std: return "std";
+    }
+    return "mean";
+}
+
+std::string_view ref_point_name(RefPoint point) {
+    switch (point) {
+        case RefPoint::TSS: return "TSS";
+        case RefPoint::TES: return "TES";
+        case RefPoint::Center: return "center";
+    }
+    return "TSS";
+}
+
+Result<Params> make_params(const Cli& cli) {
+    Params p;
+    std::string_view average_text;
+    if (const auto* rp = std::get_if<ReferencePoint>(&cli.command)) {
+        copy_common(rp->common, p);
+        auto point = parse_ref_point(rp->reference_point);
+        if (!point) return fail(point.error());
+        p.referencePoint = *point;
+        average_text = rp->common.average_type_bins;
+    } else {
+        const auto& sr = std::get<ScaleRegions>(cli.command);
+        copy_common(sr.common, p);
+        p.regionBodyLength = sr.region_body_length;
+        p.unscaled5prime = sr.unscaled_5_prime;
+        p.unscaled3prime = sr.unscaled_3_prime;
+        average_text = sr.common.average_type_bins;
+    }
+    auto average = parse_average_type(average_text);
+    if (!average) return fail(average.error());
+    p.averageTypeBins = *average;
+    if (auto ok = check_lengths(p); !ok) return fail(ok.error());
+    return p;
+}
+
+}  // namespace binscope

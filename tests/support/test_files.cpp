@@ -1,0 +1,126 @@
+// test_files.cpp - temporary folders, files and runs of the real executable.
+#include "support/test_files.hpp"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+extern char** environ;
+
+namespace binscope::testing {
+
+namespace fs = std::filesystem;
+
+TempDir::TempDir() {
+    std::string base = (fs::temp_directory_path() / "binscope-test-XXXXXX").string();
+    if (!mkdtemp(base.data())) throw std::runtime_error("mkdtemp failed");
+    path_ = base;
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
+    fs::remove_all(path_, ec);
+}
+
+std::string TempDir::file(const std::string& name) const { return (path_ / name).string(); }
+
+void write_file(const fs::path& path, const std::string& content) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(content.data(), static_cast<std::streamsize>(content.size()));
+    if (!out) throw std::runtime_error("cannot write " + path.string());
+}
+
+std::string read_file(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw std::runtime_error("cannot read " + path.string());
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+std::string read_gzip_file(const fs::path& path) {
+    const std::string packed = read_file(path);
+    std::string out;
+    z_stream zs{};
+    if (inflateInit2(&zs, 15 + 32) != Z_OK) throw std::runtime_error("inflateInit2");
+    zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(packed.data()));
+    zs.avail_in = static_cast<uInt>(packed.size());
+    char buf[65536];
+    while (true) {
+        zs.next_out = reinterpret_cast<Bytef*>(buf);
+        zs.avail_out = sizeof buf;
+        int rc = inflate(&zs, Z_NO_FLUSH);
+        out.append(buf, sizeof buf - zs.avail_out);
+        if (rc == Z_STREAM_END) {
+            if (zs.avail_in == 0) break;
+            inflateReset(&zs);  // next member
+            continue;
+        }
+        if (rc != Z_OK) {
+            inflateEnd(&zs);
+            throw std::runtime_error("bad gzip data in " + path.string());
+        }
+    }
+    inflateEnd(&zs);
+    return out;
+}
+
+ProcessResult run_binscope(const std::vector<std::string>& args) {
+    int out_pipe[2], err_pipe[2];
+    if (pipe(out_pipe) != 0 || pipe(err_pipe) != 0) throw std::runtime_error("pipe");
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out_pipe[1], 1);
+    posix_spawn_file_actions_adddup2(&actions, err_pipe[1], 2);
+    posix_spawn_file_actions_addclose(&actions, out_pipe[0]);
+    posix_spawn_file_actions_addclose(&actions, err_pipe[0]);
+    std::vector<std::string> argv_store{BINSCOPE_EXE};
+    argv_store.insert(argv_store.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (auto& a : argv_store) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    int rc = posix_spawn(&pid, BINSCOPE_EXE, &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(out_pipe[1]);
+    close(err_pipe[1]);
+    if (rc != 0) throw std::runtime_error("posix_spawn failed");
+    ProcessResult result;
+    pollfd fds[2] = {{out_pipe[0], POLLIN, 0}, {err_pipe[0], POLLIN, 0}};
+    std::string* sinks[2] = {&result.out, &result.err};
+    int open_fds = 2;
+    char buf[65536];
+    while (open_fds > 0) {
+        if (poll(fds, 2, -1) < 0) continue;
+        for (int i = 0; i < 2; ++i) {
+            if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
+            ssize_t n = read(fds[i].fd, buf, sizeof buf);
+            if (n > 0) {
+                sinks[i]->append(buf, static_cast<std::size_t>(n));
+            } else {
+                close(fds[i].fd);
+                fds[i].fd = -1;
+                --open_fds;
+            }
+        }
+    }
+    int wstatus = 0;
+    waitpid(pid, &wstatus, 0);
+    result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
+    return result;
+}
+
+fs::path test_data(const std::string& relative) { return fs::path(BINSCOPE_TEST_DATA) / relative; }
+fs::path shared_fixture(const std::string& relative) { return fs::path(BINSCOPE_SHARED_FIXTURES) / relative; }
+bool shared_fixtures_available() { return fs::is_directory(BINSCOPE_SHARED_FIXTURES); }
+
+}  // namespace binscope::testing
