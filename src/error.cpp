@@ -22,24 +22,38 @@ Error Error::caused_by(const Error& cause) && {
     return std::move(*this);
 }
 
+const std::string& Error::message() const {
+    static const std::string empty;
+    return chain_.empty() ? empty : chain_.front();
+}
+
+std::vector<std::string> Error::causes() const {
+    if (chain_.size() < 2) return {};
+    return {chain_.begin() + 1, chain_.end()};
+}
+
 Error Error::from_errno(int err) {
-    return Error(fmt::format("{} (os error {})", std::strerror(err), err));
+    // The GNU strerror_r, safe on the worker threads, unlike strerror.
+    char buffer[256];
+    const char* text = strerror_r(err, buffer, sizeof buffer);
+    return Error(fmt::format("{} (os error {})", text, err));
 }
 
 namespace {
 
-// Appends `message`, continuing any further lines with `indent`.
+// Appends `message` and a line break; its further lines start with
+// `indent`, except empty ones, which stay empty.
 void append_indented(std::string& out, std::string_view message, std::string_view indent) {
     std::size_t pos = 0;
-    bool first = true;
     while (true) {
-        std::size_t nl = message.find('\n', pos);
-        if (!first) out += indent;
-        out += message.substr(pos, nl == std::string_view::npos ? std::string_view::npos : nl - pos);
+        const std::size_t nl = message.find('\n', pos);
+        const std::string_view line =
+            message.substr(pos, nl == std::string_view::npos ? std::string_view::npos : nl - pos);
+        if (pos > 0 && !line.empty()) out += indent;
+        out += line;
         out += '\n';
         if (nl == std::string_view::npos) break;
         pos = nl + 1;
-        first = false;
     }
 }
 

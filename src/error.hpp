@@ -24,9 +24,10 @@ public:
     // Appends `cause` (with its own chain) below this error's chain.
     [[nodiscard]] Error caused_by(const Error& cause) &&;
 
-    const std::string& message() const { return chain_.front(); }
+    // The outermost message (empty for a default-constructed error).
+    const std::string& message() const;
     // Causes, outermost first (the chain without its first message).
-    std::vector<std::string> causes() const { return {chain_.begin() + 1, chain_.end()}; }
+    std::vector<std::string> causes() const;
     const std::vector<std::string>& chain() const { return chain_; }
 
     // An error from an errno value: "<strerror text> (os error N)".

@@ -1,0 +1,590 @@
+// cli.cpp - the command grammar: one table of options drives both the
+// parser and the help text.
+#include "cli.hpp"
+
+#include <fmt/format.h>
+
+#include <array>
+#include <charconv>
+#include <cstdlib>
+#include <optional>
+#include <span>
+#include <expected>
+#include <string_view>
+#include <type_traits>
+#include <variant>
+
+namespace binscope {
+
+namespace {
+
+constexpr std::string_view kProgram = "binscope";
+constexpr std::string_view kVersion = "0.1.0";
+constexpr std::string_view kAbout = "Binned score matrices of bigWig signal over BED/GTF regions";
+constexpr std::size_t kHelpWidth = 100;
+constexpr std::string_view kHelpIndent = "          ";
+
+enum class Command { ReferencePoint, ScaleRegions };
+
+struct CommandSpec {
+    Command command;
+    std::string_view name;
+    std::string_view about;
+};
+
+constexpr CommandSpec kCommands[] = {
+    {Command::ReferencePoint, "reference-point",
+     "Compute the score matrix relative to a reference point (TSS, TES, or center)"},
+    {Command::ScaleRegions, "scale-regions", "Scale all regions to the same length and compute the score matrix"},
+};
+
+// Where an option's values land. The field's type decides the grammar:
+// bool is a flag, a list takes one or more values, anything else exactly
+// one. The record type decides which subcommands accept the option.
+using Field = std::variant<bool CommonArgs::*, std::int64_t CommonArgs::*, std::size_t CommonArgs::*,
+                           double CommonArgs::*, std::optional<double> CommonArgs::*, std::string CommonArgs::*,
+                           std::optional<std::string> CommonArgs::*, std::vector<std::string> CommonArgs::*,
+                           std::optional<std::vector<std::string>> CommonArgs::*, std::string ReferencePoint::*,
+                           std::int64_t ScaleRegions::*>;
+
+struct OptionSpec {
+    std::string_view long_name;
+    char short_name;  // '\0' when the option has none
+    std::string_view value_name;
+    bool required;
+    std::string_view help;
+    Field field;
+};
+
+// Every option of both subcommands, in help order: the common options
+// first, then those of one subcommand. Defaults come from the records.
+const OptionSpec kOptions[] = {
+    {"scoreFileName", 'S', "SCORE_FILE_NAME", true, "Score (bigWig) file(s)", &CommonArgs::score_file_name},
+    {"regionsFileName", 'R', "REGIONS_FILE_NAME", true, "Region (BED/GTF) file(s)",
+     &CommonArgs::regions_file_name},
+    {"outFileName", 'o', "OUT_FILE_NAME", true, "Output gzipped matrix file (consumed by drawTiles/drawCurves)",
+     &CommonArgs::out_file_name},
+    {"outFileNameMatrix", 0, "OUT_FILE_NAME_MATRIX", false, "Optional plain-text matrix output",
+     &CommonArgs::out_file_name_matrix},
+    {"outFileSortedRegions", 0, "OUT_FILE_SORTED_REGIONS", false, "Optional sorted regions BED output",
+     &CommonArgs::out_file_sorted_regions},
+    {"beforeRegionStartLength", 'b', "BEFORE_REGION_START_LENGTH", false,
+     "Distance upstream of the reference point (bp)", &CommonArgs::before_region_start_length},
+    {"afterRegionStartLength", 'a', "AFTER_REGION_START_LENGTH", false,
+     "Distance downstream of the reference point or end (bp)", &CommonArgs::after_region_start_length},
+    {"binSize", 0, "BIN_SIZE", false, "Bin size in bp", &CommonArgs::bin_size},
+    {"averageTypeBins", 0, "AVERAGE_TYPE_BINS", false, "Aggregation type per bin: mean, median, min, max, sum, std",
+     &CommonArgs::average_type_bins},
+    {"skipZeros", 0, "", false, "Skip rows whose all values are zero", &CommonArgs::skip_zeros},
+    {"missingDataAsZero", 0, "", false, "Treat missing values as zero", &CommonArgs::missing_data_as_zero},
+    {"minThreshold", 0, "MIN_THRESHOLD", false, "Discard rows whose any value is below this threshold",
+     &CommonArgs::min_threshold},
+    {"maxThreshold", 0, "MAX_THRESHOLD", false, "Discard rows whose any value is above this threshold",
+     &CommonArgs::max_threshold},
+    {"scale", 0, "SCALE", false, "Multiply matrix values by this scalar", &CommonArgs::scale},
+    {"nanAfterEnd", 0, "", false, "Use NaN past the end of regions instead of bigwig values",
+     &CommonArgs::nan_after_end},
+    {"metagene", 0, "", false, "Treat the BED file as containing transcripts with multi-exon metagene mode",
+     &CommonArgs::metagene},
+    {"blackListFileName", 0, "BLACK_LIST_FILE_NAME", false,
+     "Optional BED file of blacklisted intervals. Regions overlapping any blacklisted interval are dropped before "
+     "the matrix is computed",
+     &CommonArgs::black_list_file_name},
+    {"samplesLabel", 0, "SAMPLES_LABEL", false, "Per-sample labels (default: filenames stem)",
+     &CommonArgs::samples_label},
+    {"smartLabels", 0, "", false,
+     "peakloom compatibility: use clean filename stems as sample labels. Currently a no-op because filename stems "
+     "are used by default",
+     &CommonArgs::smart_labels},
+    {"numberOfProcessors", 'p', "NUMBER_OF_PROCESSORS", false, "Number of processors to use",
+     &CommonArgs::number_of_processors},
+    {"sortRegions", 0, "SORT_REGIONS", false, "Sort regions: no, ascend, descend, keep", &CommonArgs::sort_regions},
+    {"sortUsing", 0, "SORT_USING", false, "Sort using statistic: mean, median, max, min, sum, region_length",
+     &CommonArgs::sort_using},
+    {"verbose", 0, "", false, "Verbose logging", &CommonArgs::verbose},
+    {"quiet", 'q', "", false, "Quiet mode", &CommonArgs::quiet},
+    {"referencePoint", 0, "REFERENCE_POINT", false, "Reference point: TSS, TES, or center",
+     &ReferencePoint::reference_point},
+    {"regionBodyLength", 'm', "REGION_BODY_LENGTH", false, "Length in bases to which the body is scaled",
+     &ScaleRegions::region_body_length},
+    {"unscaled5prime", 0, "UNSCALED_5_PRIME", false, "Length to leave un-scaled at the 5' end",
+     &ScaleRegions::unscaled_5_prime},
+    {"unscaled3prime", 0, "UNSCALED_3_PRIME", false, "Length to leave un-scaled at the 3' end",
+     &ScaleRegions::unscaled_3_prime},
+};
+
+template <class T>
+constexpr bool kIsList = std::is_same_v<T, std::vector<std::string>> ||
+                         std::is_same_v<T, std::optional<std::vector<std::string>>>;
+
+bool accepts(const OptionSpec& spec, Command command) {
+    return std::visit(
+        [command]<class R, class T>(T R::*) {
+            if constexpr (std::is_same_v<R, ReferencePoint>) return command == Command::ReferencePoint;
+            else if constexpr (std::is_same_v<R, ScaleRegions>) return command == Command::ScaleRegions;
+            else return true;
+        },
+        spec.field);
+}
+
+bool is_flag(const OptionSpec& spec) {
+    return std::visit([]<class R, class T>(T R::*) { return std::is_same_v<T, bool>; }, spec.field);
+}
+
+bool is_list(const OptionSpec& spec) {
+    return std::visit([]<class R, class T>(T R::*) { return kIsList<T>; }, spec.field);
+}
+
+// "--name <VALUE>" (with "..." when it takes several), or "--name" for flags.
+std::string display(const OptionSpec& spec) {
+    if (is_flag(spec)) return fmt::format("--{}", spec.long_name);
+    return fmt::format("--{} <{}>{}", spec.long_name, spec.value_name, is_list(spec) ? "..." : "");
+}
+
+// ---- values ---------------------------------------------------------------
+
+using Parsed = std::expected<void, std::string>;
+
+bool all_digits(std::string_view text) {
+    for (char c : text)
+        if (c < '0' || c > '9') return false;
+    return true;
+}
+
+// Decimal digits after an optional '+' (or '-' when signed), nothing else.
+template <class Int>
+std::expected<Int, std::string> parse_integer(std::string_view text) {
+    if (text.empty()) return std::unexpected("cannot parse integer from empty string");
+    std::string_view digits = text;
+    bool negative = false;
+    if (digits.front() == '+' || (std::is_signed_v<Int> && digits.front() == '-')) {
+        negative = digits.front() == '-';
+        digits.remove_prefix(1);
+    }
+    if (digits.empty() || !all_digits(digits)) return std::unexpected("invalid digit found in string");
+    Int value{};
+    // from_chars reads the sign itself; the leading '+' is already gone.
+    const char* first = negative ? digits.data() - 1 : digits.data();
+    auto [ptr, ec] = std::from_chars(first, digits.data() + digits.size(), value);
+    if (ec == std::errc::result_out_of_range)
+        return std::unexpected(negative ? "number too small to fit in target type"
+                                        : "number too large to fit in target type");
+    if (ec != std::errc() || ptr != digits.data() + digits.size())
+        return std::unexpected("invalid digit found in string");
+    return value;
+}
+
+bool equals_ignore_case(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char c = a[i];
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (c != b[i]) return false;
+    }
+    return true;
+}
+
+// Decimal and exponent notation, "inf", "infinity" and "nan" in any case,
+// each with an optional sign. Values beyond the float range become
+// infinities (or zero), as the decimal text rounds to them.
+std::expected<double, std::string> parse_float(std::string_view text) {
+    const auto invalid = std::unexpected(std::string("invalid float literal"));
+    std::string_view body = text;
+    if (!body.empty() && (body.front() == '+' || body.front() == '-')) body.remove_prefix(1);
+    bool special = equals_ignore_case(body, "inf") || equals_ignore_case(body, "infinity") ||
+                   equals_ignore_case(body, "nan");
+    if (!special) {
+        std::size_t i = 0;
+        std::size_t int_digits = 0, frac_digits = 0;
+        while (i < body.size() && body[i] >= '0' && body[i] <= '9') ++i, ++int_digits;
+        if (i < body.size() && body[i] == '.') {
+            ++i;
+            while (i < body.size() && body[i] >= '0' && body[i] <= '9') ++i, ++frac_digits;
+        }
+        if (int_digits + frac_digits == 0) return invalid;
+        if (i < body.size() && (body[i] == 'e' || body[i] == 'E')) {
+            ++i;
+            if (i < body.size() && (body[i] == '+' || body[i] == '-')) ++i;
+            std::size_t exp_digits = 0;
+            while (i < body.size() && body[i] >= '0' && body[i] <= '9') ++i, ++exp_digits;
+            if (exp_digits == 0) return invalid;
+        }
+        if (i != body.size()) return invalid;
+    }
+    // The text is now known to be plain ASCII without hex or spaces, so
+    // strtod (in the "C" locale the program never leaves) reads exactly it.
+    const std::string copy(text);
+    return std::strtod(copy.c_str(), nullptr);
+}
+
+Parsed store(bool& field, std::string_view) {
+    field = true;
+    return {};
+}
+
+Parsed store(std::int64_t& field, std::string_view value) {
+    auto parsed = parse_integer<std::int64_t>(value);
+    if (!parsed) return std::unexpected(parsed.error());
+    field = *parsed;
+    return {};
+}
+
+Parsed store(std::size_t& field, std::string_view value) {
+    auto parsed = parse_integer<std::size_t>(value);
+    if (!parsed) return std::unexpected(parsed.error());
+    field = *parsed;
+    return {};
+}
+
+Parsed store(double& field, std::string_view value) {
+    auto parsed = parse_float(value);
+    if (!parsed) return std::unexpected(parsed.error());
+    field = *parsed;
+    return {};
+}
+
+Parsed store(std::optional<double>& field, std::string_view value) {
+    double parsed = 0;
+    if (auto ok = store(parsed, value); !ok) return ok;
+    field = parsed;
+    return {};
+}
+
+Parsed store(std::string& field, std::string_view value) {
+    field = value;
+    return {};
+}
+
+Parsed store(std::optional<std::string>& field, std::string_view value) {
+    field = std::string(value);
+    return {};
+}
+
+Parsed store(std::vector<std::string>& field, std::string_view value) {
+    field.emplace_back(value);
+    return {};
+}
+
+Parsed store(std::optional<std::vector<std::string>>& field, std::string_view value) {
+    if (!field) field.emplace();
+    field->emplace_back(value);
+    return {};
+}
+
+// The record that holds fields of type R during a parse.
+template <class R>
+R& record_for(Cli& cli) {
+    if constexpr (std::is_same_v<R, CommonArgs>)
+        return std::visit([](auto& sub) -> CommonArgs& { return sub.common; }, cli.command);
+    else
+        return std::get<R>(cli.command);
+}
+
+Parsed store_value(const OptionSpec& spec, Cli& cli, std::string_view value) {
+    return std::visit([&]<class R, class T>(T R::*member) { return store(record_for<R>(cli).*member, value); },
+                      spec.field);
+}
+
+// The help annotation of an option's default, formatted from the default
+// record; nothing for flags, lists, optional and required options.
+std::optional<std::string> default_text(const OptionSpec& spec) {
+    if (spec.required) return std::nullopt;
+    static const ReferencePoint reference_defaults;
+    static const ScaleRegions scale_defaults;
+    return std::visit(
+        []<class R, class T>(T R::*member) -> std::optional<std::string> {
+            const R* record = nullptr;
+            if constexpr (std::is_same_v<R, CommonArgs>) record = &reference_defaults.common;
+            else if constexpr (std::is_same_v<R, ReferencePoint>) record = &reference_defaults;
+            else record = &scale_defaults;
+            const T& value = record->*member;
+            if constexpr (std::is_same_v<T, std::int64_t> || std::is_same_v<T, std::size_t> ||
+                          std::is_same_v<T, double> || std::is_same_v<T, std::string>)
+                return fmt::format("{}", value);
+            else
+                return std::nullopt;
+        },
+        spec.field);
+}
+
+// ---- help and usage -------------------------------------------------------
+
+const CommandSpec& command_spec(Command command) {
+    return command == Command::ReferencePoint ? kCommands[0] : kCommands[1];
+}
+
+std::string top_usage() { return fmt::format("Usage: {} <COMMAND>", kProgram); }
+
+std::string command_usage(Command command) {
+    std::string usage = fmt::format("Usage: {} {} [OPTIONS]", kProgram, command_spec(command).name);
+    for (const auto& spec : kOptions)
+        if (spec.required && accepts(spec, command)) usage += " " + display(spec);
+    return usage;
+}
+
+// Appends the words of `text`, then `annotation` as one unbreakable unit,
+// wrapped to kHelpWidth with every line indented.
+void append_wrapped(std::string& out, std::string_view text, std::string_view annotation, std::string_view indent) {
+    std::vector<std::string_view> words;
+    for (std::size_t pos = 0; pos < text.size();) {
+        std::size_t space = text.find(' ', pos);
+        if (space == std::string_view::npos) space = text.size();
+        if (space > pos) words.push_back(text.substr(pos, space - pos));
+        pos = space + 1;
+    }
+    if (!annotation.empty()) words.push_back(annotation);
+    std::size_t line_length = 0;
+    for (std::string_view word : words) {
+        if (line_length > 0 && line_length + 1 + word.size() > kHelpWidth) {
+            out += '\n';
+            line_length = 0;
+        }
+        if (line_length == 0) {
+            out += indent;
+            line_length = indent.size();
+        } else {
+            out += ' ';
+            ++line_length;
+        }
+        out += word;
+        line_length += word.size();
+    }
+    out += '\n';
+}
+
+std::string top_help() {
+    std::string out = fmt::format("{}\n\n{}\n\nCommands:\n", kAbout, top_usage());
+    for (const auto& command : kCommands) out += fmt::format("  {:<17}{}\n", command.name, command.about);
+    out += fmt::format("  {:<17}{}\n", "help", "Print this message or the help of the given subcommand");
+    out += "\nOptions:\n";
+    out += "  -h, --help     Print help\n";
+    out += "  -V, --version  Print version\n";
+    return out;
+}
+
+std::string command_help(Command command) {
+    std::string out = fmt::format("{}\n\n{}\n\nOptions:\n", command_spec(command).about, command_usage(command));
+    for (const auto& spec : kOptions) {
+        if (!accepts(spec, command)) continue;
+        if (spec.short_name) out += fmt::format("  -{}, {}\n", spec.short_name, display(spec));
+        else out += fmt::format("      {}\n", display(spec));
+        const auto value = default_text(spec);
+        append_wrapped(out, spec.help, value ? fmt::format("[default: {}]", *value) : "", kHelpIndent);
+    }
+    out += "  -h, --help\n";
+    out += fmt::format("{}Print help\n", kHelpIndent);
+    return out;
+}
+
+ParseExit print(std::string text) { return ParseExit{std::move(text), false, 0}; }
+
+ParseExit usage_error(std::string_view message, std::string_view usage) {
+    return ParseExit{fmt::format("error: {}\n\n{}\n\nFor more information, try '--help'.\n", message, usage), true, 2};
+}
+
+std::optional<Command> find_command(std::string_view name) {
+    for (const auto& command : kCommands)
+        if (command.name == name) return command.command;
+    return std::nullopt;
+}
+
+// ---- the subcommand's options ---------------------------------------------
+
+class CommandParser {
+public:
+    CommandParser(Command command, std::span<const std::string> tokens) : command_(command), tokens_(tokens) {
+        if (command == Command::ReferencePoint) cli_.command = ReferencePoint{};
+        else cli_.command = ScaleRegions{};
+    }
+
+    ParseOutcome parse() {
+        while (next_ < tokens_.size()) {
+            const std::string_view token = tokens_[next_++];
+            std::optional<ParseExit> exit;
+            if (token == "--") {
+                // Nothing positional exists, so anything after "--" is extra.
+                if (next_ < tokens_.size()) return unexpected(tokens_[next_]);
+                break;
+            }
+            if (token.starts_with("--")) exit = long_option(token.substr(2));
+            else if (token.size() > 1 && token.front() == '-') exit = short_cluster(token.substr(1));
+            else exit = unexpected(token);
+            if (exit) return *exit;
+        }
+        std::string missing;
+        for (std::size_t i = 0; i < std::size(kOptions); ++i)
+            if (kOptions[i].required && accepts(kOptions[i], command_) && seen_[i] == 0)
+                missing += "\n  " + display(kOptions[i]);
+        if (!missing.empty())
+            return error("the following required arguments were not provided:" + missing);
+        return cli_;
+    }
+
+private:
+    ParseExit error(std::string_view message) const { return usage_error(message, command_usage(command_)); }
+
+    ParseExit unexpected(std::string_view token) const {
+        std::string message = fmt::format("unexpected argument '{}' found", token);
+        if (token.starts_with("--")) {
+            const std::string_view name = token.substr(2);
+            for (const auto& command : kCommands) {
+                if (command.command == command_) continue;
+                for (const auto& spec : kOptions)
+                    if (spec.long_name == name && accepts(spec, command.command))
+                        message += fmt::format("\n\n  tip: '--{}' is an option of '{}'", name, command.name);
+            }
+        }
+        return error(message);
+    }
+
+    const OptionSpec* find_long(std::string_view name) const {
+        for (const auto& spec : kOptions)
+            if (spec.long_name == name && accepts(spec, command_)) return &spec;
+        return nullptr;
+    }
+
+    const OptionSpec* find_short(char name) const {
+        for (const auto& spec : kOptions)
+            if (spec.short_name == name && accepts(spec, command_)) return &spec;
+        return nullptr;
+    }
+
+    // `body` is the token without its "--".
+    std::optional<ParseExit> long_option(std::string_view body) {
+        std::optional<std::string_view> attached;
+        std::string_view name = body;
+        if (auto eq = body.find('='); eq != std::string_view::npos) {
+            attached = body.substr(eq + 1);
+            name = body.substr(0, eq);
+        }
+        if (name == "help") {
+            if (attached) return error(fmt::format("unexpected value '{}' for '--help' found; no more were expected", *attached));
+            return print(command_help(command_));
+        }
+        const OptionSpec* spec = find_long(name);
+        if (!spec) return unexpected(fmt::format("--{}", name));
+        return occurrence(*spec, attached);
+    }
+
+    // `body` is the token without its '-': flags, possibly ending in one
+    // option that takes the rest of the token (after an optional '=') or
+    // the following tokens as its value.
+    std::optional<ParseExit> short_cluster(std::string_view body) {
+        for (std::size_t i = 0; i < body.size(); ++i) {
+            const char c = body[i];
+            if (c == 'h') return print(command_help(command_));
+            const OptionSpec* spec = find_short(c);
+            if (!spec) return unexpected(fmt::format("-{}", c));
+            std::string_view rest = body.substr(i + 1);
+            if (is_flag(*spec)) {
+                if (rest.starts_with('='))
+                    return error(fmt::format("unexpected value '{}' for '{}' found; no more were expected",
+                                             rest.substr(1), display(*spec)));
+                if (auto exit = occurrence(*spec, std::nullopt)) return exit;
+                continue;
+            }
+            if (rest.starts_with('=')) rest.remove_prefix(1);
+            else if (rest.empty()) return occurrence(*spec, std::nullopt);
+            return occurrence(*spec, rest);
+        }
+        return std::nullopt;
+    }
+
+    // One occurrence of an option, with its attached value if any; without
+    // one, a value-taking option takes the following tokens that do not
+    // start with '-' (one, or all of them for a list).
+    std::optional<ParseExit> occurrence(const OptionSpec& spec, std::optional<std::string_view> attached) {
+        const std::size_t index = static_cast<std::size_t>(&spec - kOptions);
+        if (seen_[index] > 0 && !is_list(spec))
+            return error(fmt::format("the argument '{}' cannot be used multiple times", display(spec)));
+        ++seen_[index];
+        if (is_flag(spec)) {
+            if (attached)
+                return error(fmt::format("unexpected value '{}' for '{}' found; no more were expected", *attached,
+                                         display(spec)));
+            (void)store_value(spec, cli_, {});
+            return std::nullopt;
+        }
+        std::vector<std::string_view> values;
+        if (attached) {
+            values.push_back(*attached);
+        } else {
+            while (next_ < tokens_.size() && !tokens_[next_].starts_with('-')) {
+                values.push_back(tokens_[next_++]);
+                if (!is_list(spec)) break;
+            }
+        }
+        if (values.empty()) {
+            std::string message =
+                fmt::format("a value is required for '{}' but none was supplied", display(spec));
+            if (next_ < tokens_.size() && tokens_[next_] != "--" && tokens_[next_].size() > 1)
+                message += fmt::format("\n\n  tip: to pass '{}' as a value, use '--{}={}'", tokens_[next_],
+                                       spec.long_name, tokens_[next_]);
+            return error(message);
+        }
+        for (std::string_view value : values)
+            if (auto ok = store_value(spec, cli_, value); !ok)
+                return error(fmt::format("invalid value '{}' for '{}': {}", value, display(spec), ok.error()));
+        return std::nullopt;
+    }
+
+    Command command_;
+    std::span<const std::string> tokens_;
+    std::size_t next_ = 0;
+    Cli cli_;
+    std::array<int, std::size(kOptions)> seen_{};
+};
+
+// `binscope help [subcommand]`.
+ParseOutcome help_command(std::span<const std::string> tokens) {
+    if (tokens.empty() || tokens[0] == "help") {
+        if (tokens.size() > 1) return usage_error(fmt::format("unexpected argument '{}' found", tokens[1]), top_usage());
+        return print(top_help());
+    }
+    auto command = find_command(tokens[0]);
+    if (!command) return usage_error(fmt::format("unrecognized subcommand '{}'", tokens[0]), top_usage());
+    if (tokens.size() > 1)
+        return usage_error(fmt::format("unexpected argument '{}' found", tokens[1]), top_usage());
+    return print(command_help(*command));
+}
+
+}  // namespace
+
+ParseOutcome parse_command_line(const std::vector<std::string>& args) {
+    if (args.size() <= 1) return ParseExit{top_help(), true, 2};
+    const std::span<const std::string> tokens(args.begin() + 1, args.end());
+    const std::string_view first = tokens[0];
+    const auto version = [] { return print(fmt::format("{} {}\n", kProgram, kVersion)); };
+    if (first == "--") {
+        // What follows is the subcommand name, taken literally.
+        if (tokens.size() == 1)
+            return usage_error(fmt::format("'{}' requires a subcommand but one was not provided", kProgram),
+                               top_usage());
+        auto command = find_command(tokens[1]);
+        if (!command) return usage_error(fmt::format("unrecognized subcommand '{}'", tokens[1]), top_usage());
+        return CommandParser(*command, tokens.subspan(2)).parse();
+    }
+    if (first == "--help") return print(top_help());
+    if (first == "--version") return version();
+    if (first.starts_with("--")) {
+        const auto eq = first.find('=');
+        const std::string_view name = first.substr(0, eq);
+        if (eq != std::string_view::npos && (name == "--help" || name == "--version"))
+            return usage_error(fmt::format("unexpected value '{}' for '{}' found; no more were expected",
+                                           first.substr(eq + 1), name),
+                               top_usage());
+        return usage_error(fmt::format("unexpected argument '{}' found", name), top_usage());
+    }
+    if (first.size() > 1 && first.front() == '-') {
+        // The top level has two short flags, -h and -V, and nothing else.
+        if (first[1] == 'h') return print(top_help());
+        if (first[1] == 'V') return version();
+        return usage_error(fmt::format("unexpected argument '-{}' found", first[1]), top_usage());
+    }
+    if (first == "help") return help_command(tokens.subspan(1));
+    auto command = find_command(first);
+    if (!command) return usage_error(fmt::format("unrecognized subcommand '{}'", first), top_usage());
+    return CommandParser(*command, tokens.subspan(1)).parse();
+}
+
+}  // namespace binscope

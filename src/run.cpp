@@ -1,0 +1,154 @@
+// run.cpp - the process entry and the pipeline of one run, stage after stage.
+#include "run.hpp"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <exception>
+#include <fmt/format.h>
+#include <new>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "bed_reader.hpp"
+#include "bigwig_reader.hpp"
+#include "blacklist.hpp"
+#include "cli.hpp"
+#include "labels.hpp"
+#include "matrix/compute.hpp"
+#include "matrix/filter.hpp"
+#include "matrix/sort.hpp"
+#include "output/matrix.hpp"
+#include "output/matrix_values.hpp"
+#include "output/sorted_regions.hpp"
+#include "progress.hpp"
+
+namespace binscope {
+
+namespace {
+
+void write_text(std::FILE* stream, const std::string& text) {
+    std::fwrite(text.data(), 1, text.size(), stream);
+    std::fflush(stream);
+}
+
+// A matrix larger than the machine's memory can never be built; refusing it
+// up front beats being killed halfway through the computation.
+Status check_matrix_size(std::size_t rows, std::int64_t cols) {
+    std::size_t cells = 0;
+    std::size_t bytes = 0;
+    const bool overflows = cols < 0 || __builtin_mul_overflow(rows, static_cast<std::size_t>(cols), &cells) ||
+                           __builtin_mul_overflow(cells, sizeof(float), &bytes);
+    const long pages = sysconf(_SC_PHYS_PAGES);
+    const long page_size = sysconf(_SC_PAGE_SIZE);
+    std::size_t memory = 0;
+    const bool memory_known =
+        pages > 0 && page_size > 0 &&
+        !__builtin_mul_overflow(static_cast<std::size_t>(pages), static_cast<std::size_t>(page_size), &memory);
+    if (overflows || (memory_known && bytes > memory))
+        return fail(fmt::format("The matrix of {} rows x {} cols does not fit in this machine's memory", rows, cols));
+    return {};
+}
+
+}  // namespace
+
+Status run(const Params& params) {
+    progress(params, fmt::format("Loading {} BED file(s) and {} bigWig file(s)", params.regionsFileName.size(),
+                                 params.scoreFileName.size()));
+
+    const auto gtf_files = std::ranges::count_if(params.regionsFileName, [](const std::string& p) { return is_gtf_path(p); });
+    if (gtf_files != 0 && static_cast<std::size_t>(gtf_files) != params.regionsFileName.size())
+        return fail("Mixing GTF and BED inputs is not supported.");
+
+    auto region_set = read_regions(params.regionsFileName, params.metagene);
+    if (!region_set) return fail(std::move(region_set.error()));
+    if (region_set->regions.empty()) return fail("No regions parsed from input region file(s).");
+
+    if (params.blackListFileName) {
+        auto blacklist = load_blacklist(*params.blackListFileName);
+        if (!blacklist) return fail(std::move(blacklist.error()));
+        const std::size_t before = region_set->regions.size();
+        region_set->regions = filter_regions(*region_set, *blacklist);
+        progress(params, fmt::format("Blacklist ({} intervals): kept {}/{} regions", blacklist->interval_count(),
+                                     region_set->regions.size(), before));
+        if (region_set->regions.empty()) return fail("All regions filtered by blacklist.");
+    }
+    progress(params, fmt::format("Parsed {} region(s) in {} group(s)", region_set->regions.size(),
+                                 region_set->groups.size()));
+
+    std::vector<ChromLengthTable> tables;
+    tables.reserve(params.scoreFileName.size());
+    for (const auto& path : params.scoreFileName) {
+        auto table = open_chrom_table(path);
+        if (!table) return fail(std::move(table.error()));
+        tables.push_back(std::move(*table));
+    }
+
+    const std::int64_t bins = bins_per_sample(params);
+    const auto labels = label_samples(params.scoreFileName, params.samplesLabel);
+    std::vector<Sample> samples;
+    samples.reserve(params.scoreFileName.size());
+    for (std::size_t i = 0; i < params.scoreFileName.size(); ++i)
+        samples.push_back(Sample{params.scoreFileName[i], i < labels.size() ? labels[i] : std::string(),
+                                 std::move(tables[i])});
+    tables.clear();
+
+    std::int64_t cols = 0;
+    if (__builtin_mul_overflow(static_cast<std::int64_t>(samples.size()), bins, &cols))
+        cols = -1;  // refused just below
+    if (auto fits = check_matrix_size(region_set->regions.size(), cols); !fits) return fits;
+
+    auto built = build_matrix(*region_set, samples, params.scoreFileName, params);
+    if (!built) return fail(std::move(built.error()));
+    Matrix matrix = std::move(*built);
+    progress(params, fmt::format("Built matrix: {} rows x {} cols ({} dropped due to no data)", matrix.rows(), cols,
+                                 matrix.no_data_rows));
+
+    if (params.skipZeros) {
+        matrix = skip_zero_rows(std::move(matrix));
+        progress(params, fmt::format("After --skipZeros: {} row(s)", matrix.rows()));
+    }
+
+    matrix = sort_rows(std::move(matrix), parse_sort_regions(params.sortRegions), parse_sort_using(params.sortUsing));
+
+    if (auto written = write_matrix_file(params.outFileName, matrix, matrix.sample_labels, params); !written)
+        return written;
+    if (params.outFileNameMatrix)
+        if (auto written = write_matrix_values(*params.outFileNameMatrix, matrix, bins); !written) return written;
+    if (params.outFileSortedRegions)
+        if (auto written = write_sorted_regions(*params.outFileSortedRegions, matrix); !written) return written;
+
+    progress(params, fmt::format("Wrote {} ({} rows)", params.outFileName, matrix.rows()));
+    return {};
+}
+
+int run_main(int argc, char** argv) {
+    try {
+        const std::vector<std::string> args(argv, argv + argc);
+        auto parsed = parse_command_line(args);
+        if (const auto* exit = std::get_if<ParseExit>(&parsed)) {
+            write_text(exit->to_stderr ? stderr : stdout, exit->text);
+            return exit->status;
+        }
+        auto params = make_params(std::get<Cli>(parsed));
+        if (!params) {
+            write_text(stderr, format_error_report(params.error()));
+            return 1;
+        }
+        if (auto status = run(*params); !status) {
+            write_text(stderr, format_error_report(status.error()));
+            return 1;
+        }
+        return 0;
+    } catch (const std::bad_alloc&) {
+        // The last resort for inputs whose work exceeds the memory at hand.
+        write_text(stderr, format_error_report(Error("Out of memory")));
+    } catch (const std::exception& e) {
+        write_text(stderr, format_error_report(Error(e.what())));
+    }
+    return 1;
+}
+
+}  // namespace binscope
