@@ -1,0 +1,205 @@
+// cli_test.cpp - the command grammar: values, repeated and multi-valued
+// options, help and usage errors.
+#include "cli.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+namespace binscope {
+namespace {
+
+ParseOutcome parse(std::vector<std::string> args) {
+    args.insert(args.begin(), "binscope");
+    return parse_command_line(args);
+}
+
+CommonArgs common_of(const ParseOutcome& outcome) {
+    const auto* cli = std::get_if<Cli>(&outcome);
+    if (!cli) {
+        ADD_FAILURE() << "parse stopped: " << std::get<ParseExit>(outcome).text;
+        return {};
+    }
+    return std::visit([](const auto& sub) { return sub.common; }, cli->command);
+}
+
+ParseExit exit_of(const ParseOutcome& outcome) {
+    if (const auto* exit = std::get_if<ParseExit>(&outcome)) return *exit;
+    ADD_FAILURE() << "parse did not stop";
+    return {};
+}
+
+const std::vector<std::string> kRequired = {"-S", "a.bw", "-R", "r.bed", "-o", "m.gz"};
+
+std::vector<std::string> with_required(std::string sub, std::vector<std::string> extra) {
+    std::vector<std::string> args{std::move(sub)};
+    args.insert(args.end(), kRequired.begin(), kRequired.end());
+    args.insert(args.end(), extra.begin(), extra.end());
+    return args;
+}
+
+TEST(Cli, ReferencePointDefaults) {
+    const auto outcome = parse(with_required("reference-point", {}));
+    const auto& rp = std::get<ReferencePoint>(std::get<Cli>(outcome).command);
+    const CommonArgs& c = rp.common;
+    EXPECT_EQ(c.score_file_name, std::vector<std::string>{"a.bw"});
+    EXPECT_EQ(c.regions_file_name, std::vector<std::string>{"r.bed"});
+    EXPECT_EQ(c.out_file_name, "m.gz");
+    EXPECT_EQ(c.before_region_start_length, 500);
+    EXPECT_EQ(c.after_region_start_length, 1500);
+    EXPECT_EQ(c.bin_size, 10);
+    EXPECT_EQ(c.average_type_bins, "mean");
+    EXPECT_EQ(c.scale, 1.0);
+    EXPECT_EQ(c.number_of_processors, 1u);
+    EXPECT_EQ(c.sort_regions, "keep");
+    EXPECT_EQ(c.sort_using, "mean");
+    EXPECT_FALSE(c.out_file_name_matrix || c.out_file_sorted_regions || c.black_list_file_name ||
+                 c.samples_label || c.min_threshold || c.max_threshold);
+    EXPECT_FALSE(c.skip_zeros || c.missing_data_as_zero || c.nan_after_end || c.metagene || c.smart_labels ||
+                 c.verbose || c.quiet);
+    EXPECT_EQ(rp.reference_point, "TSS");
+}
+
+TEST(Cli, ListsAcrossValuesAndRepeats) {
+    const auto outcome =
+        parse({"scale-regions", "-S", "a.bw", "b.bw", "-R", "r1.bed", "-R", "r2.bed", "-o", "m.gz", "-m", "2000",
+               "--samplesLabel", "x", "--samplesLabel=y", "--scoreFileName=c.bw"});
+    const auto& sr = std::get<ScaleRegions>(std::get<Cli>(outcome).command);
+    EXPECT_EQ(sr.common.score_file_name, (std::vector<std::string>{"a.bw", "b.bw", "c.bw"}));
+    EXPECT_EQ(sr.common.regions_file_name, (std::vector<std::string>{"r1.bed", "r2.bed"}));
+    EXPECT_EQ(sr.common.samples_label, (std::vector<std::string>{"x", "y"}));
+    EXPECT_EQ(sr.region_body_length, 2000);
+    EXPECT_EQ(sr.unscaled_5_prime, 0);
+    EXPECT_EQ(sr.unscaled_3_prime, 0);
+}
+
+TEST(Cli, AttachedValuesAndShortClusters) {
+    const CommonArgs c = common_of(parse(with_required(
+        "reference-point", {"-b500", "-a=+7", "--binSize=0", "-qp", "4", "--minThreshold", "nan",
+                            "--maxThreshold=-INF", "--averageTypeBins=", "--outFileNameMatrix=-odd name"})));
+    EXPECT_EQ(c.before_region_start_length, 500);
+    EXPECT_EQ(c.after_region_start_length, 7);
+    EXPECT_EQ(c.bin_size, 0);  // refused later, not by the grammar
+    EXPECT_TRUE(c.quiet);
+    EXPECT_EQ(c.number_of_processors, 4u);
+    EXPECT_EQ(c.average_type_bins, "");
+    EXPECT_EQ(c.out_file_name_matrix, "-odd name");
+    ASSERT_TRUE(c.min_threshold && c.max_threshold);
+    EXPECT_TRUE(std::isnan(*c.min_threshold));
+    EXPECT_EQ(*c.max_threshold, -INFINITY);
+}
+
+TEST(Cli, NumbersInEveryAcceptedNotation) {
+    const CommonArgs c = common_of(parse(with_required(
+        "reference-point", {"--beforeRegionStartLength=-5", "-a", "+0012", "-p", "18446744073709551615",
+                            "--scale", "+.5e-1", "--minThreshold", "1e999", "--maxThreshold", "Infinity"})));
+    EXPECT_EQ(c.before_region_start_length, -5);
+    EXPECT_EQ(c.after_region_start_length, 12);
+    EXPECT_EQ(c.number_of_processors, 18446744073709551615u);
+    EXPECT_DOUBLE_EQ(c.scale, 0.05);
+    EXPECT_EQ(c.min_threshold, INFINITY);
+    EXPECT_EQ(c.max_threshold, INFINITY);
+}
+
+// Every usage error has the same shape and status; the message names the
+// problem.
+TEST(Cli, UsageErrors) {
+    struct Case {
+        std::vector<std::string> args;
+        std::string message;
+    };
+    const std::vector<Case> cases = {
+        {{"frobnicate"}, "unrecognized subcommand 'frobnicate'"},
+        {{"--", "reference-point", "--bogus"}, "unexpected argument '--bogus' found"},
+        {with_required("reference-point", {"-p", "-1"}), "a value is required for '--numberOfProcessors"},
+        {with_required("reference-point", {"--scale", "-1e3"}), "tip: to pass '-1e3' as a value, use '--scale=-1e3'"},
+        {with_required("reference-point", {"-p=-1"}), "invalid value '-1' for '--numberOfProcessors "
+                                                      "<NUMBER_OF_PROCESSORS>': invalid digit found in string"},
+        {with_required("reference-point", {"-p", "1.5"}), "invalid value '1.5'"},
+        {with_required("reference-point", {"-p", "+-1"}), "invalid digit"},
+        {with_required("reference-point", {"--binSize", "99999999999999999999"}), "too large"},
+        {with_required("reference-point", {"-b=-99999999999999999999"}), "too small"},
+        {with_required("reference-point", {"--binSize="}), "empty string"},
+        {with_required("reference-point", {"--scale", "1e"}), "invalid float literal"},
+        {with_required("reference-point", {"--scale", "0x10"}), "invalid float literal"},
+        {with_required("reference-point", {"--minThreshold", "nan(1)"}), "invalid float literal"},
+        {with_required("reference-point", {"--skipZeros", "--skipZeros"}),
+         "the argument '--skipZeros' cannot be used multiple times"},
+        {with_required("reference-point", {"-qq"}), "'--quiet' cannot be used multiple times"},
+        {with_required("reference-point", {"-o", "n.gz"}), "'--outFileName <OUT_FILE_NAME>' cannot be used"},
+        {with_required("reference-point", {"--skipZeros=yes"}), "unexpected value 'yes' for '--skipZeros'"},
+        {with_required("reference-point", {"-q=1"}), "unexpected value '1' for '--quiet'"},
+        {with_required("scale-regions", {"--referencePoint", "TES"}), "unexpected argument '--referencePoint'"},
+        {with_required("reference-point", {"--regionBodyLength", "5"}), "unexpected argument '--regionBodyLength'"},
+        {with_required("reference-point", {"-m", "5"}), "unexpected argument '-m'"},
+        {with_required("reference-point", {"-V"}), "unexpected argument '-V'"},
+        {with_required("reference-point", {"--samplesLabel"}), "a value is required for '--samplesLabel"},
+        {with_required("reference-point", {"--scoreFileName=b.bw", "c.bw"}), "unexpected argument 'c.bw'"},
+        {with_required("reference-point", {"-", "x"}), "unexpected argument '-' found"},
+        {with_required("reference-point", {"--", "x"}), "unexpected argument 'x' found"},
+        {{"reference-point", "-S", "a.bw", "-R", "r.bed"},
+         "the following required arguments were not provided:\n  --outFileName <OUT_FILE_NAME>"},
+        {{"scale-regions", "-o", "m.gz"}, "  --scoreFileName <SCORE_FILE_NAME>...\n"
+                                          "  --regionsFileName <REGIONS_FILE_NAME>..."},
+    };
+    for (const auto& c : cases) {
+        const ParseExit exit = exit_of(parse(c.args));
+        SCOPED_TRACE(testing::PrintToString(c.args));
+        EXPECT_EQ(exit.status, 2);
+        EXPECT_TRUE(exit.to_stderr);
+        EXPECT_TRUE(exit.text.starts_with("error: ")) << exit.text;
+        EXPECT_NE(exit.text.find(c.message), std::string::npos) << exit.text;
+        EXPECT_NE(exit.text.find("\n\nUsage: binscope"), std::string::npos) << exit.text;
+        EXPECT_TRUE(exit.text.ends_with("\n\nFor more information, try '--help'.\n")) << exit.text;
+    }
+}
+
+TEST(Cli, HelpAndVersion) {
+    const ParseExit top = exit_of(parse({"--help"}));
+    EXPECT_EQ(top.status, 0);
+    EXPECT_FALSE(top.to_stderr);
+    EXPECT_NE(top.text.find("Usage: binscope"), std::string::npos);
+    EXPECT_NE(top.text.find("reference-point"), std::string::npos);
+    EXPECT_NE(top.text.find("Scale all regions to the same length and compute the score matrix"), std::string::npos);
+    EXPECT_EQ(exit_of(parse({"help"})).text, top.text);
+    EXPECT_EQ(exit_of(parse({"-h"})).text, top.text);
+
+    const ParseExit none = exit_of(parse({}));
+    EXPECT_EQ(none.status, 2);
+    EXPECT_TRUE(none.to_stderr);
+    EXPECT_EQ(none.text, top.text);
+
+    for (const char* flag : {"-V", "--version"}) {
+        const ParseExit version = exit_of(parse({flag}));
+        EXPECT_EQ(version.text, "binscope 0.1.0\n");
+        EXPECT_EQ(version.status, 0);
+        EXPECT_FALSE(version.to_stderr);
+    }
+
+    const ParseExit scale = exit_of(parse({"scale-regions", "--help"}));
+    EXPECT_EQ(scale.status, 0);
+    EXPECT_EQ(exit_of(parse({"help", "scale-regions"})).text, scale.text);
+    // Help wins over missing options and comes from inside a short cluster.
+    EXPECT_EQ(exit_of(parse({"scale-regions", "-qh"})).text, scale.text);
+    for (const char* expected :
+         {"-S, --scoreFileName <SCORE_FILE_NAME>", "-o, --outFileName <OUT_FILE_NAME>", "--outFileNameMatrix",
+          "--outFileSortedRegions", "--minThreshold <MIN_THRESHOLD>", "--maxThreshold", "--nanAfterEnd",
+          "--metagene", "--blackListFileName", "--samplesLabel", "--smartLabels", "--verbose", "-q, --quiet",
+          "--missingDataAsZero", "--skipZeros", "Bin size in bp [default: 10]", "[default: 500]",
+          "[default: 1500]", "Multiply matrix values by this scalar [default: 1]", "[default: mean]",
+          "[default: keep]", "Number of processors to use [default: 1]", "[default: 1000]",
+          "Length to leave un-scaled at the 5' end [default: 0]", "--unscaled3prime <UNSCALED_3_PRIME>",
+          "-m, --regionBodyLength"})
+        EXPECT_NE(scale.text.find(expected), std::string::npos) << expected;
+    EXPECT_EQ(scale.text.find("referencePoint"), std::string::npos);
+
+    const ParseExit rp = exit_of(parse({"reference-point", "-h"}));
+    EXPECT_NE(rp.text.find("Reference point: TSS, TES, or center [default: TSS]"), std::string::npos);
+    EXPECT_EQ(rp.text.find("regionBodyLength"), std::string::npos);
+    EXPECT_EQ(exit_of(parse({"help", "nothing"})).status, 2);
+}
+
+}  // namespace
+}  // namespace binscope

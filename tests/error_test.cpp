@@ -1,0 +1,48 @@
+// error_test.cpp - error chains and the final report.
+#include "error.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+
+namespace binscope {
+namespace {
+
+TEST(ErrorReport, MessageAlone) {
+    EXPECT_EQ(format_error_report(Error("All regions filtered by blacklist.")),
+              "Error: All regions filtered by blacklist.\n");
+    // A default error has no message at all; the report still has its shape.
+    EXPECT_EQ(format_error_report(Error()), "Error: \n");
+    EXPECT_EQ(Error().message(), "");
+    EXPECT_TRUE(Error().causes().empty());
+}
+
+TEST(ErrorReport, OneCauseIsIndented) {
+    const Error e = Error("Invalid --averageTypeBins: Median").caused_by(Error("unknown average type: Median"));
+    EXPECT_EQ(format_error_report(e),
+              "Error: Invalid --averageTypeBins: Median\n\nCaused by:\n    unknown average type: Median\n");
+}
+
+TEST(ErrorReport, SeveralCausesAreNumberedOutermostFirst) {
+    const Error root = Error::from_errno(ENOENT);
+    const Error e = Error("opening bigwig x.bw").caused_by(root).context("Opening x.bw");
+    EXPECT_EQ(e.message(), "Opening x.bw");
+    EXPECT_EQ(format_error_report(e), "Error: Opening x.bw\n\nCaused by:\n    0: opening bigwig x.bw\n    1: " +
+                                          root.message() + "\n");
+    EXPECT_EQ(root.message(), "No such file or directory (os error 2)");
+
+    Error many("top");
+    for (int i = 0; i < 11; ++i) many = std::move(many).caused_by(Error("c" + std::to_string(i)));
+    const std::string report = format_error_report(many);
+    EXPECT_NE(report.find("\n    9: c9\n   10: c10\n"), std::string::npos) << report;
+}
+
+TEST(ErrorReport, LinesOfLongMessagesContinueUnderTheirCause) {
+    EXPECT_EQ(format_error_report(Error("a\nb").caused_by(Error("c\nd"))),
+              "Error: a\nb\n\nCaused by:\n    c\n    d\n");
+    EXPECT_EQ(format_error_report(Error("a").caused_by(Error("c\n\nd")).caused_by(Error("e\nf"))),
+              "Error: a\n\nCaused by:\n    0: c\n\n       d\n    1: e\n       f\n");
+}
+
+}  // namespace
+}  // namespace binscope

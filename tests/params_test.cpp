@@ -1,0 +1,114 @@
+// params_test.cpp - turning the parsed command line into run parameters.
+#include "params.hpp"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <string>
+
+namespace binscope {
+namespace {
+
+Cli reference_point(std::string point = "TSS", std::string average = "mean") {
+    ReferencePoint rp;
+    rp.common.score_file_name = {"a.bw"};
+    rp.common.regions_file_name = {"r.bed"};
+    rp.common.out_file_name = "m.gz";
+    rp.common.average_type_bins = std::move(average);
+    rp.reference_point = std::move(point);
+    return Cli{rp};
+}
+
+Cli scale_regions() {
+    ScaleRegions sr;
+    sr.common.score_file_name = {"a.bw"};
+    sr.common.regions_file_name = {"r.bed"};
+    sr.common.out_file_name = "m.gz";
+    return Cli{sr};
+}
+
+std::string error_of(const Result<Params>& result) {
+    if (result) {
+        ADD_FAILURE() << "make_params succeeded";
+        return {};
+    }
+    return result.error().message();
+}
+
+TEST(Params, ReferencePointWordsIgnoreCase) {
+    EXPECT_EQ(make_params(reference_point("center"))->referencePoint, RefPoint::Center);
+    EXPECT_EQ(make_params(reference_point("CENTER"))->referencePoint, RefPoint::Center);
+    EXPECT_EQ(make_params(reference_point("tss"))->referencePoint, RefPoint::TSS);
+    EXPECT_EQ(make_params(reference_point("Tes"))->referencePoint, RefPoint::TES);
+    const auto middle = make_params(reference_point("middle"));
+    EXPECT_EQ(error_of(middle), "Unknown reference point: MIDDLE");
+    EXPECT_TRUE(middle.error().causes().empty());
+    // Only ASCII letters change case.
+    EXPECT_EQ(error_of(make_params(reference_point("t\xc3\xa9s"))), "Unknown reference point: T\xc3\xa9S");
+}
+
+TEST(Params, AverageTypeIsCaseSensitiveAndCarriesACause) {
+    EXPECT_EQ(make_params(reference_point("TSS", "std"))->averageTypeBins, AverageType::Std);
+    const auto median = make_params(reference_point("TSS", "Median"));
+    EXPECT_EQ(error_of(median), "Invalid --averageTypeBins: Median");
+    EXPECT_EQ(median.error().causes(), std::vector<std::string>{"unknown average type: Median"});
+    // The reference point is checked first.
+    EXPECT_EQ(error_of(make_params(reference_point("x", "y"))), "Unknown reference point: X");
+}
+
+TEST(Params, SubcommandFieldsAndProcessors) {
+    Cli cli = reference_point();
+    std::get<ReferencePoint>(cli.command).common.number_of_processors = 0;
+    std::get<ReferencePoint>(cli.command).common.sort_regions = "DESCEND";
+    const Params rp = *make_params(cli);
+    EXPECT_EQ(rp.numberOfProcessors, 1u);
+    EXPECT_EQ(rp.sortRegions, "DESCEND");  // kept as entered
+    EXPECT_EQ(rp.regionBodyLength, 0);
+    EXPECT_EQ(bins_per_sample(rp), 200);
+
+    Cli scaled = scale_regions();
+    std::get<ScaleRegions>(scaled.command).common.number_of_processors = 64;
+    const Params sr = *make_params(scaled);
+    EXPECT_FALSE(sr.referencePoint);
+    EXPECT_EQ(sr.numberOfProcessors, 64u);
+    EXPECT_EQ(bins_per_sample(sr), 300);
+
+    std::get<ReferencePoint>(cli.command).common.bin_size = 3;
+    EXPECT_EQ(bins_per_sample(*make_params(cli)), 666);
+}
+
+TEST(Params, SortWordsNeverFail) {
+    EXPECT_EQ(parse_sort_regions("DESCEND"), SortRegions::Descend);
+    EXPECT_EQ(parse_sort_regions("random"), SortRegions::Keep);
+    EXPECT_EQ(parse_sort_regions(""), SortRegions::Keep);
+    EXPECT_EQ(parse_sort_using("Region_Length"), SortUsing::RegionLength);
+    EXPECT_EQ(parse_sort_using("mode"), SortUsing::Mean);
+}
+
+// Bin sizes below 1, negative lengths and length sums beyond 64 bits have
+// no layout; they are refused with the option and the value named.
+TEST(Params, RefusesLengthsWithoutALayout) {
+    Cli cli = reference_point();
+    auto& common = std::get<ReferencePoint>(cli.command).common;
+    common.bin_size = 0;
+    EXPECT_EQ(error_of(make_params(cli)), "Invalid --binSize: 0 (must be at least 1)");
+    common.bin_size = -10;
+    EXPECT_NE(error_of(make_params(cli)).find("--binSize: -10"), std::string::npos);
+    common.bin_size = 10;
+    common.after_region_start_length = -1;
+    EXPECT_NE(error_of(make_params(cli)).find("--afterRegionStartLength: -1"), std::string::npos);
+
+    Cli scaled = scale_regions();
+    auto& sr = std::get<ScaleRegions>(scaled.command);
+    sr.unscaled_3_prime = -7;
+    EXPECT_NE(error_of(make_params(scaled)).find("--unscaled3prime: -7"), std::string::npos);
+    sr.unscaled_3_prime = 0;
+    sr.common.before_region_start_length = std::numeric_limits<std::int64_t>::max();
+    EXPECT_NE(error_of(make_params(scaled)).find("--afterRegionStartLength: 1500"), std::string::npos);
+    sr.common.after_region_start_length = 0;
+    sr.region_body_length = 0;
+    EXPECT_TRUE(make_params(scaled).has_value());  // exactly the largest sum
+}
+
+}  // namespace
+}  // namespace binscope
