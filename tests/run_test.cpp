@@ -1,0 +1,204 @@
+// run_test.cpp - the real executable: exit statuses, help, usage errors,
+// the error report and the progress lines of a run.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "support/bigwig_writer.hpp"
+#include "support/test_files.hpp"
+
+namespace binscope {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::ProcessResult;
+using testing::run_binscope;
+using testing::TempDir;
+using testing::write_file;
+
+std::vector<std::string> split_lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return lines;
+}
+
+// A folder with two score files over chr1 and a BED file of two genes.
+class RunFixture : public ::testing::Test {
+protected:
+    void SetUp() override {
+        using namespace testing;
+        write_bigwig(dir_.path() / "a.bw", {{"chr1", 10000}}, {bedgraph_section("chr1", {{0, 10000, 2.0f}})});
+        write_bigwig(dir_.path() / "b.bw", {{"chr1", 10000}}, {bedgraph_section("chr1", {{1000, 3000, 1.0f}})});
+        write_file(dir_.path() / "genes.bed", "chr1\t2000\t3000\tg1\t0\t+\nchr1\t6000\t7000\tg2\t0\t-\n");
+    }
+
+    std::string file(const std::string& name) const { return dir_.file(name); }
+
+    // reference-point over both score files and genes.bed, plus `extra`.
+    ProcessResult run(std::vector<std::string> extra, const std::string& out = "m.gz") const {
+        std::vector<std::string> args{"reference-point", "-S",          file("a.bw"), file("b.bw"), "-R",
+                                      file("genes.bed"), "-o", out == "m.gz" ? file(out) : out};
+        args.insert(args.end(), extra.begin(), extra.end());
+        return run_binscope(args);
+    }
+
+    TempDir dir_;
+};
+
+TEST(RunExecutable, HelpAndVersion) {
+    const ProcessResult bare = run_binscope({});
+    EXPECT_EQ(bare.status, 2);
+    EXPECT_EQ(bare.out, "");
+    EXPECT_NE(bare.err.find("Usage: binscope"), std::string::npos);
+
+    const ProcessResult version = run_binscope({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, "binscope 0.1.0\n");
+    EXPECT_EQ(version.err, "");
+
+    for (const char* sub : {"reference-point", "scale-regions"}) {
+        const ProcessResult help = run_binscope({sub, "--help"});
+        EXPECT_EQ(help.status, 0);
+        EXPECT_EQ(help.err, "");
+        EXPECT_NE(help.out.find("--numberOfProcessors <NUMBER_OF_PROCESSORS>"), std::string::npos);
+        EXPECT_NE(help.out.find("[default: 1500]"), std::string::npos);
+        EXPECT_EQ(run_binscope({"help", sub}).out, help.out);
+    }
+}
+
+TEST(RunExecutable, UsageErrorsExitTwoAndWriteNothing) {
+    TempDir dir;
+    const std::string out = dir.file("m.gz");
+    const std::vector<std::vector<std::string>> cases = {
+        {"reference-point", "-S", "a.bw", "-R", "r.bed", "-o", out, "-p", "-1"},
+        {"reference-point", "-S", "a.bw", "-R", "r.bed", "-o", out, "-p", "1.5"},
+        {"reference-point", "-S", "a.bw", "-R", "r.bed", "-o", out, "--skipZeros", "--skipZeros"},
+        {"scale-regions", "-S", "a.bw", "-R", "r.bed", "-o", out, "--referencePoint", "TSS"},
+        {"reference-point", "-S", "a.bw", "-R", "r.bed"},
+        {"no-such-command"},
+    };
+    for (const auto& args : cases) {
+        SCOPED_TRACE(::testing::PrintToString(args));
+        const ProcessResult r = run_binscope(args);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(r.out, "");
+        EXPECT_TRUE(r.err.starts_with("error: ")) << r.err;
+        EXPECT_NE(r.err.find("\n\nUsage: binscope"), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("--help"), std::string::npos) << r.err;
+    }
+    EXPECT_NE(run_binscope(cases[4]).err.find("--outFileName <OUT_FILE_NAME>"), std::string::npos);
+    EXPECT_FALSE(fs::exists(out));
+}
+
+TEST(RunExecutable, ParameterErrorsAreReportedBeforeAnyProgress) {
+    const std::vector<std::string> base{"reference-point", "-S", "missing.bw", "-R", "missing.bed", "-o", "m.gz"};
+    auto with = [&](std::vector<std::string> extra) {
+        std::vector<std::string> args = base;
+        args.insert(args.end(), extra.begin(), extra.end());
+        return run_binscope(args);
+    };
+    const ProcessResult middle = with({"--referencePoint", "middle"});
+    EXPECT_EQ(middle.status, 1);
+    EXPECT_EQ(middle.out, "");
+    EXPECT_EQ(middle.err, "Error: Unknown reference point: MIDDLE\n");
+
+    const ProcessResult median = with({"--averageTypeBins", "Median"});
+    EXPECT_EQ(median.status, 1);
+    EXPECT_EQ(median.err,
+              "Error: Invalid --averageTypeBins: Median\n\nCaused by:\n    unknown average type: Median\n");
+
+    const ProcessResult bin = with({"--binSize", "0"});
+    EXPECT_EQ(bin.status, 1);
+    EXPECT_EQ(bin.err, "Error: Invalid --binSize: 0 (must be at least 1)\n");
+}
+
+TEST_F(RunFixture, DriverRefusals) {
+    // The kinds of region files are checked before any file is opened.
+    const ProcessResult mixed =
+        run_binscope({"reference-point", "-S", file("a.bw"), "-R", "x.gtf", "y.bed", "-o", file("m.gz")});
+    EXPECT_EQ(mixed.status, 1);
+    EXPECT_EQ(mixed.err,
+              "[binscope] Loading 2 BED file(s) and 1 bigWig file(s)\n"
+              "Error: Mixing GTF and BED inputs is not supported.\n");
+    const ProcessResult gz =
+        run_binscope({"reference-point", "-S", file("a.bw"), "-R", "x.gtf.gz", "y.bed", "-o", file("m.gz"), "-q"});
+    EXPECT_EQ(gz.status, 1);
+    EXPECT_EQ(gz.err.find("Mixing"), std::string::npos) << gz.err;
+
+    write_file(file("empty.bed"), "\ntrack name=x\n\n");
+    const ProcessResult empty =
+        run_binscope({"reference-point", "-S", file("a.bw"), "-R", file("empty.bed"), "-o", file("m.gz"), "-q"});
+    EXPECT_EQ(empty.status, 1);
+    EXPECT_EQ(empty.err, "Error: No regions parsed from input region file(s).\n");
+
+    write_file(file("black.bed"), "chr1\t0\t9000\n");
+    const ProcessResult black = run({"--blackListFileName", file("black.bed")});
+    EXPECT_EQ(black.status, 1);
+    const auto lines = split_lines(black.err);
+    ASSERT_EQ(lines.size(), 3u) << black.err;
+    EXPECT_EQ(lines[1], "[binscope] Blacklist (1 intervals): kept 0/2 regions");
+    EXPECT_EQ(lines[2], "Error: All regions filtered by blacklist.");
+    EXPECT_FALSE(fs::exists(file("m.gz")));
+}
+
+TEST_F(RunFixture, MissingScoreFileReportsTheWholeChain) {
+    const std::string missing = file("missing.bw");
+    const ProcessResult r =
+        run_binscope({"reference-point", "-S", file("a.bw"), missing, "-R", file("genes.bed"), "-o", file("m.gz")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Error: Opening " + missing + "\n\nCaused by:\n    0: opening bigwig " + missing +
+                         "\n    1: No such file or directory"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(r.err.find("Built matrix"), std::string::npos);
+    EXPECT_FALSE(fs::exists(file("m.gz")));
+}
+
+TEST_F(RunFixture, ProgressLinesInStageOrder) {
+    write_file(file("black.bed"), "chr1\t6500\t6600\n");
+    const ProcessResult r = run({"--blackListFileName", file("black.bed"), "--skipZeros", "-p", "0"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(split_lines(r.err), (std::vector<std::string>{
+                                      "[binscope] Loading 1 BED file(s) and 2 bigWig file(s)",
+                                      "[binscope] Blacklist (1 intervals): kept 1/2 regions",
+                                      "[binscope] Parsed 1 region(s) in 1 group(s)",
+                                      "[binscope] Built matrix: 1 rows x 400 cols (0 dropped due to no data)",
+                                      "[binscope] After --skipZeros: 1 row(s)",
+                                      "[binscope] Wrote " + file("m.gz") + " (1 rows)",
+                                  }));
+    EXPECT_TRUE(fs::exists(file("m.gz")));
+
+    const ProcessResult quiet = run({"--quiet", "--outFileNameMatrix", file("values.txt"), "--outFileSortedRegions",
+                                     file("sorted.bed"), "-p", "8"});
+    ASSERT_EQ(quiet.status, 0) << quiet.err;
+    EXPECT_EQ(quiet.err, "");
+    EXPECT_TRUE(fs::exists(file("values.txt")));
+    EXPECT_TRUE(fs::exists(file("sorted.bed")));
+
+    const ProcessResult three = run_binscope({"reference-point", "-S", file("a.bw"), file("b.bw"), file("a.bw"),
+                                              "-R", file("genes.bed"), "-o", file("m3.gz")});
+    ASSERT_EQ(three.status, 0) << three.err;
+    EXPECT_NE(three.err.find("Built matrix: 2 rows x 600 cols"), std::string::npos) << three.err;
+}
+
+TEST_F(RunFixture, FailedMatrixWriteStopsBeforeTheOptionalOutputs) {
+    const std::string out = file("no/such/dir/m.gz");
+    const ProcessResult r = run({"--outFileNameMatrix", file("values.txt")}, out);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Built matrix"), std::string::npos);
+    EXPECT_EQ(r.err.find("Wrote"), std::string::npos);
+    EXPECT_NE(r.err.find("\nError: "), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(file("values.txt")));
+}
+
+}  // namespace
+}  // namespace binscope
