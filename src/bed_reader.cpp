@@ -1,0 +1,162 @@
+// bed_reader.cpp - region files to a RegionSet: input kind, group names and
+// the BED reader (the GTF reader is in gtf_reader.cpp).
+#include "bed_reader.hpp"
+
+#include <algorithm>
+#include <array>
+#include <fmt/format.h>
+
+#include "text_input.hpp"
+#include "text_input_path.hpp"
+#include "text_input_utf8.hpp"
+
+namespace binscope {
+
+Strand parse_strand(std::string_view column) {
+    if (column.empty()) return U'.';
+    if (column[0] == '+') return U'+';
+    if (column[0] == '-') return U'-';
+    return U'.';
+}
+
+bool is_gtf_path(std::string_view path) {
+    const auto name = path_file_name(path);
+    if (!name) return false;
+    const auto ext = file_extension(*name);
+    if (!ext || ext->size() > 4 || !is_valid_utf8(*ext)) return false;
+    std::string lower(*ext);
+    for (char& c : lower) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return lower == "gtf" || lower == "gff" || lower == "gff3";
+}
+
+std::string file_group_name(std::string_view path, std::size_t file_count) {
+    if (file_count == 1) return "genes";
+    const auto name = path_file_name(path);
+    if (!name) return "group";
+    const std::string_view stem = file_stem(*name);
+    if (!is_valid_utf8(stem)) return "group";
+    return std::string(stem);
+}
+
+namespace {
+
+// A BED12 list column ("10,20,"): trailing commas dropped, one integer per
+// comma-separated piece, blanks around pieces allowed.
+Result<std::vector<std::int64_t>> parse_int_list(std::string_view column) {
+    while (!column.empty() && column.back() == ',') column.remove_suffix(1);
+    std::vector<std::int64_t> values;
+    std::size_t pos = 0;
+    while (true) {
+        const std::size_t comma = column.find(',', pos);
+        const std::string_view piece =
+            column.substr(pos, comma == std::string_view::npos ? std::string_view::npos : comma - pos);
+        auto value = parse_int64(trim_space(piece));
+        if (!value) return fail(std::move(value.error()));
+        values.push_back(*value);
+        if (comma == std::string_view::npos) break;
+        pos = comma + 1;
+    }
+    return values;
+}
+
+// The blocks of a BED12 line, relative to chromStart.
+Result<std::vector<Block>> parse_bed12_blocks(std::int64_t start, std::string_view sizes_column,
+                                              std::string_view starts_column) {
+    auto sizes = parse_int_list(sizes_column);
+    if (!sizes) return fail(Error("bad blockSizes").caused_by(sizes.error()));
+    auto starts = parse_int_list(starts_column);
+    if (!starts) return fail(Error("bad blockStarts").caused_by(starts.error()));
+    if (sizes->size() != starts->size()) return fail("blockSizes/blockStarts length mismatch");
+    std::vector<Block> blocks;
+    blocks.reserve(sizes->size());
+    for (std::size_t i = 0; i < sizes->size(); ++i) {
+        Block block;
+        // Wrapping coordinates would silently place the block elsewhere.
+        if (__builtin_add_overflow(start, (*starts)[i], &block.start) ||
+            __builtin_add_overflow(block.start, (*sizes)[i], &block.end)) {
+            return fail(fmt::format("block {} lies outside the 64-bit coordinate range", i + 1));
+        }
+        blocks.push_back(block);
+    }
+    return blocks;
+}
+
+// One data line to one region, appended to regions.
+Status parse_bed_line(std::string_view line, bool metagene, std::size_t group, std::vector<Region>& regions) {
+    std::array<std::string_view, 12> fields;
+    const std::size_t count = split_tabs(line, fields);
+    if (count < 3) return fail("BED line has fewer than 3 columns");
+    auto start = parse_int64(fields[1]);
+    if (!start) return fail(Error("bad start").caused_by(start.error()));
+    auto end = parse_int64(fields[2]);
+    if (!end) return fail(Error("bad end").caused_by(end.error()));
+    if (*start >= *end) return fail(fmt::format("BED end <= start ({} >= {})", *start, *end));
+
+    Region region;
+    region.chrom = fields[0];
+    region.name = count >= 4 ? std::string(fields[3]) : fmt::format("{}:{}-{}", fields[0], *start, *end);
+    region.score = count >= 5 ? std::string(fields[4]) : std::string("0");
+    region.strand = count >= 6 ? parse_strand(fields[5]) : U'.';
+    region.group = group;
+    if (metagene && count >= 12) {
+        auto blocks = parse_bed12_blocks(*start, fields[10], fields[11]);
+        if (!blocks) return fail(std::move(blocks.error()));
+        // An empty list cannot come out of the parser; keep the region sound anyway.
+        if (blocks->empty()) blocks->push_back({*start, *end});
+        region.blocks = std::move(*blocks);
+    } else {
+        region.blocks.push_back({*start, *end});
+    }
+    regions.push_back(std::move(region));
+    return {};
+}
+
+Status read_bed_file(const std::string& path, bool metagene, RegionSet& set) {
+    const std::string shown = to_utf8_lossy(path);
+    auto reader = LineReader::open(path);
+    if (!reader) return fail(std::move(reader.error()).context(fmt::format("opening BED {}", shown)));
+    while (true) {
+        auto next = reader->next();
+        if (!next) {
+            return fail(std::move(next.error()).context(fmt::format("reading {} line {}", shown, reader->line_number())));
+        }
+        if (!*next) return {};
+        const std::string_view line = **next;
+        if (line.empty()) continue;
+        if (line[0] == '#') {
+            // A '#' line names the group of the regions below it.
+            const std::string_view name = trim_space(line.substr(1));
+            if (!name.empty()) set.groups.emplace_back(name);
+            continue;
+        }
+        if (line.starts_with("track ") || line.starts_with("browser ")) continue;
+        auto parsed = parse_bed_line(line, metagene, set.groups.size() - 1, set.regions);
+        if (!parsed) {
+            return fail(Error(fmt::format("parsing {} line {}: {}", shown, reader->line_number(), line))
+                            .caused_by(parsed.error()));
+        }
+    }
+}
+
+}  // namespace
+
+Result<RegionSet> read_regions(const std::vector<std::string>& paths, bool metagene) {
+    RegionSet set;
+    const auto gtf_count = static_cast<std::size_t>(std::count_if(paths.begin(), paths.end(), is_gtf_path));
+    if (gtf_count != 0 && gtf_count != paths.size()) return fail("Mixing GTF and BED inputs is not supported.");
+    if (gtf_count != 0) {
+        auto status = read_gtf_regions(paths, set);
+        if (!status) return fail(std::move(status.error()));
+        return set;
+    }
+    for (const std::string& path : paths) {
+        set.groups.push_back(file_group_name(path, paths.size()));
+        auto status = read_bed_file(path, metagene, set);
+        if (!status) return fail(std::move(status.error()));
+    }
+    return set;
+}
+
+}  // namespace binscope

@@ -1,0 +1,101 @@
+// blacklist.cpp - loading blacklisted intervals and dropping the regions
+// that overlap them.
+#include "blacklist.hpp"
+
+#include <algorithm>
+#include <array>
+#include <fmt/format.h>
+
+#include "text_input.hpp"
+#include "text_input_utf8.hpp"
+
+namespace binscope {
+
+std::size_t Blacklist::interval_count() const {
+    std::size_t count = 0;
+    for (const auto& entry : intervals) count += entry.second.size();
+    return count;
+}
+
+namespace {
+
+Result<Blacklist> read_blacklist(const std::string& path, const std::string& shown) {
+    auto reader = LineReader::open(path);
+    if (!reader) return fail(std::move(reader.error()).context(fmt::format("opening blacklist {}", shown)));
+    Blacklist blacklist;
+    std::array<std::string_view, 3> fields;
+    while (true) {
+        auto next = reader->next();
+        if (!next) return fail(std::move(next.error()).context(fmt::format("blacklist line {}", reader->line_number())));
+        if (!*next) break;
+        const std::string_view line = **next;
+        if (line.empty() || line[0] == '#' || line.starts_with("track") || line.starts_with("browser")) continue;
+        if (split_tabs(line, fields) < 3) continue;
+        auto start = parse_int64(fields[1]);
+        if (!start) return fail(Error("bad blacklist start").caused_by(start.error()));
+        auto end = parse_int64(fields[2]);
+        if (!end) return fail(Error("bad blacklist end").caused_by(end.error()));
+        if (*start >= *end) continue;
+        auto found = blacklist.intervals.find(std::string(fields[0]));
+        if (found == blacklist.intervals.end()) found = blacklist.intervals.emplace(fields[0], std::vector<Block>{}).first;
+        found->second.push_back({*start, *end});
+    }
+    for (auto& [chrom, list] : blacklist.intervals) {
+        std::stable_sort(list.begin(), list.end(), [](const Block& a, const Block& b) { return a.start < b.start; });
+        std::vector<Block> merged;
+        for (const Block& block : list) {
+            // Touching intervals merge as well as overlapping ones.
+            if (!merged.empty() && block.start <= merged.back().end) {
+                merged.back().end = std::max(merged.back().end, block.end);
+            } else {
+                merged.push_back(block);
+            }
+        }
+        list = std::move(merged);
+    }
+    return blacklist;
+}
+
+// The interval list of a chromosome under its own name, else under the name
+// with its "chr" prefix toggled; null when neither is listed.
+const std::vector<Block>* find_list(const Blacklist& blacklist, const std::string& chrom) {
+    auto found = blacklist.intervals.find(chrom);
+    if (found != blacklist.intervals.end()) return &found->second;
+    const std::string other = chrom.starts_with("chr") ? chrom.substr(3) : "chr" + chrom;
+    found = blacklist.intervals.find(other);
+    return found != blacklist.intervals.end() ? &found->second : nullptr;
+}
+
+bool overlaps(const std::vector<Block>& list, const Block& block) {
+    // The first interval ending after the block's start is the only candidate.
+    auto it = std::partition_point(list.begin(), list.end(), [&](const Block& b) { return b.end <= block.start; });
+    return it != list.end() && it->start < block.end;
+}
+
+}  // namespace
+
+Result<Blacklist> load_blacklist(const std::string& path) {
+    const std::string shown = to_utf8_lossy(path);
+    auto loaded = read_blacklist(path, shown);
+    if (!loaded) return fail(std::move(loaded.error()).context(fmt::format("Loading blacklist {}", shown)));
+    return loaded;
+}
+
+std::vector<Region> filter_regions(const RegionSet& set, const Blacklist& blacklist) {
+    std::vector<Region> kept;
+    // Regions come grouped by chromosome, so one lookup usually serves many.
+    const std::string* last_chrom = nullptr;
+    const std::vector<Block>* list = nullptr;
+    for (const Region& region : set.regions) {
+        if (!last_chrom || *last_chrom != region.chrom) {
+            list = find_list(blacklist, region.chrom);
+            last_chrom = &region.chrom;
+        }
+        const bool dropped =
+            list && std::any_of(region.blocks.begin(), region.blocks.end(), [&](const Block& b) { return overlaps(*list, b); });
+        if (!dropped) kept.push_back(region);
+    }
+    return kept;
+}
+
+}  // namespace binscope

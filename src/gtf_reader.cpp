@@ -1,0 +1,184 @@
+// gtf_reader.cpp - GTF/GFF region files: one region per transcript, its
+// exons as blocks.
+#include <algorithm>
+#include <array>
+#include <fmt/format.h>
+#include <functional>
+#include <string>
+#include <unordered_map>
+
+#include "bed_reader.hpp"
+#include "text_input.hpp"
+#include "text_input_path.hpp"
+#include "text_input_utf8.hpp"
+
+namespace binscope {
+
+namespace {
+
+// Hashes std::string and std::string_view alike, so that lookups by a view
+// into the current line need no copy.
+struct TextHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const noexcept { return std::hash<std::string_view>{}(text); }
+};
+
+// Transcripts of the current group section, in the order their ids first
+// appeared, each a region whose blocks grow as exon lines arrive.
+class TranscriptTable {
+public:
+    // The pending region of id, inserted empty when the id is new.
+    Region& slot(std::string_view id) {
+        // Exon lines of one transcript usually follow each other.
+        if (last_slot_ < pending_.size() && last_id_ == id) return pending_[last_slot_];
+        auto found = index_.find(id);
+        if (found == index_.end()) {
+            found = index_.emplace(std::string(id), pending_.size()).first;
+            pending_.emplace_back();
+        }
+        last_id_.assign(id);
+        last_slot_ = found->second;
+        return pending_[last_slot_];
+    }
+
+    // Moves the transcripts with at least one exon to regions, in
+    // first-seen order, each with its exons sorted by start; then empties
+    // the table.
+    void flush(std::vector<Region>& regions) {
+        for (Region& region : pending_) {
+            if (region.blocks.empty()) continue;
+            std::stable_sort(region.blocks.begin(), region.blocks.end(),
+                             [](const Block& a, const Block& b) { return a.start < b.start; });
+            regions.push_back(std::move(region));
+        }
+        pending_.clear();
+        index_.clear();
+        last_id_.clear();
+        last_slot_ = static_cast<std::size_t>(-1);
+    }
+
+private:
+    std::vector<Region> pending_;
+    std::unordered_map<std::string, std::size_t, TextHash, std::equal_to<>> index_;
+    std::string last_id_;
+    std::size_t last_slot_ = static_cast<std::size_t>(-1);
+};
+
+// Calls visit(key, value) for every "key value" piece of column 9, in order.
+// Pieces are separated by ';' and trimmed; a piece without white space
+// (a bare key, or GFF3 key=value) is skipped; the value is trimmed and
+// loses every '"' at either end.
+template <class Visit>
+void parse_attributes(std::string_view column, Visit&& visit) {
+    std::size_t pos = 0;
+    while (pos <= column.size()) {
+        std::size_t semi = column.find(';', pos);
+        if (semi == std::string_view::npos) semi = column.size();
+        const std::string_view piece = trim_space(column.substr(pos, semi - pos));
+        pos = semi + 1;
+        if (piece.empty()) continue;
+        std::size_t split = 0;
+        std::size_t space = 0;
+        while (split < piece.size() && (space = space_length_at(piece, split)) == 0) ++split;
+        if (space == 0) continue;
+        std::string_view value = trim_space(piece.substr(split + space));
+        while (!value.empty() && value.front() == '"') value.remove_prefix(1);
+        while (!value.empty() && value.back() == '"') value.remove_suffix(1);
+        visit(piece.substr(0, split), value);
+    }
+}
+
+// ASCII case-insensitive comparison with a lower-case word.
+bool equals_lower(std::string_view text, std::string_view lower) {
+    if (text.size() != lower.size()) return false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (c != lower[i]) return false;
+    }
+    return true;
+}
+
+Status read_gtf_file(const std::string& path, RegionSet& set) {
+    const std::string shown = to_utf8_lossy(path);
+    TranscriptTable table;
+    auto reader = LineReader::open(path);
+    if (!reader) return fail(std::move(reader.error()).context(fmt::format("opening GTF {}", shown)));
+    std::array<std::string_view, 9> fields;
+    while (true) {
+        auto next = reader->next();
+        if (!next) {
+            return fail(std::move(next.error()).context(fmt::format("reading {} line {}", shown, reader->line_number())));
+        }
+        if (!*next) break;
+        const std::string_view line = **next;
+        if (line.empty()) continue;
+        if (line[0] == '#') {
+            // Group line; "#!" lines are genome build headers, not groups.
+            const std::string_view name = trim_space(line.substr(1));
+            if (name.empty() || name[0] == '!') continue;
+            table.flush(set.regions);
+            set.groups.emplace_back(name);
+            continue;
+        }
+        if (split_tabs(line, fields) < 9) continue;
+        const bool exon = equals_lower(fields[2], "exon");
+        if (!exon && !equals_lower(fields[2], "transcript")) continue;
+
+        auto start = parse_int64(fields[3]);
+        if (!start) {
+            return fail(Error(fmt::format("bad start at {}:{}", shown, reader->line_number())).caused_by(start.error()));
+        }
+        auto end = parse_int64(fields[4]);
+        if (!end) {
+            return fail(Error(fmt::format("bad end at {}:{}", shown, reader->line_number())).caused_by(end.error()));
+        }
+        // The 1-based start must have a 0-based form.
+        if (exon && *start == INT64_MIN) {
+            return fail(Error(fmt::format("bad start at {}:{}", shown, reader->line_number()))
+                            .caused_by(Error("number too small to fit in target type")));
+        }
+
+        std::string_view transcript_id, transcript_name, gene_name;
+        bool has_id = false, has_transcript_name = false, has_gene_name = false;
+        parse_attributes(fields[8], [&](std::string_view key, std::string_view value) {
+            if (key == "transcript_id") {
+                transcript_id = value;
+                has_id = true;
+            } else if (key == "transcript_name") {
+                transcript_name = value;
+                has_transcript_name = true;
+            } else if (key == "gene_name") {
+                gene_name = value;
+                has_gene_name = true;
+            }
+        });
+        if (!has_id) continue;
+
+        Region& region = table.slot(transcript_id);
+        // Only the first line of a transcript sets its fields.
+        if (region.chrom.empty()) {
+            region.chrom = fields[0];
+            region.name = has_transcript_name ? transcript_name : has_gene_name ? gene_name : transcript_id;
+            region.strand = parse_strand(fields[6]);
+            region.score = "0";
+            region.group = set.groups.size() - 1;
+        }
+        if (exon) region.blocks.push_back({*start - 1, *end});
+    }
+    table.flush(set.regions);
+    return {};
+}
+
+}  // namespace
+
+Status read_gtf_regions(const std::vector<std::string>& paths, RegionSet& set) {
+    for (const std::string& path : paths) {
+        set.groups.push_back(file_group_name(path, paths.size()));
+        auto status = read_gtf_file(path, set);
+        if (!status) return status;
+    }
+    return {};
+}
+
+}  // namespace binscope

@@ -1,0 +1,146 @@
+// text_input.cpp - buffered line reading with UTF-8 checks, and the integer
+// parser of coordinate columns.
+#include "text_input.hpp"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fmt/format.h>
+
+#include "text_input_utf8.hpp"
+
+namespace binscope {
+
+LineReader::LineReader(int fd) : fd_(fd), buffer_(new char[buffer_size]) {}
+
+LineReader::LineReader(LineReader&& other) noexcept
+    : fd_(other.fd_),
+      buffer_(std::move(other.buffer_)),
+      pos_(other.pos_),
+      end_(other.end_),
+      at_eof_(other.at_eof_),
+      spill_(std::move(other.spill_)),
+      line_number_(other.line_number_) {
+    other.fd_ = -1;
+}
+
+LineReader& LineReader::operator=(LineReader&& other) noexcept {
+    if (this != &other) {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = other.fd_;
+        other.fd_ = -1;
+        buffer_ = std::move(other.buffer_);
+        pos_ = other.pos_;
+        end_ = other.end_;
+        at_eof_ = other.at_eof_;
+        spill_ = std::move(other.spill_);
+        line_number_ = other.line_number_;
+    }
+    return *this;
+}
+
+LineReader::~LineReader() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+Result<LineReader> LineReader::open(const std::string& path) {
+    int fd;
+    do {
+        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) return fail(Error::from_errno(errno));
+    return LineReader(fd);
+}
+
+Result<bool> LineReader::fill() {
+    if (at_eof_) return false;
+    ssize_t got;
+    do {
+        got = ::read(fd_, buffer_.get(), buffer_size);
+    } while (got < 0 && errno == EINTR);
+    if (got < 0) return fail(Error::from_errno(errno));
+    pos_ = 0;
+    end_ = static_cast<std::size_t>(got);
+    if (got == 0) at_eof_ = true;
+    return got > 0;
+}
+
+std::optional<std::string_view> LineReader::finish_line(std::string_view raw) {
+    ++line_number_;
+    if (!is_valid_utf8(raw)) return std::nullopt;
+    while (!raw.empty() && raw.back() == '\r') raw.remove_suffix(1);
+    return raw;
+}
+
+Result<std::optional<std::string_view>> LineReader::next() {
+    spill_.clear();
+    bool spilled = false;
+    while (true) {
+        if (pos_ < end_) {
+            const char* start = buffer_.get() + pos_;
+            const std::size_t avail = end_ - pos_;
+            const char* nl = static_cast<const char*>(std::memchr(start, '\n', avail));
+            const std::size_t len = nl ? static_cast<std::size_t>(nl - start) : avail;
+            if (spill_.size() + len > max_line_length) {
+                ++line_number_;
+                return fail(fmt::format("line is longer than {} bytes", max_line_length));
+            }
+            if (nl) {
+                pos_ += len + 1;
+                std::string_view raw(start, len);
+                if (spilled) {
+                    spill_.append(raw);
+                    raw = spill_;
+                }
+                auto line = finish_line(raw);
+                if (!line) return fail("stream did not contain valid UTF-8");
+                return line;
+            }
+            // The line goes on past this buffer fill: keep what we have.
+            spill_.append(start, avail);
+            spilled = true;
+            pos_ = end_;
+        }
+        auto more = fill();
+        if (!more) {
+            ++line_number_;
+            return fail(std::move(more.error()));
+        }
+        if (!*more) {
+            if (!spilled) return std::optional<std::string_view>{};
+            auto line = finish_line(spill_);
+            if (!line) return fail("stream did not contain valid UTF-8");
+            return line;
+        }
+    }
+}
+
+Result<std::int64_t> parse_int64(std::string_view text) {
+    if (text.empty()) return fail("cannot parse integer from empty string");
+    bool negative = false;
+    std::size_t i = 0;
+    if (text[0] == '+' || text[0] == '-') {
+        negative = text[0] == '-';
+        i = 1;
+        if (text.size() == 1) return fail("invalid digit found in string");
+    }
+    // Accumulating towards the sign keeps INT64_MIN representable; the
+    // first overflow wins over a bad character further on.
+    std::int64_t value = 0;
+    for (; i < text.size(); ++i) {
+        const unsigned digit = static_cast<unsigned char>(text[i]) - unsigned{'0'};
+        if (digit > 9) return fail("invalid digit found in string");
+        const bool overflow = negative ? __builtin_mul_overflow(value, 10, &value) ||
+                                             __builtin_sub_overflow(value, static_cast<std::int64_t>(digit), &value)
+                                       : __builtin_mul_overflow(value, 10, &value) ||
+                                             __builtin_add_overflow(value, static_cast<std::int64_t>(digit), &value);
+        if (overflow) {
+            return fail(negative ? "number too small to fit in target type" : "number too large to fit in target type");
+        }
+    }
+    return value;
+}
+
+}  // namespace binscope

@@ -1,0 +1,32 @@
+// text_input_path.cpp - file name, stem and extension of a written path.
+#include "text_input_path.hpp"
+
+namespace binscope {
+
+std::optional<std::string_view> path_file_name(std::string_view path) {
+    std::optional<std::string_view> last;
+    std::size_t pos = 0;
+    while (pos <= path.size()) {
+        std::size_t slash = path.find('/', pos);
+        if (slash == std::string_view::npos) slash = path.size();
+        const std::string_view component = path.substr(pos, slash - pos);
+        if (!component.empty() && component != ".") last = component;
+        pos = slash + 1;
+    }
+    if (!last || *last == "..") return std::nullopt;
+    return last;
+}
+
+std::string_view file_stem(std::string_view file_name) {
+    const std::size_t dot = file_name.rfind('.');
+    if (dot == std::string_view::npos || dot == 0) return file_name;
+    return file_name.substr(0, dot);
+}
+
+std::optional<std::string_view> file_extension(std::string_view file_name) {
+    const std::size_t dot = file_name.rfind('.');
+    if (dot == std::string_view::npos || dot == 0) return std::nullopt;
+    return file_name.substr(dot + 1);
+}
+
+}  // namespace binscope

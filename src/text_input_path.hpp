@@ -1,0 +1,22 @@
+// text_input_path.hpp - the file name, stem and extension of a path as
+// written on the command line (no file system access).
+#pragma once
+
+#include <optional>
+#include <string_view>
+
+namespace binscope {
+
+// The last component of path, ignoring empty and "." components; nothing
+// when there is none or it is "..".
+std::optional<std::string_view> path_file_name(std::string_view path);
+
+// The file name up to its last '.'; the whole name when it has no dot or
+// its only dot is the first character (".bed").
+std::string_view file_stem(std::string_view file_name);
+
+// The text after the last '.' of the file name; nothing when file_stem
+// takes the whole name.
+std::optional<std::string_view> file_extension(std::string_view file_name);
+
+}  // namespace binscope

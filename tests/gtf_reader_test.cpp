@@ -1,0 +1,159 @@
+// gtf_reader_test.cpp - GTF region files: transcripts and exons, attribute
+// parsing, groups, errors and real annotation excerpts.
+#include <gtest/gtest.h>
+
+#include "bed_reader.hpp"
+#include "support/test_files.hpp"
+
+namespace binscope {
+namespace {
+
+using testing::shared_fixture;
+using testing::shared_fixtures_available;
+using testing::TempDir;
+using testing::test_data;
+using testing::write_file;
+
+using Chain = std::vector<std::string>;
+
+// One GTF line from its columns 1, 3, 4, 5, 7 and 9.
+std::string gtf(const std::string& chrom, const std::string& feature, const std::string& start,
+                const std::string& end, const std::string& strand, const std::string& attributes) {
+    return chrom + "\tsrc\t" + feature + "\t" + start + "\t" + end + "\t.\t" + strand + "\t.\t" + attributes + "\n";
+}
+
+Result<RegionSet> read_gtf(const std::vector<std::string>& paths) { return read_regions(paths, false); }
+
+TEST(GtfReader, TranscriptsFromExons) {
+    TempDir dir;
+    write_file(dir.file("a.gtf"),
+               "#!genome-build test\n" +
+                   gtf("chr1", "transcript", "1", "1000", "+", R"(gene_id "g1"; transcript_id "t1"; gene_name "G1";)") +
+                   gtf("chr1", "exon", "500", "600", "+", R"(gene_id "g1"; transcript_id "t1"; gene_name "G1";)") +
+                   gtf("chr1", "EXON", "100", "200", "+", R"(transcript_id "t1")") +
+                   gtf("chr2", "exon", "10", "20", "-", R"(transcript_id """t2"""; transcript_name "T2")") +
+                   // Later lines of t1 do not change its chromosome or strand.
+                   gtf("chrX", "Exon", "300", "300", "-", "transcript_id t1") +
+                   gtf("chr1", "exon", "300", "310", "+", R"(transcript_id "t1")") +
+                   gtf("chr1", "gene", "notanumber", "5", "+", R"(transcript_id "t1")") +
+                   gtf("chr1", "CDS", "100", "200", "+", R"(transcript_id "t1")") +
+                   gtf("chr1", "transcript", "1", "5", "+", R"(transcript_id "no_exons")") +
+                   gtf("chr1", "exon", "1", "5", "+", R"(gene_id=g; transcript_id=gff3)") +
+                   "chr1\tsrc\texon\t1\t5\t.\t+\t.\n" +
+                   gtf("chr3", "exon", "50", "40", "*", R"(transcript_id "t4"; transcript_id "t5";gene_name  "G5" ;;)") +
+                   "## second group \n" + gtf("chr1", "exon", "900", "950", "+", R"( transcript_id "t1";)"));
+    auto set = read_gtf({dir.file("a.gtf")});
+    ASSERT_TRUE(set) << set.error().message();
+    EXPECT_EQ(set->groups, (std::vector<std::string>{"genes", "# second group"}));
+    ASSERT_EQ(set->regions.size(), 4u);
+
+    const Region& t1 = set->regions[0];
+    EXPECT_EQ(t1.chrom, "chr1");
+    EXPECT_EQ(t1.name, "G1");
+    EXPECT_EQ(t1.strand, U'+');
+    EXPECT_EQ(t1.score, "0");
+    EXPECT_EQ(t1.group, 0u);
+    // Sorted by start, equal starts in arrival order.
+    EXPECT_EQ(t1.blocks, (std::vector<Block>{{99, 200}, {299, 300}, {299, 310}, {499, 600}}));
+
+    EXPECT_EQ(set->regions[1].name, "T2");
+    EXPECT_EQ(set->regions[1].chrom, "chr2");
+    EXPECT_EQ(set->regions[1].strand, U'-');
+    EXPECT_EQ(set->regions[1].blocks, (std::vector<Block>{{9, 20}}));
+
+    // A repeated key keeps its last value; start > end is taken as written.
+    EXPECT_EQ(set->regions[2].name, "G5");
+    EXPECT_EQ(set->regions[2].strand, U'.');
+    EXPECT_EQ(set->regions[2].blocks, (std::vector<Block>{{49, 40}}));
+
+    // The same id after a group line is a new transcript of that group.
+    EXPECT_EQ(set->regions[3].name, "t1");
+    EXPECT_EQ(set->regions[3].group, 1u);
+    EXPECT_EQ(set->regions[3].blocks, (std::vector<Block>{{899, 950}}));
+}
+
+TEST(GtfReader, OneTableAndGroupPerFile) {
+    TempDir dir;
+    write_file(dir.file("x.gtf"), gtf("chr1", "exon", "1", "10", "+", R"(transcript_id "t")"));
+    write_file(dir.file("y.GFF"), gtf("chr1", "exon", "20", "30", "+", R"(transcript_id "t")"));
+    auto set = read_gtf({dir.file("x.gtf"), dir.file("y.GFF")});
+    ASSERT_TRUE(set);
+    EXPECT_EQ(set->groups, (std::vector<std::string>{"x", "y"}));
+    ASSERT_EQ(set->regions.size(), 2u);
+    EXPECT_EQ(set->regions[1].group, 1u);
+    EXPECT_EQ(set->regions[1].blocks, (std::vector<Block>{{19, 30}}));
+}
+
+TEST(GtfReader, Errors) {
+    TempDir dir;
+    const std::string path = dir.file("a.gtf");
+    auto error_of = [&](const std::string& content) {
+        write_file(path, content);
+        auto set = read_gtf({path});
+        return set ? Chain{} : set.error().chain();
+    };
+    EXPECT_EQ(error_of("\n" + gtf("chr1", "exon", "1x", "10", "+", "transcript_id t")),
+              (Chain{"bad start at " + path + ":2", "invalid digit found in string"}));
+    EXPECT_EQ(error_of(gtf("chr1", "transcript", "1", "", "+", "transcript_id t")),
+              (Chain{"bad end at " + path + ":1", "cannot parse integer from empty string"}));
+    // Coordinates are checked before the attributes.
+    EXPECT_EQ(error_of(gtf("chr1", "exon", "-9223372036854775808", "1", "+", "")),
+              (Chain{"bad start at " + path + ":1", "number too small to fit in target type"}));
+    EXPECT_EQ(error_of("#g\n\xC0\n"), (Chain{"reading " + path + " line 2", "stream did not contain valid UTF-8"}));
+    auto missing = read_gtf({dir.file("none.gtf")});
+    ASSERT_FALSE(missing);
+    EXPECT_EQ(missing.error().chain(),
+              (Chain{"opening GTF " + dir.file("none.gtf"), "No such file or directory (os error 2)"}));
+}
+
+// Region count, regions with more than one exon, and groups of one file.
+struct RealCase {
+    std::string file;
+    std::size_t regions;
+    std::size_t multi_exon;
+    std::vector<std::string> groups;
+};
+
+void check_real(const std::filesystem::path& path, const RealCase& expected) {
+    SCOPED_TRACE(expected.file);
+    auto set = read_gtf({path.string()});
+    ASSERT_TRUE(set) << set.error().message();
+    EXPECT_EQ(set->regions.size(), expected.regions);
+    std::size_t multi = 0;
+    for (const Region& r : set->regions) {
+        multi += r.blocks.size() > 1;
+        for (std::size_t i = 1; i < r.blocks.size(); ++i) EXPECT_LE(r.blocks[i - 1].start, r.blocks[i].start);
+    }
+    if (expected.multi_exon != 0) {
+        EXPECT_EQ(multi, expected.multi_exon);
+    }
+    EXPECT_EQ(set->groups, expected.groups);
+}
+
+TEST(GtfReaderReal, AnnotationExcerpts) {
+    check_real(test_data("real/rsamtools_example.gtf"), {"rsamtools_example.gtf", 34, 28, {"genes"}});
+    check_real(test_data("real/kallisto_transcripts.gtf"), {"kallisto_transcripts.gtf", 27, 0, {"genes"}});
+    check_real(test_data("real/genomicfeatures_Aedes_aegypti.partial.gtf"),
+               {"genomicfeatures_Aedes_aegypti.partial.gtf", 105, 0, {"genes"}});
+    check_real(test_data("real/rtracklayer_test.gtf"),
+               {"rtracklayer_test.gtf", 0, 0, {"genes", "#gff-version 3", "#date 2011-05-17"}});
+    auto gff3 = read_gtf({test_data("real/genomicfeatures_dmel-1000-r5.11.filtered.gff").string()});
+    ASSERT_TRUE(gff3);
+    EXPECT_TRUE(gff3->regions.empty());
+    EXPECT_EQ(gff3->groups.size(), 3u);
+
+    auto example = read_gtf({test_data("real/rsamtools_example.gtf").string()});
+    ASSERT_TRUE(example);
+    for (const Region& r : example->regions) {
+        EXPECT_TRUE(r.chrom == "chr1" || r.chrom == "chr2") << r.chrom;
+        EXPECT_NE(r.name, "");
+    }
+}
+
+TEST(GtfReaderReal, GplRefSeqGenes) {
+    if (!shared_fixtures_available()) GTEST_SKIP() << "shared fixtures absent";
+    check_real(shared_fixture("real/gtf/dupradar_genes.gtf"), {"dupradar_genes.gtf", 9, 0, {"genes"}});
+}
+
+}  // namespace
+}  // namespace binscope
