@@ -1,0 +1,33 @@
+# deps.sh - installs the Debian packages that are missing (sourced by the
+# other scripts): `install_missing pkg...`.
+
+install_missing() {
+    local missing=()
+    local pkg
+    for pkg in "$@"; do
+        if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed"; then
+            missing+=("$pkg")
+        fi
+    done
+    if [ ${#missing[@]} -eq 0 ]; then
+        return 0
+    fi
+    echo "Installing ${missing[*]}"
+    local sudo=()
+    if [ "$(id -u)" -ne 0 ]; then
+        if command -v sudo >/dev/null 2>&1; then
+            sudo=(sudo)
+        else
+            echo "Missing packages (${missing[*]}); run this script as root or install them first." >&2
+            return 1
+        fi
+    fi
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+# What building the program needs; the tests add GoogleTest.
+BUILD_PACKAGES=(cmake g++ make zlib1g-dev libdeflate-dev libfmt-dev)
+TEST_PACKAGES=(libgtest-dev)
+
+build_jobs() { nproc 2>/dev/null || echo 2; }

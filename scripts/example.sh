@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# example.sh - installs what is missing, builds binscope and runs both
+# subcommands on the small example in examples/, writing to examples/out/.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source scripts/deps.sh
+
+install_missing "${BUILD_PACKAGES[@]}"
+cmake -S . -B build-example -DCMAKE_BUILD_TYPE=Release -DBINSCOPE_TESTS=OFF >/dev/null
+cmake --build build-example --target binscope -j"$(build_jobs)"
+
+bin=build-example/binscope
+out=examples/out
+mkdir -p "$out"
+
+"$bin" reference-point -S examples/example.bw -R examples/genes.bed \
+    -o "$out/reference_point.gz" --outFileNameMatrix "$out/reference_point.tab" \
+    --outFileSortedRegions "$out/reference_point.bed" \
+    --beforeRegionStartLength 1000 --afterRegionStartLength 1000 --binSize 50
+"$bin" scale-regions -S examples/example.bw -R examples/genes.bed \
+    -o "$out/scale_regions.gz" --regionBodyLength 1000 --binSize 50 \
+    --sortRegions descend --outFileSortedRegions "$out/scale_regions.bed"
+
+echo
+echo "Outputs written to $(pwd)/$out:"
+ls -l "$out"
+echo
+echo "First row of $out/reference_point.gz (region columns and the first bins):"
+gzip -dc "$out/reference_point.gz" | sed -n 2p | cut -f1-12

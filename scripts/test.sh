@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# test.sh - installs what is missing, builds everything and runs the whole
+# test suite twice: a release build, then a build with the address and
+# undefined-behaviour sanitizers.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source scripts/deps.sh
+
+install_missing "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
+
+run_suite() {
+    local dir=$1
+    shift
+    cmake -S . -B "$dir" "$@" >/dev/null
+    cmake --build "$dir" -j"$(build_jobs)"
+    ctest --test-dir "$dir" --output-on-failure -j"$(build_jobs)"
+}
+
+echo "== release build =="
+run_suite build-test -DCMAKE_BUILD_TYPE=Release
+echo "== address and undefined-behaviour sanitizers =="
+run_suite build-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBINSCOPE_SANITIZE=address,undefined
+echo "All tests passed in both builds."
