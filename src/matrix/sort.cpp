@@ -1,0 +1,109 @@
+// sort.cpp - reorders the rows of the matrix inside their groups by one
+// statistic of each row.
+#include "sort.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <numeric>
+#include <vector>
+
+namespace binscope {
+
+namespace {
+
+__extension__ typedef __int128 Int128;
+
+double region_length(const Region& region) {
+    // Wide enough that no block list can overflow it.
+    Int128 sum = 0;
+    for (const Block& block : region.blocks) sum += static_cast<Int128>(block.end) - block.start;
+    return static_cast<double>(sum);
+}
+
+}  // namespace
+
+double row_sort_key(std::span<const float> values, const Region& region, SortUsing using_) {
+    constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+    if (using_ == SortUsing::RegionLength) return region_length(region);
+
+    if (using_ == SortUsing::Median) {
+        std::vector<double> numbers;
+        numbers.reserve(values.size());
+        for (const float v : values)
+            if (!std::isnan(v)) numbers.push_back(static_cast<double>(v));
+        if (numbers.empty()) return kNaN;
+        const auto mid = numbers.begin() + static_cast<std::ptrdiff_t>(numbers.size() / 2);
+        std::nth_element(numbers.begin(), mid, numbers.end());
+        if (numbers.size() % 2 == 1) return *mid;
+        return (*std::max_element(numbers.begin(), mid) + *mid) * 0.5;
+    }
+
+    double sum = -0.0;
+    double low = std::numeric_limits<double>::infinity();
+    double high = -low;
+    std::size_t count = 0;
+    for (const float f : values) {
+        if (std::isnan(f)) continue;
+        const double v = static_cast<double>(f);
+        sum += v;
+        // The first of equal extremes is kept, as a scan in row order finds it.
+        if (count == 0 || v < low) low = v;
+        if (count == 0 || v > high) high = v;
+        ++count;
+    }
+    if (count == 0) return kNaN;
+    switch (using_) {
+    case SortUsing::Sum: return sum;
+    case SortUsing::Max: return high;
+    case SortUsing::Min: return low;
+    default: return sum / static_cast<double>(count);
+    }
+}
+
+Matrix sort_rows(Matrix matrix, SortRegions order, SortUsing using_) {
+    const std::size_t rows = matrix.rows();
+    if (order == SortRegions::No || order == SortRegions::Keep || rows == 0) return matrix;
+    const bool descending = order == SortRegions::Descend;
+
+    std::vector<double> keys(rows);
+    for (std::size_t r = 0; r < rows; ++r)
+        keys[r] = row_sort_key(std::span<const float>(matrix.row(r), matrix.cols), matrix.regions[r], using_);
+
+    // Rows without a number (NaN key) end their group in either direction.
+    const auto before = [&](std::size_t a, std::size_t b) {
+        const double ka = keys[a];
+        const double kb = keys[b];
+        if (std::isnan(ka)) return false;
+        if (std::isnan(kb)) return true;
+        return descending ? ka > kb : ka < kb;
+    };
+
+    std::vector<std::size_t> order_of_rows(rows);
+    std::iota(order_of_rows.begin(), order_of_rows.end(), std::size_t{0});
+    const auto& bounds = matrix.group_boundaries;
+    for (std::size_t g = 0; g + 1 < bounds.size(); ++g) {
+        // Boundaries come from the assembly; clamping keeps a bad list from
+        // reaching outside the rows.
+        const std::size_t first = std::min(bounds[g], rows);
+        const std::size_t last = std::min(bounds[g + 1], rows);
+        if (first >= last) continue;
+        std::stable_sort(order_of_rows.begin() + static_cast<std::ptrdiff_t>(first),
+                         order_of_rows.begin() + static_cast<std::ptrdiff_t>(last), before);
+    }
+
+    const std::size_t cols = matrix.cols;
+    std::vector<float> values(rows * cols);
+    std::vector<Region> regions;
+    regions.reserve(rows);
+    for (std::size_t i = 0; i < rows; ++i) {
+        const std::size_t r = order_of_rows[i];
+        std::copy_n(matrix.row(r), cols, values.begin() + static_cast<std::ptrdiff_t>(i * cols));
+        regions.push_back(std::move(matrix.regions[r]));
+    }
+    matrix.values = std::move(values);
+    matrix.regions = std::move(regions);
+    return matrix;
+}
+
+}  // namespace binscope

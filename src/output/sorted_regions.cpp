@@ -1,0 +1,91 @@
+// sorted_regions.cpp - writes the regions in final row order as BED12
+// lines with the group label as a 13th column.
+#include "sorted_regions.hpp"
+
+#include "../labels.hpp"
+#include "number_format.hpp"
+#include "output_file.hpp"
+#include "text_buffer.hpp"
+
+namespace binscope {
+
+namespace {
+
+constexpr std::string_view kHeader =
+    "#chrom\tstart\tend\tname\tscore\tstrand\tthickStart\tthickEnd\titemRgb\tblockCount\tblockSizes\tblockStarts"
+    "\tpeakloom_group\n";
+
+void append_int(TextBuffer& out, std::int64_t value) {
+    out.commit(write_int(out.reserve(kNumberTextMax), value));
+}
+
+// The strand as text; anything but the three known characters is shown as '.'.
+char strand_char(char32_t strand) {
+    return strand == U'+' || strand == U'-' ? static_cast<char>(strand) : '.';
+}
+
+// Differences of extreme coordinates wrap instead of overflowing.
+std::int64_t difference(std::int64_t a, std::int64_t b) {
+    return static_cast<std::int64_t>(static_cast<std::uint64_t>(a) - static_cast<std::uint64_t>(b));
+}
+
+}  // namespace
+
+Status write_sorted_regions(const std::string& path, const Matrix& matrix) {
+    auto file = BufferedFile::create(path);
+    if (!file) return fail(std::move(file.error()));
+
+    std::vector<std::size_t> row_groups;
+    row_groups.reserve(matrix.rows());
+    for (const Region& region : matrix.regions) row_groups.push_back(region.group);
+    const std::vector<std::string> labels = group_labels(row_groups, matrix.group_names);
+
+    if (auto st = file->append(kHeader); !st) return st;
+
+    TextBuffer line;
+    std::size_t label = 0;
+    for (std::size_t r = 0; r < matrix.rows(); ++r) {
+        const Region& region = matrix.regions[r];
+        if (r > 0 && region.group != matrix.regions[r - 1].group) ++label;
+        // Readers never give a region without blocks; such a region would
+        // show as empty at 0 rather than read out of bounds.
+        const std::int64_t start = region.blocks.empty() ? 0 : region.start();
+        const std::int64_t end = region.blocks.empty() ? 0 : region.end();
+
+        line.clear();
+        line.append(region.chrom);
+        line.append('\t');
+        append_int(line, start);
+        line.append('\t');
+        append_int(line, end);
+        line.append('\t');
+        line.append(region.name);
+        line.append('\t');
+        line.append(region.score);
+        line.append('\t');
+        line.append(strand_char(region.strand));
+        line.append('\t');
+        append_int(line, start);
+        line.append('\t');
+        append_int(line, end);
+        line.append("\t0\t");
+        append_int(line, static_cast<std::int64_t>(region.blocks.size()));
+        line.append('\t');
+        for (std::size_t b = 0; b < region.blocks.size(); ++b) {
+            if (b > 0) line.append(',');
+            append_int(line, difference(region.blocks[b].end, region.blocks[b].start));
+        }
+        line.append('\t');
+        for (std::size_t b = 0; b < region.blocks.size(); ++b) {
+            if (b > 0) line.append(',');
+            append_int(line, difference(region.blocks[b].start, start));
+        }
+        line.append('\t');
+        if (label < labels.size()) line.append(labels[label]);
+        line.append('\n');
+        if (auto st = file->append(line.view()); !st) return st;
+    }
+    return file->close();
+}
+
+}  // namespace binscope
