@@ -437,6 +437,17 @@ private:
         return error(message);
     }
 
+    // A token after an option that lacks its value, worth the hint that '='
+    // passes it: one that is not an option of this subcommand.
+    bool looks_like_value(std::string_view token) const {
+        if (token.size() < 2 || token == "--") return false;
+        if (token.starts_with("--")) {
+            const std::string_view name = token.substr(2, token.find('=') - 2);
+            return name != "help" && !find_long(name);
+        }
+        return token[1] != 'h' && !find_short(token[1]);
+    }
+
     const OptionSpec* find_long(std::string_view name) const {
         for (const auto& spec : kOptions)
             if (spec.long_name == name && accepts(spec, command_)) return &spec;
@@ -517,7 +528,7 @@ private:
         if (values.empty()) {
             std::string message =
                 fmt::format("a value is required for '{}' but none was supplied", display(spec));
-            if (next_ < tokens_.size() && tokens_[next_] != "--" && tokens_[next_].size() > 1)
+            if (next_ < tokens_.size() && looks_like_value(tokens_[next_]))
                 message += fmt::format("\n\n  tip: to pass '{}' as a value, use '--{}={}'", tokens_[next_],
                                        spec.long_name, tokens_[next_]);
             return error(message);
