@@ -39,6 +39,37 @@ struct ChromInfo {
     std::uint32_t id = 0;
 };
 
+// The fixed 64-byte header fields the reader keeps.
+struct BigWigHeader {
+    std::uint16_t version = 0;
+    std::uint16_t zoom_levels = 0;
+    std::uint64_t chrom_tree_offset = 0;
+    std::uint64_t full_data_offset = 0;
+    std::uint64_t full_index_offset = 0;
+    std::uint16_t field_count = 0;
+    std::uint16_t defined_field_count = 0;
+    std::uint64_t auto_sql_offset = 0;
+    std::uint64_t total_summary_offset = 0;
+    std::uint32_t uncompress_buf_size = 0;  // 0: data blocks are stored as they are
+};
+
+// One zoom level header; kept in file order, never used by queries.
+struct ZoomHeader {
+    std::uint32_t reduction_level = 0;
+    std::uint32_t reserved = 0;
+    std::uint64_t data_offset = 0;
+    std::uint64_t index_offset = 0;
+};
+
+// Work counters of one reader, for benchmarks and tests of the caches.
+struct ReaderStats {
+    std::uint64_t index_header_reads = 0;  // R-tree index header loads
+    std::uint64_t node_reads = 0;          // R-tree nodes read from the file
+    std::uint64_t block_reads = 0;         // data blocks read from the file
+    std::uint64_t blocks_inflated = 0;     // data blocks decompressed
+    std::uint64_t block_cache_hits = 0;    // blocks served from the cache
+};
+
 // An open score file. Move-only; a reader serves one query at a time and
 // is never shared between threads.
 class BigWigReader {
@@ -48,6 +79,11 @@ public:
     // and the quoted path to standard error.
     static std::expected<BigWigReader, BigWigReadOpenError> open(const std::string& path);
 
+    // As open(), reading the file's bytes from memory; display_path stands
+    // for the path in the "Error when opening: " line.
+    static std::expected<BigWigReader, BigWigReadOpenError> open_memory(std::string bytes,
+                                                                        const std::string& display_path);
+
     BigWigReader(BigWigReader&&) noexcept;
     BigWigReader& operator=(BigWigReader&&) noexcept;
     ~BigWigReader();
@@ -55,6 +91,9 @@ public:
     // Chromosomes in tree order (neither sorted nor de-duplicated).
     const std::vector<ChromInfo>& chroms() const;
     ByteOrder byte_order() const;
+    const BigWigHeader& header() const;
+    const std::vector<ZoomHeader>& zoom_headers() const;
+    const ReaderStats& stats() const;
 
     // One score per base of [start, end) of the named chromosome, NaN where
     // no record covers the base. Requires start < end.

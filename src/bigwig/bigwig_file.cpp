@@ -1,0 +1,207 @@
+// bigwig_file.cpp - BigWigReader: opening a score file and answering
+// per-base interval queries.
+#include "bigwig/bigwig_file.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <fmt/format.h>
+#include <limits>
+#include <unordered_map>
+
+#include "bigwig/block_cache.hpp"
+#include "bigwig/byte_source.hpp"
+#include "bigwig/file_header.hpp"
+#include "bigwig/quoted_path.hpp"
+#include "bigwig/rtree_index.hpp"
+#include "bigwig/section_decoder.hpp"
+#include "error.hpp"
+
+namespace binscope {
+
+std::string BigWigReadOpenError::text() const {
+    switch (kind) {
+    case Kind::NotABigWig: return "NotABigWig";
+    case Kind::InvalidChroms: return "InvalidChroms";
+    case Kind::IoError: return io_text;
+    }
+    return io_text;
+}
+
+std::string BBIReadError::text() const {
+    switch (kind) {
+    case Kind::InvalidChromosome: return "The passed chromosome (" + detail + ") was incorrect.";
+    case Kind::UnknownMagic: return "Invalid magic (likely a bug).";
+    case Kind::InvalidFile: return "The file was invalid: " + detail;
+    case Kind::BedValueError: return "Error parsing bed-like data.";
+    case Kind::IoError: return "Error occurred: " + detail;
+    }
+    return detail;
+}
+
+namespace {
+
+struct StringHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+};
+
+}  // namespace
+
+struct BigWigReader::Impl {
+    Impl(std::unique_ptr<bigwig::ByteSource> src, bigwig::FileLayout layout)
+        : source(std::move(src)),
+          order(layout.order),
+          header(layout.header),
+          zooms(std::move(layout.zooms)),
+          chroms(std::move(layout.chroms)),
+          index(order),
+          blocks(header.uncompress_buf_size) {}
+
+    std::expected<void, BBIReadError> query(std::string_view chrom, std::uint32_t start, std::uint32_t end,
+                                            std::span<float> out);
+    std::optional<std::uint32_t> chrom_id(std::string_view name);
+    // Keeps only the last occurrence of every block: a block applied again
+    // later rewrites every base it wrote before, so earlier copies change
+    // nothing.
+    void drop_repeated_blocks();
+
+    std::unique_ptr<bigwig::ByteSource> source;
+    ByteOrder order;
+    BigWigHeader header;
+    std::vector<ZoomHeader> zooms;
+    std::vector<ChromInfo> chroms;
+    // Name to id of its first entry in the list; built at the first query.
+    std::unordered_map<std::string, std::uint32_t, StringHash, std::equal_to<>> ids;
+    bool ids_built = false;
+    bigwig::RTreeIndex index;
+    bigwig::BlockCache blocks;
+    std::vector<bigwig::DataBlock> found;  // reused by every query
+    std::vector<std::pair<std::size_t, std::size_t>> order_scratch;
+    std::vector<bool> drop_scratch;
+    ReaderStats stats;
+};
+
+std::optional<std::uint32_t> BigWigReader::Impl::chrom_id(std::string_view name) {
+    if (!ids_built) {
+        ids.reserve(chroms.size());
+        for (const ChromInfo& c : chroms) ids.emplace(c.name, c.id);
+        ids_built = true;
+    }
+    auto it = ids.find(name);
+    if (it == ids.end()) return std::nullopt;
+    return it->second;
+}
+
+void BigWigReader::Impl::drop_repeated_blocks() {
+    if (found.size() < 2) return;
+    // (block index sorted by position in the file, then by list order).
+    order_scratch.clear();
+    for (std::size_t i = 0; i < found.size(); ++i) order_scratch.emplace_back(i, 0);
+    auto key = [&](std::size_t i) { return std::pair(found[i].offset, found[i].size); };
+    std::sort(order_scratch.begin(), order_scratch.end(), [&](const auto& a, const auto& b) {
+        return std::pair(key(a.first), a.first) < std::pair(key(b.first), b.first);
+    });
+    bool any = false;
+    for (std::size_t k = 0; k + 1 < order_scratch.size(); ++k) {
+        if (key(order_scratch[k].first) == key(order_scratch[k + 1].first)) {
+            order_scratch[k].second = 1;  // a later copy follows
+            any = true;
+        }
+    }
+    if (!any) return;
+    std::vector<bool>& drop = drop_scratch;
+    drop.assign(found.size(), false);
+    for (const auto& [i, dropped] : order_scratch)
+        if (dropped) drop[i] = true;
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < found.size(); ++i)
+        if (!drop[i]) found[kept++] = found[i];
+    found.resize(kept);
+}
+
+std::expected<void, BBIReadError> BigWigReader::Impl::query(std::string_view chrom, std::uint32_t start,
+                                                            std::uint32_t end, std::span<float> out) {
+    auto id = chrom_id(chrom);
+    if (!id) return std::unexpected(BBIReadError{BBIReadError::Kind::InvalidChromosome, std::string(chrom)});
+    if (auto r = index.load_root(*source, header.full_index_offset, stats); !r) return r;
+
+    found.clear();
+    if (auto r = index.find_blocks(*source, *id, start, end, found, stats); !r) return r;
+    drop_repeated_blocks();
+    // Distinct blocks of a well-formed file never share bytes.
+    std::uint64_t total = 0;
+    for (const auto& b : found) {
+        if (!source->holds(b.offset, b.size))
+            return std::unexpected(BBIReadError{BBIReadError::Kind::IoError, bigwig::kShortReadText});
+        total += b.size;
+        if (total > source->size())
+            return std::unexpected(BBIReadError{BBIReadError::Kind::InvalidFile, "Data blocks overlap"});
+    }
+
+    std::fill(out.begin(), out.end(), std::numeric_limits<float>::quiet_NaN());
+    for (const auto& b : found) {
+        auto data = blocks.get(*source, b, stats);
+        if (!data) return std::unexpected(data.error());
+        if (auto r = bigwig::write_section(*data, order, *id, start, end, out); !r) return r;
+    }
+    return {};
+}
+
+namespace {
+
+std::expected<BigWigReader, BigWigReadOpenError> fail_open(const std::string& display_path,
+                                                           BigWigReadOpenError error) {
+    std::string line = "Error when opening: " + bigwig::quoted_path(display_path) + "\n";
+    std::fwrite(line.data(), 1, line.size(), stderr);
+    return std::unexpected(std::move(error));
+}
+
+}  // namespace
+
+std::expected<BigWigReader, BigWigReadOpenError> BigWigReader::open(const std::string& path) {
+    auto source = bigwig::open_file_source(path);
+    if (!source)
+        return std::unexpected(
+            BigWigReadOpenError{BigWigReadOpenError::Kind::IoError, Error::from_errno(source.error()).message()});
+    auto layout = bigwig::read_layout(**source);
+    if (!layout) return fail_open(path, std::move(layout.error()));
+    return BigWigReader(std::make_unique<Impl>(std::move(*source), std::move(*layout)));
+}
+
+std::expected<BigWigReader, BigWigReadOpenError> BigWigReader::open_memory(std::string bytes,
+                                                                           const std::string& display_path) {
+    auto source = bigwig::memory_source(std::move(bytes));
+    auto layout = bigwig::read_layout(*source);
+    if (!layout) return fail_open(display_path, std::move(layout.error()));
+    return BigWigReader(std::make_unique<Impl>(std::move(source), std::move(*layout)));
+}
+
+BigWigReader::BigWigReader(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+BigWigReader::BigWigReader(BigWigReader&&) noexcept = default;
+BigWigReader& BigWigReader::operator=(BigWigReader&&) noexcept = default;
+BigWigReader::~BigWigReader() = default;
+
+const std::vector<ChromInfo>& BigWigReader::chroms() const { return impl_->chroms; }
+ByteOrder BigWigReader::byte_order() const { return impl_->order; }
+const BigWigHeader& BigWigReader::header() const { return impl_->header; }
+const std::vector<ZoomHeader>& BigWigReader::zoom_headers() const { return impl_->zooms; }
+const ReaderStats& BigWigReader::stats() const { return impl_->stats; }
+
+std::expected<std::vector<float>, BBIReadError> BigWigReader::values(std::string_view chrom, std::uint32_t start,
+                                                                     std::uint32_t end) {
+    std::vector<float> out(end > start ? end - start : 0, std::numeric_limits<float>::quiet_NaN());
+    if (auto r = values_into(chrom, start, end, out); !r) return std::unexpected(std::move(r.error()));
+    return out;
+}
+
+std::expected<void, BBIReadError> BigWigReader::values_into(std::string_view chrom, std::uint32_t start,
+                                                            std::uint32_t end, std::span<float> out) {
+    if (out.size() != (end > start ? std::size_t{end - start} : 0))
+        return std::unexpected(
+            BBIReadError{BBIReadError::Kind::InvalidFile, "result buffer does not match the interval"});
+    if (end <= start) return {};
+    return impl_->query(chrom, start, end, out);
+}
+
+}  // namespace binscope

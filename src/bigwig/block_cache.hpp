@@ -1,0 +1,56 @@
+// block_cache.hpp - reads and decompresses data blocks, keeping the last few
+// in memory so that neighbouring queries reuse them.
+#pragma once
+
+#include <cstdint>
+#include <expected>
+#include <memory>
+#include <span>
+#include <vector>
+
+#include "bigwig/bigwig_file.hpp"
+#include "bigwig/byte_source.hpp"
+#include "bigwig/rtree_index.hpp"
+
+struct libdeflate_decompressor;
+
+namespace binscope::bigwig {
+
+// The most bytes a block's data can usefully hold: a section header and
+// 65535 bedGraph records (itemCount is a u16).
+inline constexpr std::uint64_t kMaxSectionBytes = 24 + 65535 * 12;
+
+class BlockCache {
+public:
+    // uncompress_buf_size 0 means blocks are stored as they are.
+    explicit BlockCache(std::uint32_t uncompress_buf_size);
+    ~BlockCache();
+    BlockCache(const BlockCache&) = delete;
+    BlockCache& operator=(const BlockCache&) = delete;
+
+    // The decompressed data of a block, valid until the next call. A block
+    // that does not decompress, or decompresses to more than
+    // uncompressBufSize (or than any section can hold), is InvalidFile; a
+    // block reaching past the end of the file is a short-read IoError.
+    std::expected<std::span<const std::uint8_t>, BBIReadError> get(ByteSource& source, DataBlock block,
+                                                                   ReaderStats& stats);
+
+private:
+    struct Entry {
+        std::uint64_t offset = 0, size = 0;
+        std::uint64_t last_use = 0;  // 0: empty
+        std::vector<std::uint8_t> data;
+    };
+    struct FreeDecompressor {
+        void operator()(libdeflate_decompressor* d) const;
+    };
+
+    std::uint32_t uncompress_buf_size_;
+    std::unique_ptr<libdeflate_decompressor, FreeDecompressor> decompressor_;  // made on first use
+    std::vector<std::uint8_t> raw_;       // the block as stored in the file
+    std::vector<std::uint8_t> inflated_;  // decompression target, reused
+    std::vector<Entry> entries_;
+    std::uint64_t clock_ = 0;
+};
+
+}  // namespace binscope::bigwig

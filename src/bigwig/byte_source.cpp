@@ -1,0 +1,80 @@
+// byte_source.cpp - the file (pread) and memory implementations of ByteSource.
+#include "bigwig/byte_source.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "error.hpp"
+
+namespace binscope::bigwig {
+
+namespace {
+
+class FileSource final : public ByteSource {
+public:
+    FileSource(int fd, std::uint64_t size) : ByteSource(size), fd_(fd) {}
+    ~FileSource() override { ::close(fd_); }
+    FileSource(const FileSource&) = delete;
+    FileSource& operator=(const FileSource&) = delete;
+
+    std::expected<void, IoFailure> read_at(std::uint64_t offset, std::span<std::uint8_t> out) override {
+        std::size_t done = 0;
+        while (done < out.size()) {
+            std::uint64_t at = offset + done;
+            if (at < offset || at > static_cast<std::uint64_t>(INT64_MAX)) return std::unexpected(IoFailure{kShortReadText});
+            ssize_t n = ::pread(fd_, out.data() + done, out.size() - done, static_cast<off_t>(at));
+            if (n < 0) {
+                if (errno == EINTR) continue;
+                return std::unexpected(IoFailure{Error::from_errno(errno).message()});
+            }
+            if (n == 0) return std::unexpected(IoFailure{kShortReadText});
+            done += static_cast<std::size_t>(n);
+        }
+        return {};
+    }
+
+private:
+    int fd_;
+};
+
+class MemorySource final : public ByteSource {
+public:
+    explicit MemorySource(std::string bytes) : ByteSource(bytes.size()), bytes_(std::move(bytes)) {}
+
+    std::expected<void, IoFailure> read_at(std::uint64_t offset, std::span<std::uint8_t> out) override {
+        if (!holds(offset, out.size())) return std::unexpected(IoFailure{kShortReadText});
+        if (!out.empty()) std::memcpy(out.data(), bytes_.data() + offset, out.size());
+        return {};
+    }
+
+private:
+    std::string bytes_;
+};
+
+}  // namespace
+
+std::expected<std::unique_ptr<ByteSource>, int> open_file_source(const std::string& path) {
+    int fd = -1;
+    do {
+        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) return std::unexpected(errno);
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        int err = errno;
+        ::close(fd);
+        return std::unexpected(err);
+    }
+    auto size = st.st_size > 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
+    return std::unique_ptr<ByteSource>(new FileSource(fd, size));
+}
+
+std::unique_ptr<ByteSource> memory_source(std::string bytes) {
+    return std::make_unique<MemorySource>(std::move(bytes));
+}
+
+}  // namespace binscope::bigwig

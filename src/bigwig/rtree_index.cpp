@@ -1,0 +1,140 @@
+// rtree_index.cpp - R-tree header, node cache and the bounded depth-first search.
+#include "bigwig/rtree_index.hpp"
+
+#include <array>
+#include <fmt/format.h>
+#include <utility>
+
+#include "bigwig/byte_cursor.hpp"
+
+namespace binscope::bigwig {
+
+namespace {
+
+constexpr std::uint32_t kIndexMagic = 0x2468ACE0;
+constexpr std::uint64_t kIndexHeaderSize = 48;
+constexpr std::uint64_t kLeafItemSize = 32;
+constexpr std::uint64_t kInnerItemSize = 24;
+constexpr std::uint64_t kNodeCacheBytes = 1 << 20;
+constexpr std::size_t kInitialQueue = 2048;
+
+std::unexpected<BBIReadError> io_error(std::string text) {
+    return std::unexpected(BBIReadError{BBIReadError::Kind::IoError, std::move(text)});
+}
+std::unexpected<BBIReadError> invalid(std::string message) {
+    return std::unexpected(BBIReadError{BBIReadError::Kind::InvalidFile, std::move(message)});
+}
+
+}  // namespace
+
+std::expected<void, BBIReadError> RTreeIndex::load_root(ByteSource& source, std::uint64_t index_offset,
+                                                        ReaderStats& stats) {
+    if (root_) return {};
+    std::array<std::uint8_t, kIndexHeaderSize> head{};
+    ++stats.index_header_reads;
+    if (auto r = source.read_at(index_offset, head); !r) return io_error(r.error().text);
+    std::uint32_t magic = 0;
+    ByteCursor(head, order_).u32(magic);
+    if (magic != kIndexMagic) return std::unexpected(BBIReadError{BBIReadError::Kind::UnknownMagic, {}});
+    root_ = index_offset + kIndexHeaderSize;
+    return {};
+}
+
+std::expected<const RTreeIndex::Node*, BBIReadError> RTreeIndex::node_at(ByteSource& source, std::uint64_t offset,
+                                                                         ReaderStats& stats) {
+    if (auto it = cache_.find(offset); it != cache_.end()) return &it->second;
+
+    ++stats.node_reads;
+    std::array<std::uint8_t, 4> head{};
+    if (auto r = source.read_at(offset, head); !r) return io_error(r.error().text);
+    ByteCursor hc(head, order_);
+    std::uint8_t is_leaf = 0, reserved = 0;
+    std::uint16_t count = 0;
+    hc.u8(is_leaf);
+    hc.u8(reserved);
+    hc.u16(count);
+    if (is_leaf > 1) return invalid(fmt::format("Unexpected isleaf: {}", is_leaf));
+    const std::uint64_t item_size = is_leaf ? kLeafItemSize : kInnerItemSize;
+    const std::uint64_t length = count * item_size;
+    if (!source.holds(offset + 4, length)) return io_error(kShortReadText);
+    bytes_.resize(length);
+    if (auto r = source.read_at(offset + 4, bytes_); !r) return io_error(r.error().text);
+
+    Node node;
+    node.leaf = is_leaf == 1;
+    node.items.resize(count);
+    ByteCursor c(bytes_, order_);
+    for (Item& item : node.items) {
+        c.u32(item.start_chrom);
+        c.u32(item.start_base);
+        c.u32(item.end_chrom);
+        c.u32(item.end_base);
+        c.u64(item.offset);
+        if (node.leaf) c.u64(item.size);
+    }
+
+    const std::uint64_t weight = count * sizeof(Item) + 64;
+    if (weight > kNodeCacheBytes) {
+        uncached_ = std::move(node);
+        return &uncached_;
+    }
+    if (cached_bytes_ + weight > kNodeCacheBytes) {
+        cache_.clear();
+        cached_bytes_ = 0;
+    }
+    cached_bytes_ += weight;
+    return &cache_.emplace(offset, std::move(node)).first->second;
+}
+
+bool RTreeIndex::first_visit(std::uint64_t offset) {
+    constexpr std::size_t kFew = 16;
+    for (std::uint64_t seen : visited_few_)
+        if (seen == offset) return false;
+    if (visited_few_.size() < kFew) {
+        visited_few_.push_back(offset);
+        return true;
+    }
+    return visited_many_.insert(offset).second;
+}
+
+std::expected<void, BBIReadError> RTreeIndex::find_blocks(ByteSource& source, std::uint32_t chrom,
+                                                          std::uint32_t start, std::uint32_t end,
+                                                          std::vector<DataBlock>& out, ReaderStats& stats) {
+    if (!root_) return std::unexpected(BBIReadError{BBIReadError::Kind::UnknownMagic, {}});
+    pending_.clear();
+    if (pending_.capacity() < kInitialQueue) pending_.reserve(kInitialQueue);
+    pending_.push_back(*root_);
+    visited_few_.clear();
+    if (!visited_many_.empty()) visited_many_.clear();
+    // The nodes of a well-formed tree are disjoint parts of the file.
+    std::uint64_t budget = source.size();
+
+    const std::pair<std::uint32_t, std::uint32_t> query_start{chrom, start}, query_end{chrom, end};
+    while (!pending_.empty()) {
+        const std::uint64_t offset = pending_.back();
+        pending_.pop_back();
+        if (!first_visit(offset)) return invalid("R-tree node reached twice");
+        auto node = node_at(source, offset, stats);
+        if (!node) return std::unexpected(node.error());
+        const Node& n = **node;
+        const std::uint64_t length = 4 + n.items.size() * (n.leaf ? kLeafItemSize : kInnerItemSize);
+        if (length > budget) return invalid("R-tree larger than the file");
+        budget -= length;
+
+        children_.clear();
+        for (const Item& item : n.items) {
+            bool overlaps = query_start <= std::pair(item.end_chrom, item.end_base) &&
+                            query_end >= std::pair(item.start_chrom, item.start_base);
+            if (!overlaps) continue;
+            if (n.leaf)
+                out.push_back(DataBlock{item.offset, item.size});
+            else
+                children_.push_back(item.offset);
+        }
+        // Last child pushed first, so the first overlapping child is searched next.
+        pending_.insert(pending_.end(), children_.rbegin(), children_.rend());
+    }
+    return {};
+}
+
+}  // namespace binscope::bigwig
