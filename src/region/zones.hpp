@@ -7,6 +7,7 @@
 
 #include "../bed_reader.hpp"
 #include "../params.hpp"
+#include "chop.hpp"
 
 namespace binscope {
 
@@ -23,8 +24,25 @@ struct ZoneLayout {
     std::int64_t right_nan_bins = 0;
 };
 
+// Buffers of compute_zones_into, kept by a worker thread across regions.
+struct ZoneScratch {
+    std::vector<Block> blocks;  // the region's blocks, inverted ones emptied
+    ChopResult chop;
+};
+
 // The layout of one region, or nothing when the region is skipped (its
-// scaled body is shorter than one bin).
+// scaled body is shorter than one bin, it has no block, or binSize is
+// below 1).
 std::optional<ZoneLayout> compute_zones(const Region& region, const Params& params);
+
+// As compute_zones, refilling `layout` in place; false when skipped.
+bool compute_zones_into(const Region& region, const Params& params, ZoneLayout& layout, ZoneScratch& scratch);
+
+// Missing-value bins for a shortfall of `shortfall` bases on a side whose
+// requested length is `requested` and whose zone has `zone_bins` bins:
+// round(shortfall / bin_size) half away from zero, plus one when the side
+// would otherwise stay short of requested / bin_size bins.
+std::int64_t missing_bins(std::int64_t shortfall, std::int64_t requested, std::int64_t zone_bins,
+                          std::int64_t bin_size);
 
 }  // namespace binscope

@@ -1,0 +1,201 @@
+// binning_aggregate.cpp - the statistic of one bin (mean, median, min, max,
+// sum, std) in single precision, summing strictly in position order.
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <limits>
+
+#include "binning.hpp"
+
+namespace binscope {
+
+namespace {
+
+struct SumCount {
+    float sum = -0.0f;
+    std::uint64_t count = 0;
+};
+
+SumCount sum_count(std::span<const BinPiece> pieces, bool missing_as_zero) {
+    SumCount r;
+    for (const BinPiece& p : pieces) {
+        if (p.values != nullptr) {
+            for (std::uint64_t i = 0; i < p.count; ++i) {
+                const float v = p.values[i];
+                if (!std::isnan(v)) {
+                    r.sum += v;
+                    ++r.count;
+                }
+            }
+        } else if (missing_as_zero && p.count > 0) {
+            // Adding 0.0 any number of times is one addition: it only turns
+            // -0.0 into 0.0.
+            r.sum += 0.0f;
+            r.count += p.count;
+        }
+    }
+    return r;
+}
+
+// The smaller (or larger) value at each step, from +inf (or -inf).
+template <bool Min>
+float extreme(std::span<const BinPiece> pieces, bool missing_as_zero) {
+    float m = Min ? std::numeric_limits<float>::infinity() : -std::numeric_limits<float>::infinity();
+    bool any = false;
+    auto take = [&m](float v) {
+        if (Min ? v < m : v > m) m = v;
+    };
+    for (const BinPiece& p : pieces) {
+        if (p.values != nullptr) {
+            for (std::uint64_t i = 0; i < p.count; ++i) {
+                const float v = p.values[i];
+                if (!std::isnan(v)) {
+                    take(v);
+                    any = true;
+                }
+            }
+        } else if (missing_as_zero && p.count > 0) {
+            take(0.0f);
+            any = true;
+        }
+    }
+    return any ? m : missing_value();
+}
+
+float std_dev(std::span<const BinPiece> pieces, bool missing_as_zero) {
+    const SumCount sc = sum_count(pieces, missing_as_zero);
+    if (sc.count == 0) return missing_value();
+    const float n = static_cast<float>(sc.count);
+    const float mean = sc.sum / n;
+    float q = -0.0f;
+    for (const BinPiece& p : pieces) {
+        if (p.values != nullptr) {
+            for (std::uint64_t i = 0; i < p.count; ++i) {
+                const float v = p.values[i];
+                if (!std::isnan(v)) {
+                    const float dv = v - mean;
+                    q += dv * dv;
+                }
+            }
+        } else if (missing_as_zero && p.count > 0) {
+            const float dv = 0.0f - mean;
+            q = add_repeated(q, dv * dv, p.count);
+        }
+    }
+    return std::sqrt(q / n);
+}
+
+float median(std::span<const BinPiece> pieces, bool missing_as_zero, std::vector<float>& scratch) {
+    scratch.clear();
+    std::uint64_t zeros = 0;  // value-less positions counting as 0.0
+    for (const BinPiece& p : pieces) {
+        if (p.values != nullptr) {
+            for (std::uint64_t i = 0; i < p.count; ++i)
+                if (!std::isnan(p.values[i])) scratch.push_back(p.values[i]);
+        } else if (missing_as_zero) {
+            zeros += p.count;
+        }
+    }
+    const std::uint64_t n = scratch.size() + zeros;
+    if (n == 0) return missing_value();
+    const std::uint64_t mid = n / 2;
+
+    if (zeros == 0) {
+        // Only the order statistics at mid (and mid - 1) matter.
+        const auto at_mid = scratch.begin() + static_cast<std::ptrdiff_t>(mid);
+        std::nth_element(scratch.begin(), at_mid, scratch.end());
+        if (n % 2 == 1) return *at_mid;
+        const float below = *std::max_element(scratch.begin(), at_mid);
+        return (below + *at_mid) * 0.5f;
+    }
+    // The zeros sit, unmaterialised, where they sort: before the first
+    // value that is not below 0.
+    std::sort(scratch.begin(), scratch.end());
+    const std::uint64_t zero_at =
+        static_cast<std::uint64_t>(std::lower_bound(scratch.begin(), scratch.end(), 0.0f) - scratch.begin());
+    auto at = [&](std::uint64_t i) {
+        if (i < zero_at) return scratch[i];
+        if (i - zero_at < zeros) return 0.0f;
+        return scratch[i - zeros];
+    };
+    if (n % 2 == 1) return at(mid);
+    return (at(mid - 1) + at(mid)) * 0.5f;
+}
+
+}  // namespace
+
+float missing_value() { return std::bit_cast<float>(kMissingBits); }
+
+float add_repeated(float q, float x, std::uint64_t times) {
+    if (times == 0) return q;
+    // Adding zero, an infinity or NaN changes nothing after the first time.
+    if (x == 0.0f || !std::isfinite(x) || !std::isfinite(q)) return q + x;
+    // Rounding to nearest is symmetric in sign.
+    if (std::signbit(x)) return -add_repeated(-q, -x, times);
+
+    while (times > 0) {
+        const float a = q + x;
+        if (a == q) return q;  // absorbed: every further addition is too
+        if (q > 0.0f && x <= q && times >= 4) {
+            // Inside one binade [top/2, top) every value is a multiple of the
+            // spacing u, and q + x rounds to q plus a number of u that
+            // depends only on the parity of q / u. After one step inside the
+            // binade that parity is on its cycle, so the increments repeat
+            // every two steps until the binade's top.
+            const float b = a + x;
+            const float c = b + x;
+            const float d = c + x;
+            int exponent = 0;
+            std::frexp(a, &exponent);
+            const double top = std::ldexp(1.0, exponent);
+            if (b == a) return a;
+            if (c == b) return b;
+            if (d == c) return c;
+            if (static_cast<double>(d) < top) {
+                const double u =
+                    static_cast<double>(std::nextafter(a, std::numeric_limits<float>::infinity())) - a;
+                const double pair = static_cast<double>(d) - static_cast<double>(b);
+                // Pairs from b whose results all stay below top.
+                std::uint64_t pairs = static_cast<std::uint64_t>(std::floor((top - u - b) / pair));
+                pairs = std::min(pairs, (times - 2) / 2);
+                q = static_cast<float>(static_cast<double>(b) + static_cast<double>(pairs) * pair);
+                times -= 2 + 2 * pairs;
+                continue;
+            }
+        }
+        q = a;
+        --times;
+    }
+    return q;
+}
+
+float aggregate_pieces(std::span<const BinPiece> pieces, AverageType type, bool missing_as_zero,
+                       std::vector<float>& scratch) {
+    switch (type) {
+        case AverageType::Mean: {
+            const SumCount sc = sum_count(pieces, missing_as_zero);
+            return sc.count == 0 ? missing_value() : sc.sum / static_cast<float>(sc.count);
+        }
+        case AverageType::Sum: {
+            const SumCount sc = sum_count(pieces, missing_as_zero);
+            return sc.count == 0 ? missing_value() : sc.sum;
+        }
+        case AverageType::Min: return extreme<true>(pieces, missing_as_zero);
+        case AverageType::Max: return extreme<false>(pieces, missing_as_zero);
+        case AverageType::Std: return std_dev(pieces, missing_as_zero);
+        case AverageType::Median: return median(pieces, missing_as_zero, scratch);
+    }
+    return missing_value();
+}
+
+float aggregate_bin(std::span<const float> values, AverageType type, std::vector<float>& scratch) {
+    const BinPiece piece{values.data(), values.size()};
+    return aggregate_pieces(std::span<const BinPiece>(&piece, 1), type, false, scratch);
+}
+
+float aggregate_bin(std::span<const float> values, AverageType type) {
+    std::vector<float> scratch;
+    return aggregate_bin(values, type, scratch);
+}
+
+}  // namespace binscope
