@@ -405,7 +405,7 @@ std::string bigwig_bytes(const std::vector<BigWigChrom>& chroms, const std::vect
                     std::uint64_t offset = b.offset, size = b.size;
                     if (i == 0 && brk == BigWigBreak::BlockHugeSize) size = std::uint64_t{1} << 62;
                     if (i == 0 && brk == BigWigBreak::BlockOffsetPastEnd) offset = std::uint64_t{1} << 40;
-                    if (brk == BigWigBreak::BlocksOverlap) offset = full_data_offset + 8, size = data_end - offset;
+                    if (brk == BigWigBreak::BlocksOverlap) size = data_end - offset;
                     out.u32(b.chrom_id);
                     out.u32(b.start);
                     out.u32(b.chrom_id);

@@ -1,0 +1,182 @@
+// file_header_test.cpp - opening score files: byte orders, header, zoom
+// headers, the chromosome tree walk, refusals and hostile trees.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "bigwig/bigwig_file.hpp"
+#include "support/bigwig_writer.hpp"
+#include "support/test_files.hpp"
+
+namespace binscope {
+namespace {
+
+using namespace binscope::testing;
+
+std::vector<BigWigChrom> seven_chroms() {
+    return {{"chr1", 1000}, {"chr2", 2000}, {"chr3", 3000}, {"chrX", 400},
+            {"chrY", 500},  {"chrM", 16569}, {"chrUn_gl000220", 1800}};
+}
+
+// Opens bytes from memory, swallowing the "Error when opening" line.
+std::expected<BigWigReader, BigWigReadOpenError> open_quietly(std::string bytes) {
+    ::testing::internal::CaptureStderr();
+    auto r = BigWigReader::open_memory(std::move(bytes), "mem.bw");
+    ::testing::internal::GetCapturedStderr();
+    return r;
+}
+
+TEST(FileHeader, BothByteOrdersDecodeHeaderZoomsAndAThreeLevelTree) {
+    for (bool big : {false, true}) {
+        BigWigOptions o;
+        o.big_endian = big;
+        o.zoom_levels = 3;
+        o.chrom_tree_fanout = 2;  // 7 chromosomes: leaves, two inner levels, root
+        o.key_size = 16;
+        auto r = BigWigReader::open_memory(
+            bigwig_bytes(seven_chroms(), {bedgraph_section("chrX", {{5, 10, 2.5f}})}, o), "mem.bw");
+        ASSERT_TRUE(r.has_value()) << big;
+        EXPECT_EQ(r->byte_order(), big ? ByteOrder::Big : ByteOrder::Little);
+        EXPECT_EQ(r->header().version, 4);
+        EXPECT_EQ(r->header().zoom_levels, 3);
+        ASSERT_EQ(r->zoom_headers().size(), 3u);
+        EXPECT_EQ(r->zoom_headers()[2].reduction_level, 8u);
+        EXPECT_EQ(r->header().chrom_tree_offset, 64u + 3 * 24);
+        ASSERT_EQ(r->chroms().size(), 7u);
+        for (std::size_t i = 0; i < 7; ++i) {
+            EXPECT_EQ(r->chroms()[i].name, seven_chroms()[i].name);
+            EXPECT_EQ(r->chroms()[i].length, seven_chroms()[i].length);
+            EXPECT_EQ(r->chroms()[i].id, i);
+        }
+        auto v = r->values("chrX", 8, 12);
+        ASSERT_TRUE(v.has_value());
+        EXPECT_EQ((*v)[0], 2.5f);
+        EXPECT_TRUE(std::isnan((*v)[2]));
+    }
+}
+
+TEST(FileHeader, NamesAreTrimmedOfOuterNulsAndKeptInTreeOrderWithDuplicates) {
+    std::vector<BigWigChrom> chroms = {{std::string("\0\0chr1", 6), 10}, {"", 20},   {std::string("ch\0r2", 5), 30},
+                                       {"chr1", 40},                     {"zz", 50}, {"aa", 60}};
+    BigWigOptions o;
+    o.chrom_tree_fanout = 2;
+    o.key_size = 8;
+    std::string bytes = bigwig_bytes(chroms, {}, o);
+    // Any isLeaf value other than 1 is walked as a non-leaf node.
+    std::uint64_t tree = static_cast<unsigned char>(bytes[8]) | static_cast<unsigned char>(bytes[9]) << 8;
+    ASSERT_EQ(bytes[tree + 32], 0);
+    bytes[tree + 32] = 2;
+    auto r = BigWigReader::open_memory(bytes, "mem.bw");
+    ASSERT_TRUE(r.has_value());
+    std::vector<std::string> names;
+    for (const auto& c : r->chroms()) names.push_back(c.name);
+    EXPECT_EQ(names, (std::vector<std::string>{"chr1", "", std::string("ch\0r2", 5), "chr1", "zz", "aa"}));
+    EXPECT_EQ(r->chroms()[3].length, 40u);
+
+    // An empty tree opens, with no chromosome to query.
+    auto empty = BigWigReader::open_memory(bigwig_bytes({}, {}), "mem.bw");
+    ASSERT_TRUE(empty.has_value());
+    EXPECT_TRUE(empty->chroms().empty());
+}
+
+TEST(FileHeader, BigBedIsRefusedOnlyAfterItsChromosomeTree) {
+    for (bool big : {false, true}) {
+        BigWigOptions o;
+        o.big_endian = big;
+        o.bigbed_magic = true;
+        ::testing::internal::CaptureStderr();
+        auto r = BigWigReader::open_memory(bigwig_bytes(seven_chroms(), {}, o), "x.bb");
+        EXPECT_EQ(::testing::internal::GetCapturedStderr(), "Error when opening: \"x.bb\"\n");
+        ASSERT_FALSE(r.has_value());
+        EXPECT_EQ(r.error().text(), "NotABigWig");
+
+        o.breakage = BigWigBreak::ChromTreeMagic;
+        r = open_quietly(bigwig_bytes(seven_chroms(), {}, o));
+        ASSERT_FALSE(r.has_value());
+        EXPECT_EQ(r.error().text(), "InvalidChroms");
+    }
+}
+
+TEST(FileHeader, OpenFailuresCarryTheirTextsAndOnlyOpenedFilesAreReported) {
+    TempDir dir;
+    ::testing::internal::CaptureStderr();
+    auto missing = BigWigReader::open(dir.file("missing.bw"));
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+    ASSERT_FALSE(missing.has_value());
+    EXPECT_EQ(missing.error().text(), "No such file or directory (os error 2)");
+
+    write_file(dir.path() / "short.bw", bigwig_bytes(seven_chroms(), {}).substr(0, 63));
+    ::testing::internal::CaptureStderr();
+    auto short_file = BigWigReader::open(dir.file("short.bw"));
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "Error when opening: \"" + dir.file("short.bw") + "\"\n");
+    ASSERT_FALSE(short_file.has_value());
+    EXPECT_EQ(short_file.error().text(), "failed to fill whole buffer");
+
+    BigWigOptions o;
+    o.breakage = BigWigBreak::BadMagic;
+    auto bad = open_quietly(bigwig_bytes(seven_chroms(), {}, o));
+    ASSERT_FALSE(bad.has_value());
+    EXPECT_EQ(bad.error().text(), "NotABigWig");
+
+    // Zoom headers claimed past the end of the file are a short read.
+    std::string bytes = bigwig_bytes(seven_chroms(), {});
+    bytes[6] = '\xFF', bytes[7] = '\xFF';
+    auto zooms = open_quietly(bytes);
+    ASSERT_FALSE(zooms.has_value());
+    EXPECT_EQ(zooms.error().text(), "failed to fill whole buffer");
+}
+
+struct TreeBreak {
+    BigWigBreak breakage;
+    bool opens;  // the file stays readable despite the oddity
+};
+
+class HostileChromTree : public ::testing::TestWithParam<TreeBreak> {};
+
+TEST_P(HostileChromTree, FailsWithInvalidChromsOrReadsTheRealTree) {
+    BigWigOptions o;
+    o.chrom_tree_fanout = 2;
+    o.breakage = GetParam().breakage;
+    o.chain_length = 100000;  // deeper than any call stack would allow
+    auto r = open_quietly(bigwig_bytes(seven_chroms(), {}, o));
+    if (GetParam().opens) {
+        ASSERT_TRUE(r.has_value());
+        ASSERT_EQ(r->chroms().size(), 7u);
+        EXPECT_EQ(r->chroms()[6].name, "chrUn_gl000220");
+    } else {
+        ASSERT_FALSE(r.has_value());
+        EXPECT_EQ(r.error().text(), "InvalidChroms");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Breaks, HostileChromTree,
+                         ::testing::Values(TreeBreak{BigWigBreak::ChromTreeMagic, false},
+                                           TreeBreak{BigWigBreak::ChromTreeValSize, false},
+                                           TreeBreak{BigWigBreak::ChromTreeHugeKeySize, false},
+                                           TreeBreak{BigWigBreak::ChromNodeHugeCount, false},
+                                           TreeBreak{BigWigBreak::ChromTreeCycle, false},
+                                           TreeBreak{BigWigBreak::ChromTreeHugeItemCount, true},
+                                           TreeBreak{BigWigBreak::ChromTreeLongChain, true}));
+
+TEST(FileHeader, ChildPastTheEndAndNonUtf8NamesAreInvalidChroms) {
+    std::string bytes = bigwig_bytes(seven_chroms(), {{bedgraph_section("chr1", {{0, 5, 1}})}}, [] {
+        BigWigOptions o;
+        o.chrom_tree_fanout = 2;
+        return o;
+    }());
+    std::uint64_t tree = static_cast<unsigned char>(bytes[8]);
+    // The root's first child offset, after the node header and a 14-byte key.
+    std::uint64_t child = tree + 32 + 4 + 14;
+    std::string past = bytes;
+    for (int i = 0; i < 8; ++i) past[child + i] = i == 5 ? '\x01' : '\0';  // 2^40
+    auto r = open_quietly(past);
+    ASSERT_FALSE(r.has_value());
+    EXPECT_EQ(r.error().text(), "InvalidChroms");
+
+    auto bad_name = open_quietly(bigwig_bytes({{"chr\xC3", 10}}, {}));
+    ASSERT_FALSE(bad_name.has_value());
+    EXPECT_EQ(bad_name.error().text(), "InvalidChroms");
+}
+
+}  // namespace
+}  // namespace binscope
