@@ -55,7 +55,8 @@ std::string file_group_name(std::string_view path, std::size_t file_count);
 
 // Reads every region file, in order, into one set: BED files (with BED12
 // blocks when metagene is set) or, when every path is GTF, GTF files.
-// Mixed kinds are the caller's to refuse before calling.
+// Mixed kinds fail with "Mixing GTF and BED inputs is not supported."
+// before any file is opened (the run driver may refuse them first).
 Result<RegionSet> read_regions(const std::vector<std::string>& paths, bool metagene);
 
 // The GTF branch of read_regions: one region per transcript, exons as blocks.

@@ -18,9 +18,12 @@ struct Blacklist {
     std::size_t interval_count() const;
 };
 
+// Reads a BED file of intervals to avoid. Errors read "Loading blacklist
+// <path>" around the opening, line or coordinate error.
 Result<Blacklist> load_blacklist(const std::string& path);
 
-// The regions that overlap no blacklisted interval, order kept.
+// The regions none of whose blocks overlaps a blacklisted interval, order
+// kept. Prints nothing: the caller logs the counts.
 std::vector<Region> filter_regions(const RegionSet& set, const Blacklist& blacklist);
 
 }  // namespace binscope

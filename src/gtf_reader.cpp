@@ -45,6 +45,7 @@ public:
     // first-seen order, each with its exons sorted by start; then empties
     // the table.
     void flush(std::vector<Region>& regions) {
+        regions.reserve(regions.size() + pending_.size());
         for (Region& region : pending_) {
             if (region.blocks.empty()) continue;
             std::stable_sort(region.blocks.begin(), region.blocks.end(),

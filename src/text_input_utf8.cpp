@@ -104,16 +104,16 @@ std::string to_utf8_lossy(std::string_view text) {
     return out;
 }
 
-std::size_t space_length_at(std::string_view text, std::size_t pos) {
-    if (pos >= text.size()) return 0;
+namespace detail {
+
+std::size_t wide_space_length_at(std::string_view text, std::size_t pos) {
     const auto* p = reinterpret_cast<const unsigned char*>(text.data()) + pos;
-    if (*p < 0x80) return is_space(*p) ? 1 : 0;
     const int len = sequence_length(p, text.size() - pos);
     if (len < 0) return 0;
     return is_space(decode(p, len)) ? static_cast<std::size_t>(len) : 0;
 }
 
-std::string_view trim_space(std::string_view text) {
+std::string_view trim_space_slow(std::string_view text) {
     std::size_t n;
     while ((n = space_length_at(text, 0)) != 0) text.remove_prefix(n);
     while (!text.empty()) {
@@ -128,5 +128,7 @@ std::string_view trim_space(std::string_view text) {
     }
     return text;
 }
+
+}  // namespace detail
 
 }  // namespace binscope
