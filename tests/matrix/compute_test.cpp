@@ -1,0 +1,308 @@
+// compute_test.cpp - whole rows computed from score files written by the
+// tests, and the assembly of the matrix.
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cstring>
+#include <limits>
+#include <random>
+
+#include "matrix/compute.hpp"
+#include "support/bigwig_writer.hpp"
+#include "support/test_files.hpp"
+
+namespace binscope {
+namespace {
+
+using namespace binscope::testing;
+using Blocks = std::vector<Block>;
+using Row = std::vector<float>;
+
+const float nan = missing_value();
+
+// chr1 (1000 bases): every base's score is its position, except the
+// uncovered bases 600 to 699. chr2 (500 bases): 1.0 everywhere.
+// A second file names its chromosome "1" and scores 2.0 everywhere.
+class Compute : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        dir_ = new TempDir;
+        std::vector<BedGraphItem> ramp;
+        for (std::uint32_t i = 0; i < 1000; ++i)
+            if (i < 600 || i >= 700) ramp.push_back({i, i + 1, static_cast<float>(i)});
+        write_bigwig(dir_->file("ramp.bw"), {{"chr1", 1000}, {"chr2", 500}},
+                     {bedgraph_section("chr1", ramp), bedgraph_section("chr2", {{0, 500, 1.0f}})});
+        write_bigwig(dir_->file("flat.bw"), {{"1", 1000}}, {bedgraph_section("1", {{0, 1000, 2.0f}})});
+    }
+    static void TearDownTestSuite() { delete dir_; }
+
+    static Sample sample(const std::string& file) {
+        auto table = open_chrom_table(dir_->file(file));
+        EXPECT_TRUE(table);
+        return Sample{dir_->file(file), file, *table};
+    }
+
+    // One region's row against the given files, or nothing when rejected.
+    std::optional<Row> row(const Region& r, const Params& p, std::vector<std::string> files = {"ramp.bw"}) {
+        std::vector<Sample> samples;
+        std::vector<std::string> paths;
+        for (const auto& f : files) {
+            samples.push_back(sample(f));
+            paths.push_back(dir_->file(f));
+        }
+        auto result = compute_row(0, r, samples, p, cache_, paths, scratch_);
+        if (!result) return std::nullopt;
+        return result->values;
+    }
+
+    ReaderCache cache_;
+    BinScratch scratch_;
+    static inline TempDir* dir_ = nullptr;
+};
+
+Region region(Blocks blocks, Strand strand = U'+', std::string chrom = "chr1", std::size_t group = 0) {
+    Region r;
+    r.chrom = std::move(chrom);
+    r.blocks = std::move(blocks);
+    r.strand = strand;
+    r.group = group;
+    return r;
+}
+
+Params reference(RefPoint point, std::int64_t up, std::int64_t down, std::int64_t bin = 10) {
+    Params p;
+    p.referencePoint = point;
+    p.beforeRegionStartLength = up;
+    p.afterRegionStartLength = down;
+    p.binSize = bin;
+    return p;
+}
+
+// Means of consecutive 10-base bins of the position ramp from `start`.
+Row ramp(std::int64_t start, int bins, int direction = 1) {
+    Row r;
+    for (int i = 0; i < bins; ++i) r.push_back(static_cast<float>(start + direction * 10 * i) + 4.5f);
+    return r;
+}
+
+Row cat(Row a, const Row& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+// Bitwise equality, so that NaN equals NaN and -0.0 differs from 0.0.
+void expect_row(const std::optional<Row>& got, const Row& want) {
+    ASSERT_TRUE(got);
+    ASSERT_EQ(got->size(), want.size());
+    for (std::size_t i = 0; i < want.size(); ++i)
+        EXPECT_EQ(std::bit_cast<std::uint32_t>((*got)[i]), std::bit_cast<std::uint32_t>(want[i]))
+            << "column " << i << ": " << (*got)[i] << " != " << want[i];
+}
+
+TEST_F(Compute, ReferencePointRowsOnBothStrands) {
+    const Region plus = region({{300, 400}}, U'+'), minus = region({{300, 400}}, U'-');
+    expect_row(row(plus, reference(RefPoint::TSS, 50, 50)), ramp(250, 10));
+    expect_row(row(minus, reference(RefPoint::TSS, 50, 50)), ramp(440, 10, -1));
+    expect_row(row(plus, reference(RefPoint::TES, 50, 50)), ramp(350, 10));
+    expect_row(row(minus, reference(RefPoint::TES, 50, 50)), ramp(340, 10, -1));
+    expect_row(row(plus, reference(RefPoint::Center, 50, 50)), ramp(300, 10));
+    expect_row(row(minus, reference(RefPoint::Center, 20, 30)), ramp(360, 5, -1));
+    // Metagene blocks: the 150 bases before the TES follow the exons.
+    expect_row(row(region({{100, 200}, {300, 400}}), reference(RefPoint::TES, 150, 20)),
+               cat(ramp(150, 5), ramp(300, 12)));
+}
+
+TEST_F(Compute, ChromosomeStartAndEnd) {
+    Params p = reference(RefPoint::TSS, 50, 50);
+    // Bases below 0 are missing, or 0.0 with missingDataAsZero.
+    expect_row(row(region({{20, 80}}), p), cat(Row{nan, nan, nan}, ramp(0, 7)));
+    p.missingDataAsZero = true;
+    expect_row(row(region({{20, 80}}), p), cat(Row{0, 0, 0}, ramp(0, 7)));
+
+    // The zone cut at the end loses its partial bin; the missing column
+    // stays next to the chromosome end, also on the minus strand where
+    // the row is reversed after the fit to the width.
+    p = reference(RefPoint::TSS, 50, 50);
+    expect_row(row(region({{960, 990}}), p), cat(ramp(910, 9), Row{nan}));
+    expect_row(row(region({{960, 990}}, U'-'), p), cat(Row{nan, nan, nan, nan, 994.5f}, ramp(980, 5, -1)));
+    // A region wholly past the end, or far outside every chromosome.
+    expect_row(row(region({{5000, 5100}}), p), Row(10, nan));
+    expect_row(row(region({{-4'000'000'000'000, -3'999'999'999'000}}), p), Row(10, nan));
+}
+
+TEST_F(Compute, ScaleRegionsWithUnscaledParts) {
+    Params p;
+    p.beforeRegionStartLength = 50;
+    p.afterRegionStartLength = 40;
+    p.regionBodyLength = 100;
+    p.unscaled5prime = 30;
+    p.unscaled3prime = 20;
+    p.binSize = 10;
+    // Body [230, 480): 250 bases in 10 bins of 25.
+    Row body;
+    for (int i = 0; i < 10; ++i) body.push_back(230.0f + 25.0f * i + 12.0f);
+    expect_row(row(region({{200, 500}}), p), cat(cat(cat(ramp(150, 8), body), ramp(480, 2)), ramp(500, 4)));
+    // Minus: the 5' part is on the right and the columns run right to left.
+    Row minus_body;
+    for (int i = 9; i >= 0; --i) minus_body.push_back(220.0f + 25.0f * i + 12.0f);
+    expect_row(row(region({{200, 500}}, U'-'), p),
+               cat(cat(cat(ramp(540, 8, -1), minus_body), ramp(210, 2, -1)), ramp(190, 4, -1)));
+
+    // Fractional bin edges: 235 bases in 10 bins are 23 and 24 bases wide.
+    p = Params{};
+    p.regionBodyLength = 100;
+    p.beforeRegionStartLength = p.afterRegionStartLength = 0;
+    p.binSize = 10;
+    p.averageTypeBins = AverageType::Sum;
+    expect_row(row(region({{100, 335}}, U'+', "chr2"), p), Row{23, 24, 23, 24, 23, 24, 23, 24, 23, 24});
+    // 50 bases in 100 bins: each base feeds two neighbouring bins.
+    p.regionBodyLength = 1000;
+    p.averageTypeBins = AverageType::Mean;
+    Row twice;
+    for (int i = 0; i < 100; ++i) twice.push_back(100.0f + static_cast<float>(i / 2));
+    expect_row(row(region({{100, 150}}), p), twice);
+    // Too short for one bin: a row of missing values, or of zeros.
+    expect_row(row(region({{100, 109}}), p), Row(100, nan));
+    p.missingDataAsZero = true;
+    expect_row(row(region({{100, 109}}), p), Row(100, 0.0f));
+}
+
+TEST_F(Compute, EveryStatisticAroundUncoveredBases) {
+    Row values;
+    for (int i = 590; i < 610; ++i) values.push_back(i < 600 ? static_cast<float>(i) : nan);
+    Row zeros = values;
+    for (float& v : zeros)
+        if (std::isnan(v)) v = 0.0f;
+    for (AverageType t : {AverageType::Mean, AverageType::Median, AverageType::Min, AverageType::Max,
+                          AverageType::Sum, AverageType::Std}) {
+        Params p = reference(RefPoint::TSS, 0, 20, 20);
+        p.averageTypeBins = t;
+        expect_row(row(region({{590, 700}}), p), Row{aggregate_bin(values, t)});
+        p.missingDataAsZero = true;
+        expect_row(row(region({{590, 700}}), p), Row{aggregate_bin(zeros, t)});
+    }
+}
+
+TEST_F(Compute, ChromosomeNamesMissingFilesThresholdsAndScale) {
+    Params p = reference(RefPoint::TSS, 0, 20);
+    // "chr1" is found as "1" in the second file; chrX in neither.
+    expect_row(row(region({{0, 50}}), p, {"ramp.bw", "flat.bw"}), Row{4.5f, 14.5f, 2, 2});
+    expect_row(row(region({{0, 50}}, U'+', "1"), p, {"ramp.bw", "flat.bw"}), Row{4.5f, 14.5f, 2, 2});
+    expect_row(row(region({{0, 50}}, U'+', "chrX"), p, {"ramp.bw", "flat.bw"}), Row{nan, nan, nan, nan});
+    ReaderCache fresh;
+    std::vector<Sample> samples{sample("ramp.bw")};
+    auto missing = compute_row(0, region({{0, 50}}), samples, p, fresh, {dir_->file("gone.bw")}, scratch_);
+    ASSERT_TRUE(missing);
+    EXPECT_TRUE(missing->no_data);
+
+    // Thresholds judge unscaled values; scale is rounded to a float.
+    p.maxThreshold = 15.0;
+    p.scale = 0.1;
+    expect_row(row(region({{0, 50}}), p), Row{4.5f * 0.1f, 14.5f * 0.1f});
+    p.maxThreshold = 14.5;
+    EXPECT_FALSE(row(region({{0, 50}}), p));
+    // With missingDataAsZero a missing cell is 0.0 before minThreshold.
+    p = reference(RefPoint::TSS, 20, 20);
+    p.minThreshold = 0.0;
+    EXPECT_TRUE(row(region({{400, 500}}), p));
+    EXPECT_TRUE(row(region({{10, 500}}), p));
+    p.missingDataAsZero = true;
+    EXPECT_FALSE(row(region({{10, 500}}), p));
+}
+
+TEST_F(Compute, HugeLengthsStayWithinTheChromosome) {
+    // A region of 10^15 bases and flanks of 10^15 bases: only the
+    // chromosome's bases are ever held in memory, and nothing hangs.
+    Params p;
+    p.beforeRegionStartLength = 1'000'000'000'000'000;
+    p.afterRegionStartLength = 10;
+    p.regionBodyLength = 1'000'000'000'000'000;
+    p.binSize = 100'000'000'000'000;
+    p.missingDataAsZero = true;
+    for (AverageType t : {AverageType::Std, AverageType::Median, AverageType::Mean}) {
+        p.averageTypeBins = t;
+        auto r = row(region({{500, 1'000'000'000'000'000}}), p);
+        ASSERT_TRUE(r);
+        EXPECT_EQ(r->size(), 20u);
+        EXPECT_LE(scratch_.per_base.capacity(), 1000u);
+    }
+    // Inverted and empty blocks give rows, not crashes.
+    for (RefPoint point : {RefPoint::TSS, RefPoint::TES, RefPoint::Center})
+        for (Strand s : {U'+', U'-'}) {
+            EXPECT_TRUE(row(region({{500, 100}}, s), reference(point, 30, 30)));
+            EXPECT_TRUE(row(region({{500, 500}, {600, 590}}, s), reference(point, 30, 30)));
+        }
+}
+
+class BuildMatrix : public Compute {};
+
+TEST_F(BuildMatrix, RowsInGroupOrderWithBoundariesAndNoDataCount) {
+    RegionSet set;
+    set.groups = {"g0", "g1", "empty"};
+    set.regions = {region({{100, 200}}, U'+', "chr1", 1), region({{300, 400}}, U'+', "chrX", 0),
+                   region({{500, 600}}, U'+', "chr1", 1)};
+    std::vector<Sample> samples{sample("ramp.bw"), sample("flat.bw")};
+    samples[1].label = "flat";
+    std::vector<std::string> paths{dir_->file("ramp.bw"), dir_->file("flat.bw")};
+    Params p = reference(RefPoint::TSS, 0, 20);
+    p.numberOfProcessors = 8;
+    auto m = build_matrix(set, samples, paths, p);
+    ASSERT_TRUE(m);
+    EXPECT_EQ(m->cols, 4u);
+    ASSERT_EQ(m->rows(), 3u);
+    EXPECT_EQ(m->regions[0].start(), 300);
+    EXPECT_EQ(m->regions[1].start(), 100);
+    EXPECT_EQ(m->group_boundaries, (std::vector<std::size_t>{0, 1, 3}));
+    EXPECT_EQ(m->no_data_rows, 1u);
+    EXPECT_EQ(m->group_names, set.groups);
+    EXPECT_EQ(m->sample_labels, (std::vector<std::string>{"ramp.bw", "flat"}));
+    EXPECT_EQ(m->values[4], 104.5f);
+    EXPECT_EQ(m->values[7], 2.0f);
+
+    // A rejected row is left out; when none survives the matrix is empty.
+    p.maxThreshold = 110.0;
+    m = build_matrix(set, samples, paths, p);
+    ASSERT_EQ(m->rows(), 1u);
+    EXPECT_EQ(m->values.size(), 4u);
+    EXPECT_TRUE(std::isnan(m->values[0]));
+    p.maxThreshold.reset();
+    p.minThreshold = std::numeric_limits<double>::infinity();
+    m = build_matrix(set, samples, paths, p);
+    EXPECT_EQ(m->rows(), 0u);
+    EXPECT_TRUE(m->values.empty());
+    EXPECT_EQ(m->cols, 4u);
+    EXPECT_EQ(m->group_boundaries, (std::vector<std::size_t>{0, 0}));
+    EXPECT_EQ(m->no_data_rows, 0u);
+}
+
+TEST_F(BuildMatrix, OutputDoesNotDependOnTheThreadCount) {
+    std::mt19937 rng(11);
+    RegionSet set;
+    set.groups = {"a", "b"};
+    for (int i = 0; i < 400; ++i) {
+        const std::int64_t start = static_cast<std::int64_t>(rng() % 1200) - 100;
+        const std::int64_t length = static_cast<std::int64_t>(rng() % 300) + 1;
+        set.regions.push_back(region({{start, start + length}}, rng() % 2 ? U'+' : U'-',
+                                     rng() % 7 ? "chr1" : "chr2", i < 250 ? 0 : 1));
+    }
+    std::vector<Sample> samples{sample("ramp.bw"), sample("flat.bw")};
+    std::vector<std::string> paths{dir_->file("ramp.bw"), dir_->file("flat.bw")};
+    Params p = reference(RefPoint::Center, 120, 80);
+    p.nanAfterEnd = true;
+    p.maxThreshold = 900.0;
+    p.numberOfProcessors = 1;
+    auto one = build_matrix(set, samples, paths, p);
+    p.numberOfProcessors = 4;
+    auto four = build_matrix(set, samples, paths, p);
+    ASSERT_TRUE(one && four);
+    EXPECT_LT(one->rows(), set.regions.size());
+    EXPECT_GT(one->rows(), 100u);
+    ASSERT_EQ(one->values.size(), four->values.size());
+    EXPECT_EQ(std::memcmp(one->values.data(), four->values.data(), one->values.size() * sizeof(float)), 0);
+    ASSERT_EQ(one->rows(), four->rows());
+    for (std::size_t i = 0; i < one->rows(); ++i) EXPECT_EQ(one->regions[i].blocks, four->regions[i].blocks);
+    EXPECT_EQ(one->no_data_rows, four->no_data_rows);
+}
+
+}  // namespace
+}  // namespace binscope
