@@ -150,8 +150,7 @@ std::expected<void, BBIReadError> BigWigReader::Impl::query(std::string_view chr
 
 namespace {
 
-std::expected<BigWigReader, BigWigReadOpenError> fail_open(const std::string& display_path,
-                                                           BigWigReadOpenError error) {
+std::expected<BigWigReader, BigWigReadOpenError> fail_open(const std::string& display_path, BigWigReadOpenError error) {
     std::string line = "Error when opening: " + bigwig::quoted_path(display_path) + "\n";
     std::fwrite(line.data(), 1, line.size(), stderr);
     return std::unexpected(std::move(error));

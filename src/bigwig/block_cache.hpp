@@ -47,8 +47,8 @@ private:
 
     std::uint32_t uncompress_buf_size_;
     std::unique_ptr<libdeflate_decompressor, FreeDecompressor> decompressor_;  // made on first use
-    std::vector<std::uint8_t> raw_;       // the block as stored in the file
-    std::vector<std::uint8_t> inflated_;  // decompression target, reused
+    std::vector<std::uint8_t> raw_;                                            // the block as stored in the file
+    std::vector<std::uint8_t> inflated_;                                       // decompression target, reused
     std::vector<Entry> entries_;
     std::uint64_t clock_ = 0;
 };

@@ -25,7 +25,8 @@ public:
         std::size_t done = 0;
         while (done < out.size()) {
             std::uint64_t at = offset + done;
-            if (at < offset || at > static_cast<std::uint64_t>(INT64_MAX)) return std::unexpected(IoFailure{kShortReadText});
+            if (at < offset || at > static_cast<std::uint64_t>(INT64_MAX))
+                return std::unexpected(IoFailure{kShortReadText});
             ssize_t n = ::pread(fd_, out.data() + done, out.size() - done, static_cast<off_t>(at));
             if (n < 0) {
                 if (errno == EINTR) continue;

@@ -31,9 +31,7 @@ public:
     std::uint64_t size() const { return size_; }
 
     // True when [offset, offset + length) lies inside the source.
-    bool holds(std::uint64_t offset, std::uint64_t length) const {
-        return offset <= size_ && length <= size_ - offset;
-    }
+    bool holds(std::uint64_t offset, std::uint64_t length) const { return offset <= size_ && length <= size_ - offset; }
 
 protected:
     explicit ByteSource(std::uint64_t size) : size_(size) {}

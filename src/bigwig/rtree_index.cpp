@@ -97,9 +97,9 @@ bool RTreeIndex::first_visit(std::uint64_t offset) {
     return visited_many_.insert(offset).second;
 }
 
-std::expected<void, BBIReadError> RTreeIndex::find_blocks(ByteSource& source, std::uint32_t chrom,
-                                                          std::uint32_t start, std::uint32_t end,
-                                                          std::vector<DataBlock>& out, ReaderStats& stats) {
+std::expected<void, BBIReadError> RTreeIndex::find_blocks(ByteSource& source, std::uint32_t chrom, std::uint32_t start,
+                                                          std::uint32_t end, std::vector<DataBlock>& out,
+                                                          ReaderStats& stats) {
     if (!root_) return std::unexpected(BBIReadError{BBIReadError::Kind::UnknownMagic, {}});
     pending_.clear();
     if (pending_.capacity() < kInitialQueue) pending_.reserve(kInitialQueue);

@@ -34,8 +34,7 @@ public:
     // A node reached twice in one search, or a search through more node
     // bytes than the file holds, is InvalidFile.
     std::expected<void, BBIReadError> find_blocks(ByteSource& source, std::uint32_t chrom, std::uint32_t start,
-                                                  std::uint32_t end, std::vector<DataBlock>& out,
-                                                  ReaderStats& stats);
+                                                  std::uint32_t end, std::vector<DataBlock>& out, ReaderStats& stats);
 
 private:
     struct Item {

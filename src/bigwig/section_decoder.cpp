@@ -43,7 +43,8 @@ std::expected<void, BBIReadError> write_section(std::span<const std::uint8_t> da
     case 3: record_size = 4; break;
     default: return invalid(fmt::format("Unknown bigwig section type: {}", type));
     }
-    if (c.remaining() < std::size_t{item_count} * record_size) return invalid("Section records run past the end of the block");
+    if (c.remaining() < std::size_t{item_count} * record_size)
+        return invalid("Section records run past the end of the block");
 
     // Clips one run and writes it; 32-bit sums that wrapped give end < start
     // and are skipped like any other inverted run.

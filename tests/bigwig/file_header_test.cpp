@@ -14,7 +14,7 @@ namespace {
 using namespace binscope::testing;
 
 std::vector<BigWigChrom> seven_chroms() {
-    return {{"chr1", 1000}, {"chr2", 2000}, {"chr3", 3000}, {"chrX", 400},
+    return {{"chr1", 1000}, {"chr2", 2000},  {"chr3", 3000},          {"chrX", 400},
             {"chrY", 500},  {"chrM", 16569}, {"chrUn_gl000220", 1800}};
 }
 
@@ -33,8 +33,8 @@ TEST(FileHeader, BothByteOrdersDecodeHeaderZoomsAndAThreeLevelTree) {
         o.zoom_levels = 3;
         o.chrom_tree_fanout = 2;  // 7 chromosomes: leaves, two inner levels, root
         o.key_size = 16;
-        auto r = BigWigReader::open_memory(
-            bigwig_bytes(seven_chroms(), {bedgraph_section("chrX", {{5, 10, 2.5f}})}, o), "mem.bw");
+        auto r = BigWigReader::open_memory(bigwig_bytes(seven_chroms(), {bedgraph_section("chrX", {{5, 10, 2.5f}})}, o),
+                                           "mem.bw");
         ASSERT_TRUE(r.has_value()) << big;
         EXPECT_EQ(r->byte_order(), big ? ByteOrder::Big : ByteOrder::Little);
         EXPECT_EQ(r->header().version, 4);
@@ -56,8 +56,12 @@ TEST(FileHeader, BothByteOrdersDecodeHeaderZoomsAndAThreeLevelTree) {
 }
 
 TEST(FileHeader, NamesAreTrimmedOfOuterNulsAndKeptInTreeOrderWithDuplicates) {
-    std::vector<BigWigChrom> chroms = {{std::string("\0\0chr1", 6), 10}, {"", 20},   {std::string("ch\0r2", 5), 30},
-                                       {"chr1", 40},                     {"zz", 50}, {"aa", 60}};
+    std::vector<BigWigChrom> chroms = {{std::string("\0\0chr1", 6), 10},
+                                       {"", 20},
+                                       {std::string("ch\0r2", 5), 30},
+                                       {"chr1", 40},
+                                       {"zz", 50},
+                                       {"aa", 60}};
     BigWigOptions o;
     o.chrom_tree_fanout = 2;
     o.key_size = 8;

@@ -18,8 +18,8 @@ struct QueryBreak {
     BigWigBreak breakage;
     bool compress;
     BBIReadError::Kind kind;
-    const char* text;      // empty: any text of that kind
-    bool other_chrom_ok;   // chr2, away from the damage, still reads
+    const char* text;     // empty: any text of that kind
+    bool other_chrom_ok;  // chr2, away from the damage, still reads
 };
 
 void PrintTo(const QueryBreak& b, std::ostream* os) { *os << b.name; }
@@ -69,27 +69,27 @@ TEST_P(HostileQuery, EndsTheQueryWithAnErrorAndKeepsTheReaderUsable) {
 using K = BBIReadError::Kind;
 INSTANTIATE_TEST_SUITE_P(
     Breaks, HostileQuery,
-    ::testing::Values(
-        QueryBreak{"RTreeCycle", BigWigBreak::RTreeCycle, true, K::InvalidFile,
-                   "The file was invalid: R-tree node reached twice", true},
-        QueryBreak{"RTreeBadIsLeaf", BigWigBreak::RTreeBadIsLeaf, true, K::InvalidFile,
-                   "The file was invalid: Unexpected isleaf: 7", false},
-        QueryBreak{"RTreeNodeHugeCount", BigWigBreak::RTreeNodeHugeCount, true, K::IoError,
-                   "Error occurred: failed to fill whole buffer", false},
-        QueryBreak{"Truncated", BigWigBreak::Truncate, true, K::IoError, "", false},
-        QueryBreak{"BlockHugeSize", BigWigBreak::BlockHugeSize, true, K::IoError,
-                   "Error occurred: failed to fill whole buffer", true},
-        QueryBreak{"BlockOffsetPastEnd", BigWigBreak::BlockOffsetPastEnd, true, K::IoError, "", true},
-        QueryBreak{"BlocksOverlap", BigWigBreak::BlocksOverlap, false, K::InvalidFile,
-                   "The file was invalid: Data blocks overlap", true},
-        QueryBreak{"BlockNotZlib", BigWigBreak::BlockNotZlib, true, K::InvalidFile, "", true},
-        QueryBreak{"InflatesBeyondBufSize", BigWigBreak::UncompressBufTooSmall, true, K::InvalidFile,
-                   "The file was invalid: Block decompresses to more than uncompressBufSize", false},
-        QueryBreak{"SectionShortCompressed", BigWigBreak::SectionShort, true, K::InvalidFile, "", true},
-        QueryBreak{"SectionShortStored", BigWigBreak::SectionShort, false, K::InvalidFile, "", true},
-        QueryBreak{"RecordsPastBlockEnd", BigWigBreak::RecordsPastBlockEnd, true, K::InvalidFile, "", true},
-        QueryBreak{"UnknownSectionType", BigWigBreak::UnknownSectionType, false, K::InvalidFile,
-                   "The file was invalid: Unknown bigwig section type: 9", true}),
+    ::testing::Values(QueryBreak{"RTreeCycle", BigWigBreak::RTreeCycle, true, K::InvalidFile,
+                                 "The file was invalid: R-tree node reached twice", true},
+                      QueryBreak{"RTreeBadIsLeaf", BigWigBreak::RTreeBadIsLeaf, true, K::InvalidFile,
+                                 "The file was invalid: Unexpected isleaf: 7", false},
+                      QueryBreak{"RTreeNodeHugeCount", BigWigBreak::RTreeNodeHugeCount, true, K::IoError,
+                                 "Error occurred: failed to fill whole buffer", false},
+                      QueryBreak{"Truncated", BigWigBreak::Truncate, true, K::IoError, "", false},
+                      QueryBreak{"BlockHugeSize", BigWigBreak::BlockHugeSize, true, K::IoError,
+                                 "Error occurred: failed to fill whole buffer", true},
+                      QueryBreak{"BlockOffsetPastEnd", BigWigBreak::BlockOffsetPastEnd, true, K::IoError, "", true},
+                      QueryBreak{"BlocksOverlap", BigWigBreak::BlocksOverlap, false, K::InvalidFile,
+                                 "The file was invalid: Data blocks overlap", true},
+                      QueryBreak{"BlockNotZlib", BigWigBreak::BlockNotZlib, true, K::InvalidFile, "", true},
+                      QueryBreak{"InflatesBeyondBufSize", BigWigBreak::UncompressBufTooSmall, true, K::InvalidFile,
+                                 "The file was invalid: Block decompresses to more than uncompressBufSize", false},
+                      QueryBreak{"SectionShortCompressed", BigWigBreak::SectionShort, true, K::InvalidFile, "", true},
+                      QueryBreak{"SectionShortStored", BigWigBreak::SectionShort, false, K::InvalidFile, "", true},
+                      QueryBreak{"RecordsPastBlockEnd", BigWigBreak::RecordsPastBlockEnd, true, K::InvalidFile, "",
+                                 true},
+                      QueryBreak{"UnknownSectionType", BigWigBreak::UnknownSectionType, false, K::InvalidFile,
+                                 "The file was invalid: Unknown bigwig section type: 9", true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(HostileFile, HugeBufferSizeAndDeepRTreeChainsStillRead) {
@@ -110,10 +110,9 @@ TEST(HostileFile, HugeBufferSizeAndDeepRTreeChainsStillRead) {
 TEST(HostileFile, InvertedAndWrappedRunsAreSkipped) {
     const std::uint32_t top = 0xFFFFFFFFu;
     auto r = BigWigReader::open_memory(
-        bigwig_bytes({{"chr1", top}},
-                     {bedgraph_section("chr1", {{20, 10, 1}, {top - 8, top - 4, 2}}),
-                      variablestep_section("chr1", 0x20, {{top - 4, 3}}),
-                      fixedstep_section("chr1", top - 2, 0x10, 0x10, {4})}),
+        bigwig_bytes({{"chr1", top}}, {bedgraph_section("chr1", {{20, 10, 1}, {top - 8, top - 4, 2}}),
+                                       variablestep_section("chr1", 0x20, {{top - 4, 3}}),
+                                       fixedstep_section("chr1", top - 2, 0x10, 0x10, {4})}),
         "mem.bw");
     ASSERT_TRUE(r.has_value());
     auto low = r->values("chr1", 0, 30);

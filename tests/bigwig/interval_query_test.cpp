@@ -58,13 +58,12 @@ protected:
 TEST_P(EveryLayout, SectionTypesClipToTheQueryAndLeaveGapsMissing) {
     BigWigReader r = open_bytes(bigwig_bytes(
         {{"chr1", 1000}, {"chr2", 1000}, {"chr3", 1000}},
-        {bedgraph_section("chr1", {{10, 20, 1.5f}, {20, 22, -0.25f}}),
-         fixedstep_section("chr2", 100, 10, 5, {1, 2, 3}),
+        {bedgraph_section("chr1", {{10, 20, 1.5f}, {20, 22, -0.25f}}), fixedstep_section("chr2", 100, 10, 5, {1, 2, 3}),
          variablestep_section("chr3", 3, {{50, 7}, {60, 8}}), variablestep_section("chr3", 0, {{55, 9}})},
         options()));
 
-    EXPECT_TRUE(same(query(r, "chr1", 15, 30), {1.5f, 1.5f, 1.5f, 1.5f, 1.5f, -0.25f, -0.25f, kNaN, kNaN, kNaN,
-                                                 kNaN, kNaN, kNaN, kNaN, kNaN}));
+    EXPECT_TRUE(same(query(r, "chr1", 15, 30),
+                     {1.5f, 1.5f, 1.5f, 1.5f, 1.5f, -0.25f, -0.25f, kNaN, kNaN, kNaN, kNaN, kNaN, kNaN, kNaN, kNaN}));
     // A run ending at the query start or starting at its end contributes nothing.
     EXPECT_TRUE(same(query(r, "chr1", 22, 25), {kNaN, kNaN, kNaN}));
     EXPECT_TRUE(same(query(r, "chr1", 5, 10), {kNaN, kNaN, kNaN, kNaN, kNaN}));
@@ -82,16 +81,15 @@ TEST_P(EveryLayout, SectionTypesClipToTheQueryAndLeaveGapsMissing) {
 TEST_P(EveryLayout, LaterRunsOverwriteEarlierOnesWithinAndAcrossBlocks) {
     BigWigOptions o = options();
     o.items_per_block = 2;
-    BigWigReader r = open_bytes(bigwig_bytes(
-        {{"chr1", 100}},
-        {bedgraph_section("chr1", {{0, 10, 1}, {5, 8, 2}, {6, 7, kNaN}}),
-         variablestep_section("chr1", 4, {{8, 3}}), fixedstep_section("chr1", 1, 2, 1, {4, 4})},
-        o));
+    BigWigReader r =
+        open_bytes(bigwig_bytes({{"chr1", 100}},
+                                {bedgraph_section("chr1", {{0, 10, 1}, {5, 8, 2}, {6, 7, kNaN}}),
+                                 variablestep_section("chr1", 4, {{8, 3}}), fixedstep_section("chr1", 1, 2, 1, {4, 4})},
+                                o));
     EXPECT_TRUE(same(query(r, "chr1", 0, 13), {1, 4, 1, 4, 1, 2, kNaN, 2, 3, 3, 3, 3, kNaN}));
 }
 
-INSTANTIATE_TEST_SUITE_P(ByteOrderAndCompression, EveryLayout,
-                         ::testing::Combine(::testing::Bool(), ::testing::Bool()),
+INSTANTIATE_TEST_SUITE_P(ByteOrderAndCompression, EveryLayout, ::testing::Combine(::testing::Bool(), ::testing::Bool()),
                          [](const auto& info) {
                              return std::string(std::get<0>(info.param) ? "Big" : "Little") +
                                     (std::get<1>(info.param) ? "Compressed" : "Stored");
@@ -100,9 +98,9 @@ INSTANTIATE_TEST_SUITE_P(ByteOrderAndCompression, EveryLayout,
 TEST(IntervalQuery, ABlockOfAnotherChromosomeIsSkippedWithoutLookingAtItsType) {
     BigWigOptions o;
     o.compress = false;
-    std::string bytes = bigwig_bytes({{"chr1", 100}, {"chr2", 100}},
-                                     {bedgraph_section("chr1", {{0, 10, 1}}), bedgraph_section("chr1", {{5, 6, 2}})},
-                                     o);
+    std::string bytes =
+        bigwig_bytes({{"chr1", 100}, {"chr2", 100}},
+                     {bedgraph_section("chr1", {{0, 10, 1}}), bedgraph_section("chr1", {{5, 6, 2}})}, o);
     std::uint64_t first_block = open_bytes(bytes).header().full_data_offset + 8;
     bytes[first_block] = 1;        // section chromId: chr2
     bytes[first_block + 20] = 77;  // and a type that does not exist
@@ -166,7 +164,9 @@ std::string fmt_name(std::uint32_t c) {
 
 TEST(IntervalQuery, RandomFilesAgreeWithAPlainModelOfTheirRecords) {
     std::mt19937 rng(20240611);
-    auto pick = [&](std::uint32_t lo, std::uint32_t hi) { return std::uniform_int_distribution<std::uint32_t>(lo, hi)(rng); };
+    auto pick = [&](std::uint32_t lo, std::uint32_t hi) {
+        return std::uniform_int_distribution<std::uint32_t>(lo, hi)(rng);
+    };
     for (int round = 0; round < 60; ++round) {
         std::vector<BigWigChrom> chroms;
         std::uint32_t nchroms = pick(1, 12);

@@ -90,8 +90,8 @@ private:
 // range of leaf items [lo, hi) and, above the leaves, a range of nodes of
 // the level below.
 struct TreeNode {
-    std::size_t lo = 0, hi = 0;          // leaf items under this node
-    std::size_t first = 0, last = 0;     // children in the level below (non-leaf)
+    std::size_t lo = 0, hi = 0;       // leaf items under this node
+    std::size_t first = 0, last = 0;  // children in the level below (non-leaf)
     std::uint64_t offset = 0;
 };
 using TreeLevels = std::vector<std::vector<TreeNode>>;  // [0] is the root level
@@ -125,8 +125,7 @@ TreeLevels build_levels(std::size_t item_count, std::uint32_t fanout) {
 }
 
 // Gives every node its offset, root level first, starting at `base`.
-std::uint64_t place_levels(TreeLevels& levels, std::uint64_t base, std::uint64_t leaf_item,
-                           std::uint64_t inner_item) {
+std::uint64_t place_levels(TreeLevels& levels, std::uint64_t base, std::uint64_t leaf_item, std::uint64_t inner_item) {
     std::uint64_t at = base;
     for (std::size_t l = 0; l < levels.size(); ++l) {
         bool leaf = l + 1 == levels.size();
@@ -233,10 +232,8 @@ bool needs_block(BigWigBreak b) {
     case BigWigBreak::BlockNotZlib:
     case BigWigBreak::SectionShort:
     case BigWigBreak::RecordsPastBlockEnd:
-    case BigWigBreak::UnknownSectionType:
-        return true;
-    default:
-        return false;
+    case BigWigBreak::UnknownSectionType: return true;
+    default: return false;
     }
 }
 
@@ -275,8 +272,9 @@ std::string bigwig_bytes(const std::vector<BigWigChrom>& chroms, const std::vect
         if (brk == BigWigBreak::RecordsPastBlockEnd) {
             Sink fix(o.big_endian);
             fix.bytes() = b0.data;
-            std::uint32_t n = static_cast<std::uint32_t>(b0.data.size() - 24) /
-                              (b0.data[20] == 1 ? 12u : b0.data[20] == 2 ? 8u : 4u);
+            std::uint32_t n = static_cast<std::uint32_t>(b0.data.size() - 24) / (b0.data[20] == 1   ? 12u
+                                                                                 : b0.data[20] == 2 ? 8u
+                                                                                                    : 4u);
             fix.patch_u16(22, static_cast<std::uint16_t>(std::min<std::uint32_t>(n + 1000, 0xFFFF)));
             b0.data = fix.bytes();
         }
@@ -287,7 +285,8 @@ std::string bigwig_bytes(const std::vector<BigWigChrom>& chroms, const std::vect
     std::uint32_t key_size = o.key_size;
     if (key_size == 0) {
         key_size = 1;
-        for (const auto& c : chroms) key_size = std::max<std::uint32_t>(key_size, static_cast<std::uint32_t>(c.name.size()));
+        for (const auto& c : chroms)
+            key_size = std::max<std::uint32_t>(key_size, static_cast<std::uint32_t>(c.name.size()));
     }
     for (const auto& c : chroms)
         if (c.name.size() > key_size) throw std::invalid_argument("chromosome name longer than key_size");
