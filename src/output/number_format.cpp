@@ -93,9 +93,12 @@ char* write_float_shortest(char* out, float value) {
     if (!std::isfinite(value)) return write_non_finite(out, value);
     // Integers below 2^24 are their own shortest text; matrices are full of
     // them (zeros above all), so skip the general conversion.
-    if (std::fabs(value) < 16777216.0f && value == std::trunc(value)) {
-        if (value == 0.0f) return write_text(out, std::signbit(value) ? "-0" : "0");
-        return write_int(out, static_cast<std::int64_t>(value));
+    if (std::fabs(value) < 16777216.0f) {
+        const auto whole = static_cast<std::int32_t>(value);
+        if (static_cast<float>(whole) == value) {
+            if (whole == 0) return write_text(out, std::signbit(value) ? "-0" : "0");
+            return write_int(out, whole);
+        }
     }
     return write_positional(out, shortest_decimal(value), false);
 }
