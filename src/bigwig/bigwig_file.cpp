@@ -141,9 +141,9 @@ std::expected<void, BBIReadError> BigWigReader::Impl::query(std::string_view chr
 
     std::fill(out.begin(), out.end(), std::numeric_limits<float>::quiet_NaN());
     for (const auto& b : found) {
-        auto data = blocks.get(*source, b, stats);
-        if (!data) return std::unexpected(data.error());
-        if (auto r = bigwig::write_section(*data, order, *id, start, end, out); !r) return r;
+        auto section = blocks.get(*source, order, b, stats);
+        if (!section) return std::unexpected(section.error());
+        if (auto r = bigwig::write_section(**section, *id, start, end, out); !r) return r;
     }
     return {};
 }

@@ -1,5 +1,5 @@
-// block_cache.cpp - block reads, libdeflate decompression and a small LRU of
-// decompressed blocks.
+// block_cache.cpp - block reads, libdeflate decompression, decoding and a
+// small LRU of decoded blocks.
 #include "bigwig/block_cache.hpp"
 
 #include <libdeflate.h>
@@ -12,9 +12,9 @@ namespace binscope::bigwig {
 namespace {
 
 constexpr std::size_t kEntries = 4;
-// Blocks larger than this are served but not kept, so a reader's cache
-// stays around a megabyte.
-constexpr std::uint64_t kMaxCachedBlock = 256 * 1024;
+// Sections with more runs than this are served but not kept, so a reader's
+// cache stays around a megabyte.
+constexpr std::size_t kMaxCachedRuns = 256 * 1024 / sizeof(Run);
 // The raw read buffer is given back after a block larger than this.
 constexpr std::size_t kKeepRawCapacity = 4 << 20;
 
@@ -31,14 +31,14 @@ BlockCache::BlockCache(std::uint32_t uncompress_buf_size)
 
 BlockCache::~BlockCache() = default;
 
-std::expected<std::span<const std::uint8_t>, BBIReadError> BlockCache::get(ByteSource& source, DataBlock block,
-                                                                           ReaderStats& stats) {
+std::expected<const DecodedSection*, BBIReadError> BlockCache::get(ByteSource& source, ByteOrder order, DataBlock block,
+                                                                   ReaderStats& stats) {
     ++clock_;
     for (Entry& e : entries_) {
         if (e.last_use != 0 && e.offset == block.offset && e.size == block.size) {
             e.last_use = clock_;
             ++stats.block_cache_hits;
-            return std::span<const std::uint8_t>(e.data);
+            return &e.section;
         }
     }
 
@@ -71,21 +71,18 @@ std::expected<std::span<const std::uint8_t>, BBIReadError> BlockCache::get(ByteS
         data = std::span<const std::uint8_t>(inflated_.data(), written);
     }
 
-    std::span<const std::uint8_t> result = data;
-    if (data.size() <= kMaxCachedBlock) {
-        Entry& victim = *std::min_element(entries_.begin(), entries_.end(),
-                                          [](const Entry& a, const Entry& b) { return a.last_use < b.last_use; });
-        victim.offset = block.offset;
-        victim.size = block.size;
-        victim.last_use = clock_;
-        victim.data.assign(data.begin(), data.end());
-        result = victim.data;
-    }
-    if (raw_.capacity() > kKeepRawCapacity) {
-        if (result.data() == raw_.data()) return result;  // still in use by the caller
-        raw_ = {};
-    }
-    return result;
+    auto decoded = decode_section(data, order, scratch_);
+    if (raw_.capacity() > kKeepRawCapacity) raw_ = {};
+    if (!decoded) return std::unexpected(decoded.error());
+    if (scratch_.runs.size() > kMaxCachedRuns) return &scratch_;
+    Entry& victim = *std::min_element(entries_.begin(), entries_.end(),
+                                      [](const Entry& a, const Entry& b) { return a.last_use < b.last_use; });
+    victim.offset = block.offset;
+    victim.size = block.size;
+    victim.last_use = clock_;
+    // The victim's old storage becomes the next decoding target.
+    std::swap(victim.section, scratch_);
+    return &victim.section;
 }
 
 }  // namespace binscope::bigwig

@@ -1,5 +1,5 @@
-// block_cache.hpp - reads and decompresses data blocks, keeping the last few
-// in memory so that neighbouring queries reuse them.
+// block_cache.hpp - reads, decompresses and decodes data blocks, keeping the
+// last few decoded in memory so that neighbouring queries reuse them.
 #pragma once
 
 #include <cstdint>
@@ -11,6 +11,7 @@
 #include "bigwig/bigwig_file.hpp"
 #include "bigwig/byte_source.hpp"
 #include "bigwig/rtree_index.hpp"
+#include "bigwig/section_decoder.hpp"
 
 struct libdeflate_decompressor;
 
@@ -28,27 +29,30 @@ public:
     BlockCache(const BlockCache&) = delete;
     BlockCache& operator=(const BlockCache&) = delete;
 
-    // The decompressed data of a block, valid until the next call. A block
+    // The decoded section of a block, valid until the next call. A block
     // that does not decompress, or decompresses to more than
-    // uncompressBufSize (or than any section can hold), is InvalidFile; a
-    // block reaching past the end of the file is a short-read IoError.
-    std::expected<std::span<const std::uint8_t>, BBIReadError> get(ByteSource& source, DataBlock block,
-                                                                   ReaderStats& stats);
+    // uncompressBufSize (or than any section can hold), or is shorter than a
+    // section header, is InvalidFile; a block reaching past the end of the
+    // file is a short-read IoError.
+    std::expected<const DecodedSection*, BBIReadError> get(ByteSource& source, ByteOrder order, DataBlock block,
+                                                           ReaderStats& stats);
 
 private:
     struct Entry {
         std::uint64_t offset = 0, size = 0;
         std::uint64_t last_use = 0;  // 0: empty
-        std::vector<std::uint8_t> data;
+        DecodedSection section;
     };
     struct FreeDecompressor {
         void operator()(libdeflate_decompressor* d) const;
     };
 
     std::uint32_t uncompress_buf_size_;
-    std::unique_ptr<libdeflate_decompressor, FreeDecompressor> decompressor_;  // made on first use
-    std::vector<std::uint8_t> raw_;                                            // the block as stored in the file
-    std::vector<std::uint8_t> inflated_;                                       // decompression target, reused
+    // One decompressor per reader, made on first use.
+    std::unique_ptr<libdeflate_decompressor, FreeDecompressor> decompressor_;
+    std::vector<std::uint8_t> raw_;       // the block as stored in the file
+    std::vector<std::uint8_t> inflated_;  // decompression target, reused
+    DecodedSection scratch_;              // decoding target; swapped into the cache
     std::vector<Entry> entries_;
     std::uint64_t clock_ = 0;
 };

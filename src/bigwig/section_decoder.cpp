@@ -18,15 +18,17 @@ std::unexpected<BBIReadError> invalid(std::string message) {
 
 }  // namespace
 
-std::expected<void, BBIReadError> write_section(std::span<const std::uint8_t> data, ByteOrder order,
-                                                std::uint32_t chrom, std::uint32_t start, std::uint32_t end,
-                                                std::span<float> out) {
+std::expected<void, BBIReadError> decode_section(std::span<const std::uint8_t> data, ByteOrder order,
+                                                 DecodedSection& out) {
+    out.error.clear();
+    out.runs.clear();
+    out.ordered = false;
     ByteCursor c(data, order);
     if (c.remaining() < kSectionHeaderSize) return invalid("Block shorter than its section header");
-    std::uint32_t chrom_id = 0, section_start = 0, section_end = 0, item_step = 0, item_span = 0;
+    std::uint32_t section_start = 0, section_end = 0, item_step = 0, item_span = 0;
     std::uint8_t type = 0, reserved = 0;
     std::uint16_t item_count = 0;
-    c.u32(chrom_id);
+    c.u32(out.chrom_id);
     c.u32(section_start);
     c.u32(section_end);
     c.u32(item_step);
@@ -34,49 +36,68 @@ std::expected<void, BBIReadError> write_section(std::span<const std::uint8_t> da
     c.u8(type);
     c.u8(reserved);
     c.u16(item_count);
-    if (chrom_id != chrom) return {};
 
     std::size_t record_size = 0;
     switch (type) {
     case 1: record_size = 12; break;
     case 2: record_size = 8; break;
     case 3: record_size = 4; break;
-    default: return invalid(fmt::format("Unknown bigwig section type: {}", type));
+    default: out.error = fmt::format("Unknown bigwig section type: {}", type); return {};
     }
-    if (c.remaining() < std::size_t{item_count} * record_size)
-        return invalid("Section records run past the end of the block");
+    if (c.remaining() < std::size_t{item_count} * record_size) {
+        out.error = "Section records run past the end of the block";
+        return {};
+    }
 
-    // Clips one run and writes it; 32-bit sums that wrapped give end < start
-    // and are skipped like any other inverted run.
-    auto put = [&](std::uint32_t rs, std::uint32_t re, float v) {
-        if (!(re > start && rs < end)) return;
-        std::uint32_t cs = std::max(rs, start), ce = std::min(re, end);
-        if (cs >= ce) return;
-        std::fill(out.begin() + (cs - start), out.begin() + (ce - start), v);
-    };
-    std::uint32_t s = section_start;
+    out.runs.resize(item_count);
+    std::uint32_t s = section_start;  // fixedStep position; 32-bit sums as stored
+    bool ordered = true;
     for (std::uint16_t i = 0; i < item_count; ++i) {
-        std::uint32_t rs = 0, re = 0;
-        float v = 0;
+        Run& r = out.runs[i];
         switch (type) {
         case 1:
-            c.u32(rs);
-            c.u32(re);
-            c.f32(v);
+            c.u32(r.start);
+            c.u32(r.end);
+            c.f32(r.value);
             break;
         case 2:
-            c.u32(rs);
-            c.f32(v);
-            re = rs + item_span;
+            c.u32(r.start);
+            c.f32(r.value);
+            r.end = r.start + item_span;
             break;
         default:
-            c.f32(v);
-            rs = s;
-            re = s + item_span;
+            c.f32(r.value);
+            r.start = s;
+            r.end = s + item_span;
             s += item_step;
             break;
         }
-        put(rs, re, v);
+        if (r.end < r.start || (i > 0 && r.start < out.runs[i - 1].end)) ordered = false;
+    }
+    out.ordered = ordered;
+    return {};
+}
+
+std::expected<void, BBIReadError> write_section(const DecodedSection& section, std::uint32_t chrom, std::uint32_t start,
+                                                std::uint32_t end, std::span<float> values) {
+    if (section.chrom_id != chrom) return {};
+    if (!section.error.empty()) return invalid(section.error);
+
+    auto put = [&](const Run& r) {
+        if (!(r.end > start && r.start < end)) return;
+        std::uint32_t cs = std::max(r.start, start), ce = std::min(r.end, end);
+        if (cs >= ce) return;
+        std::fill(values.begin() + (cs - start), values.begin() + (ce - start), r.value);
+    };
+    if (section.ordered) {
+        // Ends never decrease here, and runs are disjoint, so only the runs
+        // from the first one ending after start up to the query end matter,
+        // and their order does not.
+        auto it = std::partition_point(section.runs.begin(), section.runs.end(),
+                                       [&](const Run& r) { return r.end <= start; });
+        for (; it != section.runs.end() && it->start < end; ++it) put(*it);
+    } else {
+        for (const Run& r : section.runs) put(r);
     }
     return {};
 }

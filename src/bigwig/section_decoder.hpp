@@ -1,22 +1,49 @@
-// section_decoder.hpp - decodes one data block's section and writes its runs
-// into a query's per-base values.
+// section_decoder.hpp - decodes one data block's section into runs, and
+// writes the runs that meet a query into its per-base values.
 #pragma once
 
 #include <cstdint>
 #include <expected>
 #include <span>
+#include <string>
+#include <vector>
 
 #include "bigwig/bigwig_file.hpp"
 
 namespace binscope::bigwig {
 
-// Writes every run of the block that overlaps [start, end) of chrom into
-// out (out[0] is base start), clipped, in record order, so later runs
-// overwrite earlier ones. A block of another chromosome writes nothing.
-// Data shorter than its header or its records, or an unknown section type,
-// is InvalidFile. Runs whose end lies before their start are skipped.
-std::expected<void, BBIReadError> write_section(std::span<const std::uint8_t> data, ByteOrder order,
-                                                std::uint32_t chrom, std::uint32_t start, std::uint32_t end,
-                                                std::span<float> out);
+// One record as the half-open run of bases it covers. end may lie before
+// start when a 32-bit sum wrapped or a bedGraph record is inverted.
+struct Run {
+    std::uint32_t start = 0;
+    std::uint32_t end = 0;
+    float value = 0;
+};
+
+// A block's section, decoded once so that every query on the block only
+// scans runs.
+struct DecodedSection {
+    std::uint32_t chrom_id = 0;
+    // Why the records could not be decoded; reported only to queries on
+    // chrom_id, since a block of another chromosome is skipped unexamined.
+    std::string error;
+    // Runs sorted by start, none inverted, none overlapping the next: a
+    // query can then look up its first run instead of scanning them all.
+    bool ordered = false;
+    std::vector<Run> runs;  // in record order
+};
+
+// Decodes data into out, reusing out's storage. Data shorter than the
+// 24-byte section header is InvalidFile; an unknown type or records past
+// the end of the data are recorded in out.error.
+std::expected<void, BBIReadError> decode_section(std::span<const std::uint8_t> data, ByteOrder order,
+                                                 DecodedSection& out);
+
+// Writes every run of the section that overlaps [start, end) of chrom into
+// values (values[0] is base start), clipped, in record order so that later
+// runs overwrite earlier ones. A section of another chromosome writes
+// nothing; inverted runs are skipped.
+std::expected<void, BBIReadError> write_section(const DecodedSection& section, std::uint32_t chrom, std::uint32_t start,
+                                                std::uint32_t end, std::span<float> values);
 
 }  // namespace binscope::bigwig
