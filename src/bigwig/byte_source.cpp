@@ -60,8 +60,11 @@ private:
 
 std::expected<std::unique_ptr<ByteSource>, int> open_file_source(const std::string& path) {
     int fd = -1;
+    // Non-blocking so that a named pipe without a writer fails at its first
+    // read (a pipe cannot be read at offsets) instead of hanging the open;
+    // regular files ignore the flag.
     do {
-        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) return std::unexpected(errno);
     struct stat st {};

@@ -2,6 +2,8 @@
 // headers, the chromosome tree walk, refusals and hostile trees.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cmath>
 
 #include "bigwig/bigwig_file.hpp"
@@ -26,6 +28,13 @@ std::expected<BigWigReader, BigWigReadOpenError> open_quietly(std::string bytes)
     return r;
 }
 
+std::expected<BigWigReader, BigWigReadOpenError> open_quietly_path(const std::string& path) {
+    ::testing::internal::CaptureStderr();
+    auto r = BigWigReader::open(path);
+    ::testing::internal::GetCapturedStderr();
+    return r;
+}
+
 TEST(FileHeader, BothByteOrdersDecodeHeaderZoomsAndAThreeLevelTree) {
     for (bool big : {false, true}) {
         BigWigOptions o;
@@ -33,8 +42,11 @@ TEST(FileHeader, BothByteOrdersDecodeHeaderZoomsAndAThreeLevelTree) {
         o.zoom_levels = 3;
         o.chrom_tree_fanout = 2;  // 7 chromosomes: leaves, two inner levels, root
         o.key_size = 16;
-        auto r = BigWigReader::open_memory(bigwig_bytes(seven_chroms(), {bedgraph_section("chrX", {{5, 10, 2.5f}})}, o),
-                                           "mem.bw");
+        std::string bytes = bigwig_bytes(seven_chroms(), {bedgraph_section("chrX", {{5, 10, 2.5f}})}, o);
+        // The magic bytes as published fix the order; the tree magic follows it.
+        EXPECT_EQ(bytes.substr(0, 4), big ? "\x88\x8F\xFC\x26" : "\x26\xFC\x8F\x88");
+        EXPECT_EQ(bytes.substr(64 + 3 * 24, 4), big ? "\x78\xCA\x8C\x91" : "\x91\x8C\xCA\x78");
+        auto r = BigWigReader::open_memory(bytes, "mem.bw");
         ASSERT_TRUE(r.has_value()) << big;
         EXPECT_EQ(r->byte_order(), big ? ByteOrder::Big : ByteOrder::Little);
         EXPECT_EQ(r->header().version, 4);
@@ -121,6 +133,12 @@ TEST(FileHeader, OpenFailuresCarryTheirTextsAndOnlyOpenedFilesAreReported) {
     auto bad = open_quietly(bigwig_bytes(seven_chroms(), {}, o));
     ASSERT_FALSE(bad.has_value());
     EXPECT_EQ(bad.error().text(), "NotABigWig");
+
+    // A named pipe cannot be read at offsets; opening it must not wait for a writer.
+    ASSERT_EQ(mkfifo(dir.file("pipe.bw").c_str(), 0600), 0);
+    auto pipe = open_quietly_path(dir.file("pipe.bw"));
+    ASSERT_FALSE(pipe.has_value());
+    EXPECT_EQ(pipe.error().text(), "Illegal seek (os error 29)");
 
     // Zoom headers claimed past the end of the file are a short read.
     std::string bytes = bigwig_bytes(seven_chroms(), {});
