@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <fmt/format.h>
 #include <limits>
+#include <numeric>
+#include <tuple>
 #include <unordered_map>
 
 #include "bigwig/block_cache.hpp"
@@ -77,8 +79,8 @@ struct BigWigReader::Impl {
     bigwig::RTreeIndex index;
     bigwig::BlockCache blocks;
     std::vector<bigwig::DataBlock> found;  // reused by every query
-    std::vector<std::pair<std::size_t, std::size_t>> order_scratch;
-    std::vector<bool> drop_scratch;
+    std::vector<std::size_t> by_block;     // scratch of drop_repeated_blocks
+    std::vector<bool> keep;                // scratch of drop_repeated_blocks
     ReaderStats stats;
 };
 
@@ -95,28 +97,23 @@ std::optional<std::uint32_t> BigWigReader::Impl::chrom_id(std::string_view name)
 
 void BigWigReader::Impl::drop_repeated_blocks() {
     if (found.size() < 2) return;
-    // (block index sorted by position in the file, then by list order).
-    order_scratch.clear();
-    for (std::size_t i = 0; i < found.size(); ++i) order_scratch.emplace_back(i, 0);
-    auto key = [&](std::size_t i) { return std::pair(found[i].offset, found[i].size); };
-    std::sort(order_scratch.begin(), order_scratch.end(), [&](const auto& a, const auto& b) {
-        return std::pair(key(a.first), a.first) < std::pair(key(b.first), b.first);
-    });
-    bool any = false;
-    for (std::size_t k = 0; k + 1 < order_scratch.size(); ++k) {
-        if (key(order_scratch[k].first) == key(order_scratch[k + 1].first)) {
-            order_scratch[k].second = 1;  // a later copy follows
-            any = true;
-        }
+    // List positions ordered by block, then by position: of equal blocks,
+    // every one but the last is dropped.
+    by_block.resize(found.size());
+    std::iota(by_block.begin(), by_block.end(), std::size_t{0});
+    auto key = [&](std::size_t i) { return std::tuple(found[i].offset, found[i].size, i); };
+    std::sort(by_block.begin(), by_block.end(), [&](std::size_t a, std::size_t b) { return key(a) < key(b); });
+    keep.assign(found.size(), true);
+    bool repeated = false;
+    for (std::size_t k = 0; k + 1 < by_block.size(); ++k) {
+        const auto& a = found[by_block[k]];
+        const auto& b = found[by_block[k + 1]];
+        if (a.offset == b.offset && a.size == b.size) keep[by_block[k]] = false, repeated = true;
     }
-    if (!any) return;
-    std::vector<bool>& drop = drop_scratch;
-    drop.assign(found.size(), false);
-    for (const auto& [i, dropped] : order_scratch)
-        if (dropped) drop[i] = true;
+    if (!repeated) return;
     std::size_t kept = 0;
     for (std::size_t i = 0; i < found.size(); ++i)
-        if (!drop[i]) found[kept++] = found[i];
+        if (keep[i]) found[kept++] = found[i];
     found.resize(kept);
 }
 

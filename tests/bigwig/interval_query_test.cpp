@@ -108,6 +108,14 @@ TEST(IntervalQuery, ABlockOfAnotherChromosomeIsSkippedWithoutLookingAtItsType) {
     EXPECT_TRUE(same(query(r, "chr1", 4, 7), {kNaN, 2, kNaN}));
 }
 
+TEST(IntervalQuery, ABlockListedTwiceActsAtItsLastPlace) {
+    BigWigOptions o;
+    o.items_per_block = 1;
+    o.breakage = BigWigBreak::BlockListedTwice;  // blocks A, B, A
+    BigWigReader r = open_bytes(bigwig_bytes({{"chr1", 100}}, {bedgraph_section("chr1", {{0, 10, 1}, {5, 15, 2}})}, o));
+    EXPECT_TRUE(same(query(r, "chr1", 4, 16), {1, 1, 1, 1, 1, 1, 2, 2, 2, 2, 2, kNaN}));
+}
+
 TEST(IntervalQuery, UnknownChromosomeAndWrongIndexMagicAreQueryErrors) {
     BigWigReader r = open_bytes(bigwig_bytes({{"chr1", 100}}, {bedgraph_section("chr1", {{0, 10, 1}})}));
     auto v = r.values("chr9", 0, 5);

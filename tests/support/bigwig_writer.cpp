@@ -359,7 +359,11 @@ std::string bigwig_bytes(const std::vector<BigWigChrom>& chroms, const std::vect
 
     // R-tree index.
     const std::uint64_t index_offset = out.pos();
-    TreeLevels rtree = build_levels(blocks.size(), o.rtree_fanout);
+    // The blocks in leaf order: every block once, or the first one again at the end.
+    std::vector<std::size_t> listed;
+    for (std::size_t i = 0; i < blocks.size(); ++i) listed.push_back(i);
+    if (brk == BigWigBreak::BlockListedTwice) listed.push_back(0);
+    TreeLevels rtree = build_levels(listed.size(), o.rtree_fanout);
     if (brk == BigWigBreak::RTreeCycle && rtree.size() < 2)
         throw std::invalid_argument("an R-tree cycle needs a multi-level R-tree");
     const std::uint64_t rchain_bytes = chain_rtree ? o.chain_length * (4 + 24) : 0;
@@ -369,12 +373,12 @@ std::string bigwig_bytes(const std::vector<BigWigChrom>& chroms, const std::vect
                     std::uint32_t& eb) {
         sc = sb = ec = eb = 0;
         for (std::size_t i = lo; i < hi; ++i) {
-            const Block& b = blocks[i];
+            const Block& b = blocks[listed[i]];
             if (i == lo || std::pair(b.chrom_id, b.start) < std::pair(sc, sb)) sc = b.chrom_id, sb = b.start;
             if (i == lo || std::pair(b.chrom_id, b.end) > std::pair(ec, eb)) ec = b.chrom_id, eb = b.end;
         }
     };
-    span(0, blocks.size(), first_chrom, first_base, last_chrom, last_base);
+    span(0, listed.size(), first_chrom, first_base, last_chrom, last_base);
     out.u32(brk == BigWigBreak::IndexMagic ? 0x12345678u : kIndexMagic);
     out.u32(o.rtree_fanout);
     out.u64(blocks.size());
@@ -400,7 +404,7 @@ std::string bigwig_bytes(const std::vector<BigWigChrom>& chroms, const std::vect
             out.u16(static_cast<std::uint16_t>(leaf ? n.hi - n.lo : n.last - n.first));
             if (leaf) {
                 for (std::size_t i = n.lo; i < n.hi; ++i) {
-                    const Block& b = blocks[i];
+                    const Block& b = blocks[listed[i]];
                     std::uint64_t offset = b.offset, size = b.size;
                     if (i == 0 && brk == BigWigBreak::BlockHugeSize) size = std::uint64_t{1} << 62;
                     if (i == 0 && brk == BigWigBreak::BlockOffsetPastEnd) offset = std::uint64_t{1} << 40;

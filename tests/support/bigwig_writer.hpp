@@ -75,6 +75,7 @@ enum class BigWigBreak {
     RTreeLongChain,          // `chain_length` one-item nodes nest above the real R-tree root
     BlockHugeSize,           // the first block's dataSize is 2^62
     BlockOffsetPastEnd,      // the first block's dataOffset lies past the end of the file
+    BlockListedTwice,        // the R-tree lists the first block again after the last one
     BlocksOverlap,           // every leaf item claims the data from its block to the end of all blocks
     BlockNotZlib,            // the first block's bytes are not a zlib stream
     UncompressBufTooSmall,   // uncompressBufSize is 16, smaller than any block
