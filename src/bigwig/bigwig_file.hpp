@@ -90,9 +90,12 @@ public:
 
     // Chromosomes in tree order (neither sorted nor de-duplicated).
     const std::vector<ChromInfo>& chroms() const;
+    // The byte order the magic number chose for the whole file.
     ByteOrder byte_order() const;
+    // The fixed header and the zoom headers, in file order.
     const BigWigHeader& header() const;
     const std::vector<ZoomHeader>& zoom_headers() const;
+    // What this reader's queries have read and decompressed so far.
     const ReaderStats& stats() const;
 
     // One score per base of [start, end) of the named chromosome, NaN where
@@ -101,7 +104,7 @@ public:
                                                            std::uint32_t end);
 
     // As values(), writing into out (end - start floats), without
-    // allocating the result.
+    // allocating the result. After an error out holds no useful values.
     std::expected<void, BBIReadError> values_into(std::string_view chrom, std::uint32_t start,
                                                   std::uint32_t end, std::span<float> out);
 
