@@ -1,0 +1,86 @@
+// bigwig_fuzzer.cpp - opens arbitrary bytes as a score file from memory and
+// runs interval queries on every chromosome it lists.
+//
+// Input: a score file as it is (it starts with a bigWig or bigBed magic),
+// or 8 bytes that steer the queries (u32 start, u32 span, little endian)
+// followed by the file's bytes.
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "bigwig/bigwig_file.hpp"
+#include "bigwig_reader.hpp"
+
+namespace {
+
+constexpr std::size_t kMaxChroms = 8;
+// Queries stay small whatever length a chromosome claims, so that memory
+// tracks the input rather than the claim.
+constexpr std::uint32_t kMaxQuery = 1 << 16;
+
+std::uint32_t le32(const std::uint8_t* p) {
+    return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 | std::uint32_t{p[3]} << 24;
+}
+
+bool starts_with_magic(const std::uint8_t* p) {
+    const std::uint32_t m = std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 | p[3];
+    return m == 0x888FFC26 || m == 0x26FC8F88 || m == 0x8789F2EB || m == 0xEBF28987;
+}
+
+void check_query(binscope::BigWigReader& reader, const std::string& chrom, std::uint32_t start, std::uint32_t end) {
+    if (start >= end) return;
+    auto values = reader.values(chrom, start, end);
+    if (values && values->size() != end - start) std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    std::uint32_t start_seed = 0, span_seed = kMaxQuery - 1;
+    if (size >= 8 && !starts_with_magic(data)) {
+        start_seed = le32(data);
+        span_seed = le32(data + 4);
+        data += 8;
+        size -= 8;
+    }
+    std::string bytes(reinterpret_cast<const char*>(data), size);
+
+    auto reader = binscope::BigWigReader::open_memory(std::move(bytes), "fuzz.bw");
+    if (!reader) {
+        (void)reader.error().text();
+        return 0;
+    }
+    // The chromosome list is what the run builds its tables from.
+    binscope::ChromLengthTable table;
+    for (const auto& c : reader->chroms()) table.insert_or_assign(c.name, c.length);
+
+    const auto chroms = reader->chroms();  // copied: queries must not depend on it staying put
+    for (std::size_t i = 0; i < chroms.size() && i < kMaxChroms; ++i) {
+        const std::string& name = chroms[i].name;
+        const std::uint32_t length = chroms[i].length;
+        if (length == 0) continue;
+        const std::uint32_t span = std::min<std::uint32_t>(span_seed % kMaxQuery + 1, length);
+        const std::uint32_t start = start_seed % length;
+        // The chromosome's start, a steered window and its end; the
+        // steered window twice, so that the second one meets the caches.
+        check_query(*reader, name, 0, std::min(length, kMaxQuery));
+        check_query(*reader, name, start, start + std::min(span, length - start));
+        check_query(*reader, name, length - std::min(length, 1000u), length);
+        check_query(*reader, name, start, start + std::min(span, length - start));
+
+        // The score source's view: clamped intervals that may start below 0
+        // and reach past the end.
+        if (auto resolved = binscope::resolve_chrom(table, name)) {
+            const std::int64_t from = static_cast<std::int64_t>(start) - static_cast<std::int64_t>(span_seed % 64);
+            const std::int64_t to = static_cast<std::int64_t>(start) + span + 16;
+            std::vector<float> out(static_cast<std::size_t>(to - from));
+            binscope::interval_values(*reader, resolved->first, resolved->second, from, to, out);
+        }
+    }
+    check_query(*reader, "\x01not-a-chromosome", 0, 10);
+    return 0;
+}
