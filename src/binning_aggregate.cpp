@@ -4,6 +4,9 @@
 #include <bit>
 #include <cmath>
 #include <limits>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 #include "binning.hpp"
 
@@ -16,17 +19,62 @@ struct SumCount {
     std::uint64_t count = 0;
 };
 
+// The number of values from values[i] on that are bit-identical to it.
+std::uint64_t run_length(const float* values, std::uint64_t i, std::uint64_t n) {
+    const std::uint32_t bits = std::bit_cast<std::uint32_t>(values[i]);
+    std::uint64_t j = i + 1;
+#ifdef __SSE2__
+    const __m128i want = _mm_set1_epi32(static_cast<int>(bits));
+    for (; j + 4 <= n; j += 4) {
+        const __m128i got = _mm_loadu_si128(reinterpret_cast<const __m128i*>(values + j));
+        const unsigned same = static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(got, want))));
+        if (same != 0xF) return j + static_cast<std::uint64_t>(std::countr_one(same)) - i;
+    }
+#endif
+    while (j < n && std::bit_cast<std::uint32_t>(values[j]) == bits) ++j;
+    return j - i;
+}
+
+// Calls f(value, count) for runs of bit-identical values that are not NaN,
+// in position order. Score files hold runs of equal values, so long runs
+// are handed over whole (and added with add_repeated) instead of base by
+// base; where runs are short, stretches are handed over value by value.
+template <class F>
+void for_each_run(const float* values, std::uint64_t n, F&& f) {
+    constexpr std::uint64_t kLongRun = 16, kStretch = 64;
+    std::uint64_t i = 0;
+    while (i < n) {
+        if (n - i >= kLongRun) {
+            const std::uint64_t k = run_length(values, i, n);
+            if (k >= kLongRun) {
+                if (!std::isnan(values[i])) f(values[i], k);
+                i += k;
+                continue;
+            }
+        }
+        const std::uint64_t end = std::min(n, i + kStretch);
+        for (; i < end; ++i)
+            if (!std::isnan(values[i])) f(values[i], 1);
+    }
+}
+
+// s + v + v + ... (`count` additions of v), each rounded, in order.
+inline float add_run(float s, float v, std::uint64_t count) {
+    if (count < 16) {
+        for (std::uint64_t i = 0; i < count; ++i) s += v;
+        return s;
+    }
+    return add_repeated(s, v, count);
+}
+
 SumCount sum_count(std::span<const BinPiece> pieces, bool missing_as_zero) {
     SumCount r;
     for (const BinPiece& p : pieces) {
         if (p.values != nullptr) {
-            for (std::uint64_t i = 0; i < p.count; ++i) {
-                const float v = p.values[i];
-                if (!std::isnan(v)) {
-                    r.sum += v;
-                    ++r.count;
-                }
-            }
+            for_each_run(p.values, p.count, [&r](float v, std::uint64_t k) {
+                r.sum = add_run(r.sum, v, k);
+                r.count += k;
+            });
         } else if (missing_as_zero && p.count > 0) {
             // Adding 0.0 any number of times is one addition: it only turns
             // -0.0 into 0.0.
@@ -70,13 +118,10 @@ float std_dev(std::span<const BinPiece> pieces, bool missing_as_zero) {
     float q = -0.0f;
     for (const BinPiece& p : pieces) {
         if (p.values != nullptr) {
-            for (std::uint64_t i = 0; i < p.count; ++i) {
-                const float v = p.values[i];
-                if (!std::isnan(v)) {
-                    const float dv = v - mean;
-                    q += dv * dv;
-                }
-            }
+            for_each_run(p.values, p.count, [&q, mean](float v, std::uint64_t k) {
+                const float dv = v - mean;
+                q = add_run(q, dv * dv, k);
+            });
         } else if (missing_as_zero && p.count > 0) {
             const float dv = 0.0f - mean;
             q = add_repeated(q, dv * dv, p.count);
@@ -145,15 +190,16 @@ float add_repeated(float q, float x, std::uint64_t times) {
             const float b = a + x;
             const float c = b + x;
             const float d = c + x;
-            int exponent = 0;
-            std::frexp(a, &exponent);
-            const double top = std::ldexp(1.0, exponent);
             if (b == a) return a;
             if (c == b) return b;
             if (d == c) return c;
+            // a lies in [2^e, 2^(e+1)) with e = biased - 127; top = 2^(e+1)
+            // and u = 2^(e-23), built as doubles from their exponents.
+            // Subnormals share one spacing below 2^-126.
+            const std::uint64_t biased = std::bit_cast<std::uint32_t>(a) >> 23;
+            const double top = biased == 0 ? 0x1p-126 : std::bit_cast<double>((biased - 127 + 1 + 1023) << 52);
             if (static_cast<double>(d) < top) {
-                const double u =
-                    static_cast<double>(std::nextafter(a, std::numeric_limits<float>::infinity())) - a;
+                const double u = biased == 0 ? 0x1p-149 : std::bit_cast<double>((biased - 127 - 23 + 1023) << 52);
                 const double pair = static_cast<double>(d) - static_cast<double>(b);
                 // Pairs from b whose results all stay below top.
                 std::uint64_t pairs = static_cast<std::uint64_t>(std::floor((top - u - b) / pair));

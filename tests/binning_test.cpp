@@ -71,6 +71,32 @@ TEST(AggregateBin, RepeatedAdditionMatchesOneByOne) {
     EXPECT_EQ(add_repeated(-0.0f, 1.0f, std::uint64_t{1} << 62), 16777216.0f);
 }
 
+TEST(AggregateBin, RunsOfEqualValuesSumAsBaseByBase) {
+    // Long runs are added whole; the result must be the base-by-base one.
+    std::mt19937 rng(5);
+    std::vector<float> values;
+    while (values.size() < 200000) {
+        const std::size_t run = rng() % 4 == 0 ? 1 + rng() % 5 : 16 + rng() % 3000;
+        const float v = rng() % 9 == 0 ? missing_value()
+                                       : std::ldexp(static_cast<float>(rng() % 2000) - 300.0f, -(rng() % 12));
+        values.insert(values.end(), run, v);
+    }
+    for (std::size_t from = 0; from + 5000 < values.size(); from += 4999) {
+        const std::span<const float> bin(values.data() + from, 1000 + from % 4000);
+        float sum = -0.0f, q = -0.0f;
+        std::uint64_t n = 0;
+        for (float v : bin)
+            if (!std::isnan(v)) sum += v, ++n;
+        if (n == 0) continue;
+        const float mean = sum / static_cast<float>(n);
+        for (float v : bin)
+            if (!std::isnan(v)) q += (v - mean) * (v - mean);
+        EXPECT_EQ(aggregate_bin(bin, AverageType::Sum), sum);
+        EXPECT_EQ(aggregate_bin(bin, AverageType::Mean), mean);
+        EXPECT_EQ(aggregate_bin(bin, AverageType::Std), std::sqrt(q / static_cast<float>(n)));
+    }
+}
+
 TEST(AggregateBin, ValuelessPiecesAreSkippedOrCountAsZero) {
     const float nan = missing_value();
     const std::vector<float> a{1.5f, nan, -2.0f, 7.25f};
