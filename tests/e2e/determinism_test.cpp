@@ -1,0 +1,147 @@
+// determinism_test.cpp - the executable's three outputs and its standard
+// error do not depend on the number of worker threads (apart from the
+// matrix header's record of that number).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "support/bigwig_writer.hpp"
+#include "support/test_files.hpp"
+
+namespace binscope {
+namespace {
+
+using testing::ProcessResult;
+using testing::read_file;
+using testing::read_gzip_file;
+using testing::run_binscope;
+using testing::TempDir;
+using testing::write_file;
+
+// The matrix file's text with the thread count its header records (as
+// "proc number") blanked out: the one place a thread count may show.
+std::string matrix_text_without_thread_count(const std::string& path) {
+    std::string text = read_gzip_file(path);
+    const std::string key = "\"proc number\":";
+    const std::size_t at = text.find(key);
+    if (at == std::string::npos || at > text.find('\n')) return text;
+    const std::size_t digits = text.find_first_not_of("0123456789", at + key.size());
+    return text.replace(at + key.size(), digits - at - key.size(), "N");
+}
+
+struct Outputs {
+    int status = -1;
+    std::string err;
+    std::string matrix;  // decompressed, thread count blanked
+    std::string values, regions;
+};
+
+// Three score files: one with every chromosome, one naming them without
+// "chr" (so names are matched through their alternates), and one without
+// chr3. Records are random runs, in small blocks, so that every thread's
+// readers and block caches see different histories.
+class Determinism : public ::testing::Test {
+protected:
+    void SetUp() override {
+        using namespace testing;
+        std::mt19937 rng(20240611);
+        const std::uint32_t lengths[] = {200000, 150000, 120000};
+        auto records = [&](std::uint32_t length) {
+            std::vector<BedGraphItem> items;
+            for (std::uint32_t at = rng() % 50; at + 10 < length;) {
+                const std::uint32_t end = std::min<std::uint32_t>(length, at + 1 + rng() % 400);
+                items.push_back({at, end, static_cast<float>(static_cast<int>(rng() % 2001) - 1000) / 16.0f});
+                at = end + rng() % 300;
+            }
+            return items;
+        };
+        BigWigOptions small_blocks;
+        small_blocks.items_per_block = 64;
+        small_blocks.rtree_fanout = 8;
+        const char* names[][3] = {{"chr1", "chr2", "chr3"}, {"1", "2", "3"}};
+        for (int f = 0; f < 2; ++f) {
+            std::vector<BigWigChrom> chroms;
+            std::vector<BigWigSection> sections;
+            for (int c = 0; c < 3; ++c) {
+                chroms.push_back({names[f][c], lengths[c]});
+                sections.push_back(bedgraph_section(names[f][c], records(lengths[c])));
+            }
+            write_bigwig(dir_.path() / ("s" + std::to_string(f + 1) + ".bw"), chroms, sections, small_blocks);
+        }
+        write_bigwig(dir_.path() / "s3.bw", {{"chr2", lengths[1]}, {"chr1", lengths[0]}},
+                     {fixedstep_section("chr1", 5, 20, 15, std::vector<float>(9000, 1.25f)),
+                      variablestep_section("chr2", 7, {{100, 2.0f}, {5000, -3.0f}, {149990, 4.0f}})},
+                     small_blocks);
+
+        // 3000 regions in three groups, some reaching past the chromosome
+        // ends or starting near 0, on both strands, some with several blocks.
+        std::string bed;
+        for (int g = 0; g < 3; ++g) {
+            bed += "# group " + std::to_string(g) + "\n";
+            for (int i = 0; i < 1000; ++i) {
+                const int c = static_cast<int>(rng() % 3);
+                const std::int64_t start = static_cast<std::int64_t>(rng() % (lengths[c] + 2000)) - 1000;
+                const std::int64_t length = 1 + rng() % 6000;
+                const std::int64_t s = std::max<std::int64_t>(start, 0), e = s + length;
+                const char strand = "+-."[rng() % 3];
+                bed += "chr" + std::to_string(c + 1) + "\t" + std::to_string(s) + "\t" + std::to_string(e) + "\tr" +
+                       std::to_string(g) + "_" + std::to_string(i) + "\t0\t" + strand + "\t" + std::to_string(s) +
+                       "\t" + std::to_string(e) + "\t0\t2\t" + std::to_string(length / 3) + "," +
+                       std::to_string(length / 3) + ",\t0," + std::to_string(length - length / 3) + ",\n";
+            }
+        }
+        write_file(dir_.file("regions.bed"), bed);
+    }
+
+    Outputs run(const std::vector<std::string>& mode, const std::string& threads) {
+        std::vector<std::string> args = mode;
+        args.insert(args.end(), {"-S", dir_.file("s1.bw"), dir_.file("s2.bw"), dir_.file("s3.bw"), "-R",
+                                 dir_.file("regions.bed"), "-o", dir_.file("m.gz"), "--outFileNameMatrix",
+                                 dir_.file("v.txt"), "--outFileSortedRegions", dir_.file("s.bed"), "-p", threads});
+        const ProcessResult r = run_binscope(args);
+        Outputs o;
+        o.status = r.status;
+        o.err = r.err;
+        if (r.status == 0) {
+            o.matrix = matrix_text_without_thread_count(dir_.file("m.gz"));
+            o.values = read_file(dir_.file("v.txt"));
+            o.regions = read_file(dir_.file("s.bed"));
+        }
+        return o;
+    }
+
+    TempDir dir_;
+};
+
+TEST_F(Determinism, OutputsAreByteIdenticalForOneTwoThreeAndEightThreads) {
+    const std::vector<std::vector<std::string>> modes{
+        {"reference-point", "--referencePoint", "center", "-b", "700", "-a", "900", "--binSize", "20",
+         "--averageTypeBins", "median", "--sortRegions", "descend", "--sortUsing", "max"},
+        {"scale-regions", "--metagene", "-m", "1200", "--unscaled5prime", "100", "--unscaled3prime", "60",
+         "--binSize", "40", "--skipZeros", "--missingDataAsZero", "--sortRegions", "ascend", "--averageTypeBins",
+         "std"},
+    };
+    for (const auto& mode : modes) {
+        SCOPED_TRACE(mode.front());
+        const Outputs one = run(mode, "1");
+        ASSERT_EQ(one.status, 0) << one.err;
+        EXPECT_NE(one.err.find("[binscope] Parsed 3000 region(s) in 4 group(s)"), std::string::npos) << one.err;
+        for (const std::string threads : {"2", "3", "8"}) {
+            SCOPED_TRACE("-p " + threads);
+            const Outputs other = run(mode, threads);
+            ASSERT_EQ(other.status, 0) << other.err;
+            EXPECT_EQ(other.err, one.err);
+            EXPECT_TRUE(other.matrix == one.matrix);
+            EXPECT_NE(other.matrix.find("\"proc number\":N,"), std::string::npos);
+            EXPECT_TRUE(other.values == one.values);
+            EXPECT_TRUE(other.regions == one.regions);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace binscope
