@@ -147,6 +147,11 @@ TEST_F(RunFixture, DriverRefusals) {
     EXPECT_EQ(lines[1], "[binscope] Blacklist (1 intervals): kept 0/2 regions");
     EXPECT_EQ(lines[2], "Error: All regions filtered by blacklist.");
     EXPECT_FALSE(fs::exists(file("m.gz")));
+
+    // A matrix that could never be held is refused before it is computed.
+    const ProcessResult huge = run({"-a", "1000000000000", "--binSize", "1", "-q"});
+    EXPECT_EQ(huge.status, 1);
+    EXPECT_EQ(huge.err, "Error: The matrix of 2 rows x 2000000001000 cols does not fit in this machine's memory\n");
 }
 
 TEST_F(RunFixture, MissingScoreFileReportsTheWholeChain) {
