@@ -25,5 +25,7 @@ echo
 echo "Outputs written to $(pwd)/$out:"
 ls -l "$out"
 echo
-echo "First row of $out/reference_point.gz (region columns and the first bins):"
+echo "Start of the header line of $out/reference_point.gz:"
+gzip -dc "$out/reference_point.gz" | head -n 1 | cut -c1-160
+echo "Its first row (six region columns, then the first bins):"
 gzip -dc "$out/reference_point.gz" | sed -n 2p | cut -f1-12
