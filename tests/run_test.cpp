@@ -154,19 +154,6 @@ TEST_F(RunFixture, DriverRefusals) {
     EXPECT_EQ(huge.err, "Error: The matrix of 2 rows x 2000000001000 cols does not fit in this machine's memory\n");
 }
 
-TEST_F(RunFixture, MissingScoreFileReportsTheWholeChain) {
-    const std::string missing = file("missing.bw");
-    const ProcessResult r =
-        run_binscope({"reference-point", "-S", file("a.bw"), missing, "-R", file("genes.bed"), "-o", file("m.gz")});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("Error: Opening " + missing + "\n\nCaused by:\n    0: opening bigwig " + missing +
-                         "\n    1: No such file or directory"),
-              std::string::npos)
-        << r.err;
-    EXPECT_EQ(r.err.find("Built matrix"), std::string::npos);
-    EXPECT_FALSE(fs::exists(file("m.gz")));
-}
-
 TEST_F(RunFixture, ProgressLinesInStageOrder) {
     write_file(file("black.bed"), "chr1\t6500\t6600\n");
     const ProcessResult r = run({"--blackListFileName", file("black.bed"), "--skipZeros", "-p", "0"});
@@ -193,16 +180,6 @@ TEST_F(RunFixture, ProgressLinesInStageOrder) {
                                               "-R", file("genes.bed"), "-o", file("m3.gz")});
     ASSERT_EQ(three.status, 0) << three.err;
     EXPECT_NE(three.err.find("Built matrix: 2 rows x 600 cols"), std::string::npos) << three.err;
-}
-
-TEST_F(RunFixture, FailedMatrixWriteStopsBeforeTheOptionalOutputs) {
-    const std::string out = file("no/such/dir/m.gz");
-    const ProcessResult r = run({"--outFileNameMatrix", file("values.txt")}, out);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("Built matrix"), std::string::npos);
-    EXPECT_EQ(r.err.find("Wrote"), std::string::npos);
-    EXPECT_NE(r.err.find("\nError: "), std::string::npos) << r.err;
-    EXPECT_FALSE(fs::exists(file("values.txt")));
 }
 
 }  // namespace
