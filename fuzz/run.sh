@@ -25,6 +25,12 @@ if [ ${#targets[@]} -eq 0 ]; then
     done
 fi
 
+if [ -z "${FUZZ_CXX:-}" ]; then
+    # The compiler and its libFuzzer runtime, from the distribution.
+    source scripts/deps.sh
+    install_missing clang-19 libclang-rt-19-dev
+fi
+
 cmake -S . -B "$build" -DCMAKE_CXX_COMPILER="$cxx" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DBINSCOPE_FUZZ=ON -DBINSCOPE_TESTS=OFF >/dev/null
 cmake --build "$build" --target "${targets[@]}" -j"${FUZZ_JOBS:-$(nproc)}"
