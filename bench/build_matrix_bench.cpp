@@ -92,6 +92,14 @@ double seconds_since(std::chrono::steady_clock::time_point t) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - t).count();
 }
 
+// User plus system CPU seconds of the whole process so far.
+double cpu_seconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
 long peak_rss_mib() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
@@ -141,12 +149,13 @@ int main(int argc, char** argv) {
         for (std::size_t threads : {1u, 2u}) {
             form.params.numberOfProcessors = threads;
             const std::uint64_t allocations = g_allocations.load();
+            const double cpu = cpu_seconds();
             const auto t = std::chrono::steady_clock::now();
             auto m = build_matrix(set, samples, paths, form.params);
             times[threads - 1] = seconds_since(t);
             if (!m) return 1;
-            std::printf("%-20s -p %zu: %6.2f s, %zu x %zu matrix (%.0f MiB), %.1f allocations per region\n",
-                        form.name, threads, times[threads - 1], m->rows(), m->cols,
+            std::printf("%-20s -p %zu: %6.2f s (%.2f s CPU), %zu x %zu matrix (%.0f MiB), %.1f allocations per region\n",
+                        form.name, threads, times[threads - 1], cpu_seconds() - cpu, m->rows(), m->cols,
                         m->values.size() * 4.0 / (1 << 20),
                         static_cast<double>(g_allocations.load() - allocations) / set.regions.size());
             if (threads == 1)

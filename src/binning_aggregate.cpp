@@ -167,6 +167,16 @@ float median(std::span<const BinPiece> pieces, bool missing_as_zero, std::vector
     return (at(mid - 1) + at(mid)) * 0.5f;
 }
 
+// The weight of the lowest set bit of a float; +inf for zero.
+double lowest_bit(float f) {
+    const std::uint32_t bits = std::bit_cast<std::uint32_t>(f) & 0x7FFFFFFFu;
+    if (bits == 0) return std::numeric_limits<double>::infinity();
+    const std::uint32_t biased = bits >> 23;
+    const std::uint32_t significand = biased == 0 ? bits : (bits & 0x7FFFFFu) | 0x800000u;
+    const int exponent = (biased == 0 ? -149 : static_cast<int>(biased) - 150) + std::countr_zero(significand);
+    return std::bit_cast<double>(static_cast<std::uint64_t>(exponent + 1023) << 52);
+}
+
 }  // namespace
 
 float missing_value() { return std::bit_cast<float>(kMissingBits); }
@@ -175,6 +185,20 @@ float add_repeated(float q, float x, std::uint64_t times) {
     if (times == 0) return q;
     // Adding zero, an infinity or NaN changes nothing after the first time.
     if (x == 0.0f || !std::isfinite(x) || !std::isfinite(q)) return q + x;
+    // When every partial sum q + j x is a multiple of the finer of the two
+    // lowest bits g and below 2^24 g in magnitude, each is a float, no
+    // addition rounds, and the result is q + times x (exact in double for
+    // times below 2^29). The partial sums run monotonically from q to the
+    // result, so checking both ends suffices. Scores such as counts or
+    // quarter steps always take this way.
+    if (times < (std::uint64_t{1} << 29)) {
+        const double g = std::min(lowest_bit(q), lowest_bit(x));
+        const double r = static_cast<double>(q) + static_cast<double>(times) * static_cast<double>(x);
+        const double limit = g * 0x1p24;
+        if (std::fabs(static_cast<double>(q)) < limit && std::fabs(r) < limit &&
+            std::fabs(r) <= std::numeric_limits<float>::max())
+            return static_cast<float>(r);
+    }
     // Rounding to nearest is symmetric in sign.
     if (std::signbit(x)) return -add_repeated(-q, -x, times);
 
