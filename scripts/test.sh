@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # test.sh - installs what is missing, builds everything and runs the whole
 # test suite twice: a release build, then a build with the address and
-# undefined-behaviour sanitizers (unoptimised: it builds fastest).
+# undefined-behaviour sanitizers (unoptimised: it builds fastest). Then the
+# multi-threaded tests under the thread sanitizer, and every fuzz target
+# for 20 seconds on its seeds.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/deps.sh
@@ -20,4 +22,10 @@ echo "== release build =="
 run_suite build-test -DCMAKE_BUILD_TYPE=Release
 echo "== address and undefined-behaviour sanitizers =="
 run_suite build-sanitize -DCMAKE_BUILD_TYPE=Debug -DBINSCOPE_SANITIZE=address,undefined
-echo "All tests passed in both builds."
+echo "== thread sanitizer: the multi-threaded tests =="
+cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DBINSCOPE_SANITIZE=thread >/dev/null
+cmake --build build-tsan --target matrix_tests e2e_tests -j"$(build_jobs)"
+ctest --test-dir build-tsan --output-on-failure -j"$(build_jobs)" -R '^(Compute|BuildMatrix|Determinism|FaultInjection)\.'
+echo "== fuzz targets, 20 s each =="
+bash fuzz/run.sh 20
+echo "All tests passed in every build."
