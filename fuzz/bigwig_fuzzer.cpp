@@ -1,5 +1,8 @@
-// bigwig_fuzzer.cpp - opens arbitrary bytes as a score file from memory and
-// runs interval queries on every chromosome it lists.
+// bigwig_fuzzer.cpp - opens arbitrary bytes as a score file and runs
+// interval queries on every chromosome it lists.
+//
+// Inputs of odd length are read through a file descriptor (pread), the
+// others from memory: both sources feed the same parser.
 //
 // Input: a score file as it is (it starts with a bigWig or bigBed magic),
 // or 8 bytes that steer the queries (u32 start, u32 span, little endian)
@@ -14,6 +17,7 @@
 
 #include "bigwig/bigwig_file.hpp"
 #include "bigwig_reader.hpp"
+#include "memory_file.hpp"
 
 namespace {
 
@@ -40,6 +44,7 @@ void check_query(binscope::BigWigReader& reader, const std::string& chrom, std::
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const bool through_file = size % 2 == 1;
     std::uint32_t start_seed = 0, span_seed = kMaxQuery - 1;
     if (size >= 8 && !starts_with_magic(data)) {
         start_seed = le32(data);
@@ -47,9 +52,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         data += 8;
         size -= 8;
     }
-    std::string bytes(reinterpret_cast<const char*>(data), size);
-
-    auto reader = binscope::BigWigReader::open_memory(std::move(bytes), "fuzz.bw");
+    static binscope::fuzz::MemoryFile file("score.bw");
+    auto open = [&] {
+        if (!through_file)
+            return binscope::BigWigReader::open_memory(std::string(reinterpret_cast<const char*>(data), size),
+                                                       "fuzz.bw");
+        file.assign(data, size);
+        return binscope::BigWigReader::open(file.path());
+    };
+    auto reader = open();
     if (!reader) {
         (void)reader.error().text();
         return 0;
