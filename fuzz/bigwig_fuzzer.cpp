@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <expected>
 #include <string>
 #include <vector>
 
@@ -35,11 +36,32 @@ bool starts_with_magic(const std::uint8_t* p) {
     return m == 0x888FFC26 || m == 0x26FC8F88 || m == 0x8789F2EB || m == 0xEBF28987;
 }
 
-void check_query(binscope::BigWigReader& reader, const std::string& chrom, std::uint32_t start, std::uint32_t end) {
-    if (start >= end) return;
+using Answer = std::expected<std::vector<float>, binscope::BBIReadError>;
+
+Answer check_query(binscope::BigWigReader& reader, const std::string& chrom, std::uint32_t start, std::uint32_t end) {
+    if (start >= end) return {};
     auto values = reader.values(chrom, start, end);
     if (values && values->size() != end - start) std::abort();
+    return values;
 }
+
+// Answers depend on the file and the query only, never on what the reader
+// read or kept before: same success, same error, same bits.
+void check_same(const Answer& a, const Answer& b) {
+    if (a.has_value() != b.has_value()) std::abort();
+    if (!a) {
+        if (a.error().kind != b.error().kind || a.error().detail != b.error().detail) std::abort();
+        return;
+    }
+    if (a->size() != b->size() || (!a->empty() && std::memcmp(a->data(), b->data(), a->size() * sizeof(float)) != 0))
+        std::abort();
+}
+
+struct Query {
+    std::string chrom;
+    std::uint32_t start = 0, end = 0;
+    Answer answer;
+};
 
 }  // namespace
 
@@ -53,12 +75,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         size -= 8;
     }
     static binscope::fuzz::MemoryFile file("score.bw");
+    if (through_file) file.assign(data, size);
     auto open = [&] {
-        if (!through_file)
-            return binscope::BigWigReader::open_memory(std::string(reinterpret_cast<const char*>(data), size),
-                                                       "fuzz.bw");
-        file.assign(data, size);
-        return binscope::BigWigReader::open(file.path());
+        if (through_file) return binscope::BigWigReader::open(file.path());
+        return binscope::BigWigReader::open_memory(std::string(reinterpret_cast<const char*>(data), size), "fuzz.bw");
     };
     auto reader = open();
     if (!reader) {
@@ -70,6 +90,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const auto& c : reader->chroms()) table.insert_or_assign(c.name, c.length);
 
     const auto chroms = reader->chroms();  // copied: queries must not depend on it staying put
+    std::vector<Query> steered;
     for (std::size_t i = 0; i < chroms.size() && i < kMaxChroms; ++i) {
         const std::string& name = chroms[i].name;
         const std::uint32_t length = chroms[i].length;
@@ -79,9 +100,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // The chromosome's start, a steered window and its end; the
         // steered window twice, so that the second one meets the caches.
         check_query(*reader, name, 0, std::min(length, kMaxQuery));
-        check_query(*reader, name, start, start + std::min(span, length - start));
+        const std::uint32_t end = start + std::min(span, length - start);
+        const Answer first = check_query(*reader, name, start, end);
         check_query(*reader, name, length - std::min(length, 1000u), length);
-        check_query(*reader, name, start, start + std::min(span, length - start));
+        steered.push_back({name, start, end, check_query(*reader, name, start, end)});
+        check_same(first, steered.back().answer);
 
         // The score source's view: clamped intervals that may start below 0
         // and reach past the end.
@@ -93,5 +116,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
     check_query(*reader, "\x01not-a-chromosome", 0, 10);
+
+    // A fresh reader asked the steered windows in reverse order, with other
+    // caches behind each answer, agrees.
+    if (steered.empty()) return 0;
+    auto fresh = open();
+    if (!fresh) std::abort();
+    for (auto q = steered.rbegin(); q != steered.rend(); ++q)
+        check_same(check_query(*fresh, q->chrom, q->start, q->end), q->answer);
     return 0;
 }
