@@ -1,0 +1,42 @@
+// limit_probes.hpp - the least work any exact run of a workload must do,
+// measured single-threaded on its own data: (a) read and inflate once
+// every data block its windows touch, (b) compress its matrix text with
+// zlib at level 6, (c) format its values as the matrix file writes them.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace binscope::bench {
+
+struct ProbeResult {
+    // (a)
+    double read_inflate_seconds = 0;
+    std::uint64_t blocks = 0;
+    std::uint64_t stored_bytes = 0;
+    std::uint64_t inflated_bytes = 0;
+    // (b)
+    double compress_seconds = 0;
+    std::uint64_t text_bytes = 0;
+    std::uint64_t compressed_bytes = 0;
+    // (c): the faster of the standard library's shortest form and the
+    // program's own formatter, each checked against the file's text.
+    double format_seconds = 0;
+    double format_std_seconds = 0;
+    double format_own_seconds = 0;
+    std::uint64_t values = 0;
+    bool std_text_matches = false;
+    bool own_text_matches = false;
+
+    double total() const { return read_inflate_seconds + compress_seconds + format_seconds; }
+    // The least wall time on `threads` threads.
+    double limit(unsigned threads) const { return total() / threads; }
+};
+
+// Probes for one run: `command_line` is the binscope command line
+// (program name first) and `matrix_gz` the gzipped matrix it wrote.
+// Throws std::runtime_error on unreadable inputs.
+ProbeResult run_probes(const std::vector<std::string>& command_line, const std::string& matrix_gz);
+
+}  // namespace binscope::bench
