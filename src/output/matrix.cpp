@@ -1,36 +1,44 @@
 // matrix.cpp - writes the gzipped matrix file: header line, then the rows,
-// formatted a batch at a time and handed to the compressor.
+// in segments of neighbouring rows formatted and compressed on the run's
+// threads.
 #include "matrix.hpp"
 
-#include "gzip_writer.hpp"
+#include <algorithm>
+
 #include "matrix_text.hpp"
+#include "segmented_gzip.hpp"
 
 namespace binscope {
 
 namespace {
 
-// Text gathered before each hand-over to the compressor: large enough to
-// keep per-call overhead negligible, small enough to bound memory.
-constexpr std::size_t kBatchBytes = std::size_t{1} << 20;
+// Text per segment: large enough that restarting the compressor's window
+// costs nothing measurable and per-segment overhead is negligible, small
+// enough to bound memory. The row count depends only on the matrix's
+// width, so the file's bytes do not depend on the thread count.
+constexpr std::size_t kSegmentBytes = std::size_t{1} << 20;
+// A guess of a row's text: region columns plus a few bytes per value.
+constexpr std::size_t kRowBytes = 64;
+constexpr std::size_t kValueBytes = 8;
+// More writing threads than this only add memory.
+constexpr std::size_t kMaxThreads = 64;
 
 }  // namespace
 
 Status write_matrix_file(const std::string& path, const Matrix& matrix, const std::vector<std::string>& sample_labels,
                          const Params& params) {
-    auto gzip = GzipWriter::create(path);
-    if (!gzip) return fail(std::move(gzip.error()));
+    const std::string header = matrix_header_line(matrix, sample_labels, params);
+    const std::size_t rows = matrix.rows();
+    const std::size_t row_bytes = kRowBytes + kValueBytes * std::min(matrix.cols, kSegmentBytes);
+    const std::size_t rows_per_segment = std::max<std::size_t>(1, kSegmentBytes / row_bytes);
+    const std::size_t segments = rows == 0 ? 1 : (rows - 1) / rows_per_segment + 1;
+    const std::size_t threads = std::min(params.numberOfProcessors, kMaxThreads);
 
-    TextBuffer text;
-    text.append(matrix_header_line(matrix, sample_labels, params));
-    for (std::size_t r = 0; r < matrix.rows(); ++r) {
-        append_matrix_rows(text, matrix, r, r + 1);
-        if (text.size() >= kBatchBytes) {
-            if (auto s = gzip->write(text.view()); !s) return s;
-            text.clear();
-        }
-    }
-    if (auto s = gzip->write(text.view()); !s) return s;
-    return gzip->finish();
+    return write_segmented_gzip(path, segments, threads, [&](std::size_t k, TextBuffer& text) {
+        if (k == 0) text.append(header);
+        const std::size_t begin = k * rows_per_segment;
+        append_matrix_rows(text, matrix, std::min(begin, rows), std::min(begin + rows_per_segment, rows));
+    });
 }
 
 }  // namespace binscope

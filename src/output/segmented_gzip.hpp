@@ -1,0 +1,36 @@
+// segmented_gzip.hpp - one gzip member whose text is made of segments that
+// are formatted and compressed independently on several threads and
+// written to the file in order.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <string>
+
+#include "../error.hpp"
+#include "text_buffer.hpp"
+
+namespace binscope {
+
+// Writes segment `index`'s text into `out` (empty on entry). Called on any
+// of the writing threads, for every index exactly once, in no set order.
+using SegmentText = std::function<void(std::size_t index, TextBuffer& out)>;
+
+// Creates (truncates) `path` and writes the gzip member of the
+// concatenated text of segments 0 .. count-1 (at least one): the fixed
+// 10-byte header, a raw deflate body at level 6 (15-bit window, memory
+// level 8, default strategy) made of one independent stream per segment,
+// each ended by a sync flush and the last by the end of the stream, then
+// the CRC-32 (combined from the segments') and the length modulo 2^32.
+//
+// The calling thread and up to threads - 1 helper threads format and
+// compress; the calling thread writes, in chunks of up to 32768 bytes.
+// At most a few segments per thread are held at once. The bytes depend
+// only on the segments' texts, never on the thread count. A helper that
+// cannot be started just leaves its share to the others. Errors are the
+// system's own; an exception thrown by `text` reaches the caller once
+// every helper has stopped.
+Status write_segmented_gzip(const std::string& path, std::size_t count, std::size_t threads,
+                            const SegmentText& text);
+
+}  // namespace binscope
