@@ -9,6 +9,10 @@
 
 #include "region/coordinates.hpp"
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace binscope {
 
 namespace {
@@ -88,13 +92,121 @@ std::uint64_t to_position(double x) {
     return x >= 18446744073709551616.0 ? kMaxPos : static_cast<std::uint64_t>(x);
 }
 
+// Moves `cursor` to the segment that holds array position `from` (bins
+// start at non-decreasing positions, so this is a step or two).
+void seek(const std::vector<BaseSegment>& segs, std::uint64_t from, std::size_t& cursor) {
+    while (cursor > 0 && segs[cursor].start > from) --cursor;
+    while (cursor + 1 < segs.size() && segs[cursor].start + segs[cursor].length <= from) ++cursor;
+}
+
+// The values of [from, to) when one held segment holds them all.
+const float* held_values(std::uint64_t from, std::uint64_t to, std::size_t& cursor, const BinScratch& scratch) {
+    seek(scratch.segments, from, cursor);
+    const BaseSegment& seg = scratch.segments[cursor];
+    if (!seg.held || from < seg.start || to > seg.start + seg.length) return nullptr;
+    return scratch.per_base.data() + seg.offset + (from - seg.start);
+}
+
+// Bins shorter than this can be set aside as ShortBin.
+constexpr std::uint64_t kShortBin = 16;
+
+// A zone of whole short bins (its length a multiple of its bin count) that
+// one held segment covers: the bin edges are then plain multiples, the
+// same the general loop's double arithmetic gives below 2^53, so its bins
+// are set aside without that arithmetic. False, with nothing set aside,
+// for any other zone.
+bool uniform_short_zone(const ClippedZone& z, std::size_t& cursor, BinScratch& scratch, std::size_t col,
+                        std::size_t width) {
+    const auto n = static_cast<std::uint64_t>(z.bins);
+    if (scratch.segments.empty() || z.length % n != 0) return false;
+    const std::uint64_t length = z.length / n;
+    if (length == 0 || length >= kShortBin || z.offset >= (std::uint64_t{1} << 52) ||
+        z.length >= (std::uint64_t{1} << 52))
+        return false;
+    seek(scratch.segments, z.offset, cursor);
+    const BaseSegment& seg = scratch.segments[cursor];
+    if (!seg.held || z.offset < seg.start || z.offset + z.length > seg.start + seg.length) return false;
+    const float* values = scratch.per_base.data() + seg.offset + (z.offset - seg.start);
+    const std::uint64_t bins = std::min<std::uint64_t>(n, width - col);
+    for (std::uint64_t i = 0; i < bins; ++i)
+        scratch.short_bins.push_back({values + i * length, static_cast<std::uint32_t>(length), col + i});
+    return true;
+}
+
+// The statistic of a short bin from its sum and count.
+inline float short_bin_result(float sum, std::uint32_t count, bool mean) {
+    if (count == 0) return missing_value();
+    return mean ? sum / static_cast<float>(count) : sum;
+}
+
+// The plain left-to-right single-precision sum from -0.0 of the values of
+// one short bin that are numbers, exactly as aggregate_pieces forms it for
+// a bin this short (no run is long enough for its closed form).
+float short_bin_value(const ShortBin& b, bool mean) {
+    float sum = -0.0f;
+    std::uint32_t count = 0;
+    for (std::uint32_t j = 0; j < b.length; ++j)
+        if (const float v = b.values[j]; v == v) {
+            sum += v;
+            ++count;
+        }
+    return short_bin_result(sum, count, mean);
+}
+
+#ifdef __SSE2__
+// Eight bins of one length, one per lane of two vectors, with the same
+// sums as short_bin_value: a NaN adds -0.0 instead, which leaves every sum
+// unchanged. Two independent vectors hide the latency of each addition.
+void eight_short_bins(const ShortBin* b, bool mean, std::span<float> out) {
+    const __m128 negative_zero = _mm_set1_ps(-0.0f);
+    __m128 sum_lo = negative_zero, sum_hi = negative_zero;
+    __m128i count_lo = _mm_setzero_si128(), count_hi = _mm_setzero_si128();
+    for (std::uint32_t j = 0; j < b[0].length; ++j) {
+        const __m128 lo = _mm_setr_ps(b[0].values[j], b[1].values[j], b[2].values[j], b[3].values[j]);
+        const __m128 hi = _mm_setr_ps(b[4].values[j], b[5].values[j], b[6].values[j], b[7].values[j]);
+        const __m128 lo_number = _mm_cmpord_ps(lo, lo), hi_number = _mm_cmpord_ps(hi, hi);
+        sum_lo = _mm_add_ps(sum_lo, _mm_or_ps(_mm_and_ps(lo_number, lo), _mm_andnot_ps(lo_number, negative_zero)));
+        sum_hi = _mm_add_ps(sum_hi, _mm_or_ps(_mm_and_ps(hi_number, hi), _mm_andnot_ps(hi_number, negative_zero)));
+        count_lo = _mm_sub_epi32(count_lo, _mm_castps_si128(lo_number));
+        count_hi = _mm_sub_epi32(count_hi, _mm_castps_si128(hi_number));
+    }
+    alignas(16) float sums[8];
+    alignas(16) std::uint32_t counts[8];
+    _mm_store_ps(sums, sum_lo);
+    _mm_store_ps(sums + 4, sum_hi);
+    _mm_store_si128(reinterpret_cast<__m128i*>(counts), count_lo);
+    _mm_store_si128(reinterpret_cast<__m128i*>(counts + 4), count_hi);
+    for (int k = 0; k < 8; ++k) out[b[k].col] = short_bin_result(sums[k], counts[k], mean);
+}
+#endif
+
+// The mean (or sum) of every short bin, eight of one length at a time
+// where they come that way, as they do in zones of whole bins.
+void short_bin_values(std::span<const ShortBin> bins, bool mean, std::span<float> out) {
+    std::size_t i = 0;
+#ifdef __SSE2__
+    while (i + 8 <= bins.size()) {
+        const std::uint32_t length = bins[i].length;
+        bool same = true;
+        for (std::size_t k = 1; k < 8; ++k) same &= bins[i + k].length == length;
+        if (same) {
+            eight_short_bins(&bins[i], mean, out);
+            i += 8;
+        } else {
+            out[bins[i].col] = short_bin_value(bins[i], mean);
+            ++i;
+        }
+    }
+#endif
+    for (; i < bins.size(); ++i) out[bins[i].col] = short_bin_value(bins[i], mean);
+}
+
 // The statistic of array positions [from, to), walking the segments from
-// `cursor` (bins start at non-decreasing positions).
+// `cursor`.
 float bin_value(std::uint64_t from, std::uint64_t to, std::size_t& cursor, const Params& params,
                 BinScratch& scratch) {
     const std::vector<BaseSegment>& segs = scratch.segments;
-    while (cursor > 0 && segs[cursor].start > from) --cursor;
-    while (cursor + 1 < segs.size() && segs[cursor].start + segs[cursor].length <= from) ++cursor;
+    seek(segs, from, cursor);
     scratch.pieces.clear();
     for (std::size_t i = cursor; i < segs.size() && segs[i].start < to; ++i) {
         const BaseSegment& seg = segs[i];
@@ -136,6 +248,9 @@ void sample_bins(BigWigReader* reader, const Sample& sample, const Region& regio
     std::size_t col = static_cast<std::size_t>(
         std::min<std::uint64_t>(static_cast<std::uint64_t>(std::max<std::int64_t>(layout.left_nan_bins, 0)), width));
     std::size_t cursor = 0;
+    const bool short_path =
+        params.averageTypeBins == AverageType::Mean || params.averageTypeBins == AverageType::Sum;
+    scratch.short_bins.clear();
     for (const ClippedZone& z : scratch.zones) {
         if (col >= width) break;
         if (z.bins == 0) continue;
@@ -143,6 +258,10 @@ void sample_bins(BigWigReader* reader, const Sample& sample, const Region& regio
         const double step = static_cast<double>(z.length) / static_cast<double>(n);
         const double origin = static_cast<double>(z.offset);
         const std::uint64_t zone_end = sat_add_u(z.offset, z.length);
+        if (short_path && uniform_short_zone(z, cursor, scratch, col, width)) {
+            col = std::min<std::uint64_t>(width, col + n);
+            continue;
+        }
         std::uint64_t from = to_position(step * 0.0 + origin);
         for (std::uint64_t i = 0; i < n && col < width; ++i) {
             const std::uint64_t next =
@@ -151,11 +270,17 @@ void sample_bins(BigWigReader* reader, const Sample& sample, const Region& regio
                 out[col++] = nan;
             } else {
                 const std::uint64_t to = std::min(std::max(next, from + 1), n_pos);
-                out[col++] = bin_value(from, to, cursor, params, scratch);
+                const float* values = short_path && to - from < kShortBin ? held_values(from, to, cursor, scratch)
+                                                                          : nullptr;
+                if (values != nullptr)
+                    scratch.short_bins.push_back({values, static_cast<std::uint32_t>(to - from), col++});
+                else
+                    out[col++] = bin_value(from, to, cursor, params, scratch);
             }
             from = next;
         }
     }
+    short_bin_values(scratch.short_bins, params.averageTypeBins == AverageType::Mean, out);
     // right_nan_bins and the fit to the width only add NaN, already there.
     if (region.strand == U'-') std::reverse(out.begin(), out.end());
 }

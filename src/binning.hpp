@@ -49,6 +49,14 @@ struct ClippedZone {
     std::int64_t bins = 0;
 };
 
+// A bin of fewer than 16 bases that lies inside one held segment, kept
+// aside so that its mean or sum is taken together with its neighbours'.
+struct ShortBin {
+    const float* values = nullptr;
+    std::uint32_t length = 0;
+    std::size_t col = 0;
+};
+
 // Reusable per-thread buffers, so that per-region work does not allocate
 // once they have grown to the largest region.
 struct BinScratch {
@@ -58,6 +66,7 @@ struct BinScratch {
     std::vector<BaseRead> reads;
     std::vector<ClippedZone> zones;
     std::vector<BinPiece> pieces;
+    std::vector<ShortBin> short_bins;
     ZoneLayout layout;
     ZoneScratch zone_scratch;
 };
