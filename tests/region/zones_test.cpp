@@ -165,13 +165,5 @@ TEST(Zones, HostileCoordinatesNeitherOverflowNorGoNegative) {
     EXPECT_TRUE(compute_zones(region({{lo, hi}}), scaled(hi / 4, hi / 4, 1000, 10, 10, 10)));
 }
 
-TEST(Zones, MissingBinCountRounding) {
-    EXPECT_EQ(missing_bins(0, 100, 5, 10), 0);
-    EXPECT_EQ(missing_bins(665, 1000, 33, 10), 67);
-    EXPECT_EQ(missing_bins(664, 1000, 33, 10), 67);
-    EXPECT_EQ(missing_bins(5, 10, 0, 10), 1);  // 0.5 away from zero; 1 - 0 - 1 = 0
-    EXPECT_EQ(missing_bins(4, 10, 0, 10), 1);  // 0, then raised by one
-}
-
 }  // namespace
 }  // namespace binscope
