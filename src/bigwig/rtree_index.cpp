@@ -1,6 +1,7 @@
 // rtree_index.cpp - R-tree header, node cache and the bounded depth-first search.
 #include "bigwig/rtree_index.hpp"
 
+#include <algorithm>
 #include <array>
 #include <fmt/format.h>
 #include <utility>
@@ -73,6 +74,17 @@ std::expected<const RTreeIndex::Node*, BBIReadError> RTreeIndex::node_at(ByteSou
         if (node.leaf) c.u64(item.size);
     }
 
+    node.ordered = true;
+    for (std::size_t i = 1; i < node.items.size(); ++i) {
+        const Item& a = node.items[i - 1];
+        const Item& b = node.items[i];
+        if (std::pair(b.start_chrom, b.start_base) < std::pair(a.start_chrom, a.start_base) ||
+            std::pair(b.end_chrom, b.end_base) < std::pair(a.end_chrom, a.end_base)) {
+            node.ordered = false;
+            break;
+        }
+    }
+
     const std::uint64_t weight = count * sizeof(Item) + 64;
     if (weight > kNodeCacheBytes) {
         uncached_ = std::move(node);
@@ -122,9 +134,18 @@ std::expected<void, BBIReadError> RTreeIndex::find_blocks(ByteSource& source, st
         budget -= length;
 
         children_.clear();
-        for (const Item& item : n.items) {
-            bool overlaps = query_start <= std::pair(item.end_chrom, item.end_base) &&
-                            query_end >= std::pair(item.start_chrom, item.start_base);
+        // In an ordered node the items ending before the query come first
+        // and those starting after it last; the rest all overlap it.
+        auto first = n.items.begin();
+        if (n.ordered)
+            first = std::partition_point(n.items.begin(), n.items.end(), [&](const Item& item) {
+                return std::pair(item.end_chrom, item.end_base) < query_start;
+            });
+        for (auto it = first; it != n.items.end(); ++it) {
+            const Item& item = *it;
+            const bool starts_after = query_end < std::pair(item.start_chrom, item.start_base);
+            if (n.ordered && starts_after) break;
+            const bool overlaps = query_start <= std::pair(item.end_chrom, item.end_base) && !starts_after;
             if (!overlaps) continue;
             if (n.leaf)
                 out.push_back(DataBlock{item.offset, item.size});

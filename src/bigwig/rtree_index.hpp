@@ -43,6 +43,9 @@ private:
     };
     struct Node {
         bool leaf = false;
+        // Starts and ends both non-decreasing, as writers lay nodes out: the
+        // items a search wants are then one stretch, found by bisection.
+        bool ordered = false;
         std::vector<Item> items;
     };
 

@@ -34,7 +34,7 @@ namespace {
 constexpr std::size_t kMaxPiece = std::size_t{1} << 30;
 // Compressed segments waiting to be written, per thread: enough that no
 // thread waits for the writer, few enough to bound the memory.
-constexpr std::size_t kSlotsPerThread = 2;
+constexpr std::size_t kSlotsPerThread = 4;
 
 Error zlib_error(int rc) { return Error(fmt::format("compression failed (zlib error {})", rc)); }
 
