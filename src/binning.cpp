@@ -110,29 +110,6 @@ const float* held_values(std::uint64_t from, std::uint64_t to, std::size_t& curs
 // Bins shorter than this can be set aside as ShortBin.
 constexpr std::uint64_t kShortBin = 16;
 
-// A zone of whole short bins (its length a multiple of its bin count) that
-// one held segment covers: the bin edges are then plain multiples, the
-// same the general loop's double arithmetic gives below 2^53, so its bins
-// are set aside without that arithmetic. False, with nothing set aside,
-// for any other zone.
-bool uniform_short_zone(const ClippedZone& z, std::size_t& cursor, BinScratch& scratch, std::size_t col,
-                        std::size_t width) {
-    const auto n = static_cast<std::uint64_t>(z.bins);
-    if (scratch.segments.empty() || z.length % n != 0) return false;
-    const std::uint64_t length = z.length / n;
-    if (length == 0 || length >= kShortBin || z.offset >= (std::uint64_t{1} << 52) ||
-        z.length >= (std::uint64_t{1} << 52))
-        return false;
-    seek(scratch.segments, z.offset, cursor);
-    const BaseSegment& seg = scratch.segments[cursor];
-    if (!seg.held || z.offset < seg.start || z.offset + z.length > seg.start + seg.length) return false;
-    const float* values = scratch.per_base.data() + seg.offset + (z.offset - seg.start);
-    const std::uint64_t bins = std::min<std::uint64_t>(n, width - col);
-    for (std::uint64_t i = 0; i < bins; ++i)
-        scratch.short_bins.push_back({values + i * length, static_cast<std::uint32_t>(length), col + i});
-    return true;
-}
-
 // The statistic of a short bin from its sum and count.
 inline float short_bin_result(float sum, std::uint32_t count, bool mean) {
     if (count == 0) return missing_value();
@@ -154,34 +131,32 @@ float short_bin_value(const ShortBin& b, bool mean) {
 }
 
 #ifdef __SSE2__
-// Eight bins of one length, one per lane of two vectors, with the same
-// sums as short_bin_value: a NaN adds -0.0 instead, which leaves every sum
-// unchanged. Two independent vectors hide the latency of each addition.
-void eight_short_bins(const ShortBin* b, bool mean, std::span<float> out) {
+// The sums and counts of eight bins of one length that start at lane[k],
+// one bin per lane of two vectors, formed as short_bin_value forms them: a
+// NaN adds -0.0 instead, which leaves every sum unchanged. Two independent
+// vectors hide the latency of each addition.
+void eight_sums(const float* const lane[8], std::uint32_t length, float sums[8], std::uint32_t counts[8]) {
     const __m128 negative_zero = _mm_set1_ps(-0.0f);
     __m128 sum_lo = negative_zero, sum_hi = negative_zero;
     __m128i count_lo = _mm_setzero_si128(), count_hi = _mm_setzero_si128();
-    for (std::uint32_t j = 0; j < b[0].length; ++j) {
-        const __m128 lo = _mm_setr_ps(b[0].values[j], b[1].values[j], b[2].values[j], b[3].values[j]);
-        const __m128 hi = _mm_setr_ps(b[4].values[j], b[5].values[j], b[6].values[j], b[7].values[j]);
+    for (std::uint32_t j = 0; j < length; ++j) {
+        const __m128 lo = _mm_setr_ps(lane[0][j], lane[1][j], lane[2][j], lane[3][j]);
+        const __m128 hi = _mm_setr_ps(lane[4][j], lane[5][j], lane[6][j], lane[7][j]);
         const __m128 lo_number = _mm_cmpord_ps(lo, lo), hi_number = _mm_cmpord_ps(hi, hi);
         sum_lo = _mm_add_ps(sum_lo, _mm_or_ps(_mm_and_ps(lo_number, lo), _mm_andnot_ps(lo_number, negative_zero)));
         sum_hi = _mm_add_ps(sum_hi, _mm_or_ps(_mm_and_ps(hi_number, hi), _mm_andnot_ps(hi_number, negative_zero)));
         count_lo = _mm_sub_epi32(count_lo, _mm_castps_si128(lo_number));
         count_hi = _mm_sub_epi32(count_hi, _mm_castps_si128(hi_number));
     }
-    alignas(16) float sums[8];
-    alignas(16) std::uint32_t counts[8];
-    _mm_store_ps(sums, sum_lo);
-    _mm_store_ps(sums + 4, sum_hi);
-    _mm_store_si128(reinterpret_cast<__m128i*>(counts), count_lo);
-    _mm_store_si128(reinterpret_cast<__m128i*>(counts + 4), count_hi);
-    for (int k = 0; k < 8; ++k) out[b[k].col] = short_bin_result(sums[k], counts[k], mean);
+    _mm_storeu_ps(sums, sum_lo);
+    _mm_storeu_ps(sums + 4, sum_hi);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(counts), count_lo);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(counts + 4), count_hi);
 }
 #endif
 
 // The mean (or sum) of every short bin, eight of one length at a time
-// where they come that way, as they do in zones of whole bins.
+// where they come that way.
 void short_bin_values(std::span<const ShortBin> bins, bool mean, std::span<float> out) {
     std::size_t i = 0;
 #ifdef __SSE2__
@@ -189,16 +164,60 @@ void short_bin_values(std::span<const ShortBin> bins, bool mean, std::span<float
         const std::uint32_t length = bins[i].length;
         bool same = true;
         for (std::size_t k = 1; k < 8; ++k) same &= bins[i + k].length == length;
-        if (same) {
-            eight_short_bins(&bins[i], mean, out);
-            i += 8;
-        } else {
+        if (!same) {
             out[bins[i].col] = short_bin_value(bins[i], mean);
             ++i;
+            continue;
         }
+        const float* lane[8];
+        float sums[8];
+        std::uint32_t counts[8];
+        for (std::size_t k = 0; k < 8; ++k) lane[k] = bins[i + k].values;
+        eight_sums(lane, length, sums, counts);
+        for (std::size_t k = 0; k < 8; ++k) out[bins[i + k].col] = short_bin_result(sums[k], counts[k], mean);
+        i += 8;
     }
 #endif
     for (; i < bins.size(); ++i) out[bins[i].col] = short_bin_value(bins[i], mean);
+}
+
+// The mean (or sum) of `count` consecutive bins of `length` values each,
+// from `values` on, into out[0, count).
+void uniform_bin_values(const float* values, std::uint32_t length, std::uint64_t count, bool mean, float* out) {
+    std::uint64_t i = 0;
+#ifdef __SSE2__
+    for (; i + 8 <= count; i += 8) {
+        const float* lane[8];
+        float sums[8];
+        std::uint32_t counts[8];
+        for (std::size_t k = 0; k < 8; ++k) lane[k] = values + (i + k) * length;
+        eight_sums(lane, length, sums, counts);
+        for (std::size_t k = 0; k < 8; ++k) out[i + k] = short_bin_result(sums[k], counts[k], mean);
+    }
+#endif
+    for (; i < count; ++i) out[i] = short_bin_value(ShortBin{values + i * length, length, 0}, mean);
+}
+
+// A zone of whole short bins (its length a multiple of its bin count) that
+// one held segment covers: the bin edges are then plain multiples, the
+// same the general loop's double arithmetic gives below 2^53. Such a
+// zone's bins from column `col` on (as many as fit the width) are set
+// here; false, with nothing set, for any other zone.
+bool uniform_short_zone(const ClippedZone& z, std::size_t& cursor, const BinScratch& scratch, bool mean,
+                        std::span<float> out, std::size_t col) {
+    const auto n = static_cast<std::uint64_t>(z.bins);
+    if (scratch.segments.empty() || z.length % n != 0) return false;
+    const std::uint64_t length = z.length / n;
+    if (length == 0 || length >= kShortBin || z.offset >= (std::uint64_t{1} << 52) ||
+        z.length >= (std::uint64_t{1} << 52))
+        return false;
+    seek(scratch.segments, z.offset, cursor);
+    const BaseSegment& seg = scratch.segments[cursor];
+    if (!seg.held || z.offset < seg.start || z.offset + z.length > seg.start + seg.length) return false;
+    const float* values = scratch.per_base.data() + seg.offset + (z.offset - seg.start);
+    uniform_bin_values(values, static_cast<std::uint32_t>(length), std::min<std::uint64_t>(n, out.size() - col),
+                       mean, out.data() + col);
+    return true;
 }
 
 // The statistic of array positions [from, to), walking the segments from
@@ -248,8 +267,8 @@ void sample_bins(BigWigReader* reader, const Sample& sample, const Region& regio
     std::size_t col = static_cast<std::size_t>(
         std::min<std::uint64_t>(static_cast<std::uint64_t>(std::max<std::int64_t>(layout.left_nan_bins, 0)), width));
     std::size_t cursor = 0;
-    const bool short_path =
-        params.averageTypeBins == AverageType::Mean || params.averageTypeBins == AverageType::Sum;
+    const bool mean = params.averageTypeBins == AverageType::Mean;
+    const bool short_path = mean || params.averageTypeBins == AverageType::Sum;
     scratch.short_bins.clear();
     for (const ClippedZone& z : scratch.zones) {
         if (col >= width) break;
@@ -258,7 +277,7 @@ void sample_bins(BigWigReader* reader, const Sample& sample, const Region& regio
         const double step = static_cast<double>(z.length) / static_cast<double>(n);
         const double origin = static_cast<double>(z.offset);
         const std::uint64_t zone_end = sat_add_u(z.offset, z.length);
-        if (short_path && uniform_short_zone(z, cursor, scratch, col, width)) {
+        if (short_path && uniform_short_zone(z, cursor, scratch, mean, out, col)) {
             col = std::min<std::uint64_t>(width, col + n);
             continue;
         }
@@ -280,7 +299,7 @@ void sample_bins(BigWigReader* reader, const Sample& sample, const Region& regio
             from = next;
         }
     }
-    short_bin_values(scratch.short_bins, params.averageTypeBins == AverageType::Mean, out);
+    short_bin_values(scratch.short_bins, mean, out);
     // right_nan_bins and the fit to the width only add NaN, already there.
     if (region.strand == U'-') std::reverse(out.begin(), out.end());
 }
