@@ -15,6 +15,9 @@ namespace binscope {
 namespace {
 
 constexpr std::size_t kMaxThreads = 65535;
+// Values a worker computes ahead into its own buffer while the slots are
+// being allocated (16 MiB).
+constexpr std::size_t kEarlyValues = std::size_t{4} << 20;
 
 }  // namespace
 
@@ -75,33 +78,77 @@ Result<Matrix> build_matrix(const RegionSet& region_set, const std::vector<Sampl
         return fail(fmt::format("The matrix of {} rows x {} samples x {} bins is too large", count,
                                 samples.size(), width));
 
-    // Each region's row goes straight into its slot; when every row is
-    // kept, as usual, the slots become the matrix without a copy.
+    // Each region's row goes into its slot; when every row is kept, as
+    // usual, the slots become the matrix without a copy.
     std::vector<float> slots;
     std::vector<RowOutcome> outcomes;
     try {
-        slots.resize(cells);
         outcomes.resize(count);
     } catch (const std::bad_alloc&) {
         return fail(fmt::format("The matrix of {} rows x {} cols does not fit in memory", count, cols));
     }
+    // The first worker allocates (and so zero-fills) the slots while the
+    // others already compute their first rows into a buffer of their own:
+    // filling a large matrix is the one long serial step of the stage.
+    std::atomic<bool> slots_ready{false};
+    std::atomic<bool> slots_failed{false};
 
     const std::size_t threads = std::min(std::max<std::size_t>(params.numberOfProcessors, 1), kMaxThreads);
     ChunkCounter counter(count, chunk_size(count, threads));
-    auto status = run_on_workers(threads, [&](std::size_t, const std::atomic<bool>& cancelled) {
+    auto status = run_on_workers(threads, [&](std::size_t worker, const std::atomic<bool>& cancelled) {
+        if (worker == 0) {
+            try {
+                slots.resize(cells);
+            } catch (const std::bad_alloc&) {
+                slots_failed.store(true);
+            }
+            slots_ready.store(true, std::memory_order_release);
+            slots_ready.notify_all();
+        }
         // The thread's own readers and buffers, kept for all its regions.
         ReaderCache cache;
         BinScratch scratch;
+        // Chunks computed before the slots exist, and their values.
+        struct EarlyChunk {
+            std::size_t begin, end, offset;
+        };
+        std::vector<EarlyChunk> early_chunks;
+        std::vector<float> early;
+        auto place_early = [&] {
+            for (const EarlyChunk& c : early_chunks)
+                std::copy_n(early.data() + c.offset, (c.end - c.begin) * cols, slots.data() + c.begin * cols);
+            early_chunks.clear();
+            early = {};
+        };
         std::size_t begin = 0, end = 0;
         while (!cancelled.load(std::memory_order_relaxed) && counter.next(begin, end)) {
+            const std::size_t values = (end - begin) * cols;
+            float* first = nullptr;  // where row `begin` goes
+            if (!slots_ready.load(std::memory_order_acquire) && early.size() + values <= kEarlyValues) {
+                const std::size_t at = early.size();
+                early.resize(at + values);
+                early_chunks.push_back({begin, end, at});
+                first = early.data() + at;
+            } else {
+                slots_ready.wait(false, std::memory_order_acquire);
+                if (slots_failed.load()) break;
+                place_early();
+                first = slots.data() + begin * cols;
+            }
             for (std::size_t i = begin; i < end; ++i) {
                 auto& readers = cache.readers(score_file_paths);
                 outcomes[i] = compute_row_into(regions[i], samples, params, readers, scratch,
-                                               std::span<float>(slots.data() + i * cols, cols));
+                                               std::span<float>(first + (i - begin) * cols, cols));
             }
+        }
+        if (!early_chunks.empty() && !cancelled.load()) {
+            slots_ready.wait(false, std::memory_order_acquire);
+            if (!slots_failed.load()) place_early();
         }
     });
     if (!status) return fail(std::move(status.error()));
+    if (slots_failed.load())
+        return fail(fmt::format("The matrix of {} rows x {} cols does not fit in memory", count, cols));
 
     // Kept rows by (group, region index); the region readers deliver
     // non-decreasing groups, so this is nearly always the input order.

@@ -216,12 +216,13 @@ struct Helpers {
     std::vector<std::thread> threads;
 };
 
-// The writing thread: writes segments in order and, whenever the next one
-// is not ready, formats and compresses one itself.
-Status write_all(Pipeline& p, OutputFile& file) {
+// The writing thread: writes segments in order. Only when no helper could
+// be started does it format and compress them itself.
+Status write_all(Pipeline& p, OutputFile& file, bool alone) {
     TextBuffer buffer;
     Deflater deflater;
-    if (auto s = deflater.init(); !s) return s;
+    if (alone)
+        if (auto s = deflater.init(); !s) return s;
     ChunkedFile out(file);
     if (auto s = out.put(kGzipHeader.data(), kGzipHeader.size()); !s) return s;
     auto crc = static_cast<std::uint32_t>(crc32_z(0, nullptr, 0));
@@ -233,7 +234,7 @@ Status write_all(Pipeline& p, OutputFile& file) {
             std::unique_lock<std::mutex> guard(p.lock);
             while (!slot.ready) {
                 if (p.stop) return {};  // the failure is reported by the caller
-                if (p.claimable()) {
+                if (alone && p.claimable()) {
                     const std::size_t j = p.next++;
                     guard.unlock();
                     Status status = p.produce(j, buffer, deflater);
@@ -279,12 +280,12 @@ Status write_segmented_gzip(const std::string& path, std::size_t count, std::siz
     {
         Helpers helpers(pipeline);
         try {
-            helpers.threads.reserve(threads - 1);
-            for (std::size_t i = 1; i < threads; ++i) helpers.threads.emplace_back(helper, std::ref(pipeline));
+            helpers.threads.reserve(threads);
+            for (std::size_t i = 0; i < threads; ++i) helpers.threads.emplace_back(helper, std::ref(pipeline));
         } catch (const std::system_error&) {
             // Fewer helpers: the remaining threads share the work.
         }
-        status = write_all(pipeline, *file);
+        status = write_all(pipeline, *file, helpers.threads.empty());
         if (!status) {
             std::lock_guard<std::mutex> guard(pipeline.lock);
             pipeline.stop_with(std::move(status.error()), nullptr);

@@ -23,13 +23,13 @@ using SegmentText = std::function<void(std::size_t index, TextBuffer& out)>;
 // each ended by a sync flush and the last by the end of the stream, then
 // the CRC-32 (combined from the segments') and the length modulo 2^32.
 //
-// The calling thread and up to threads - 1 helper threads format and
-// compress; the calling thread writes, in chunks of up to 32768 bytes.
-// At most a few segments per thread are held at once. The bytes depend
-// only on the segments' texts, never on the thread count. A helper that
-// cannot be started just leaves its share to the others. Errors are the
-// system's own; an exception thrown by `text` reaches the caller once
-// every helper has stopped.
+// `threads` helper threads format and compress while the calling thread
+// writes, in chunks of up to 32768 bytes, mostly waiting; it does the
+// compressing itself only when no helper can be started. At most a few
+// segments per thread are held at once. The bytes depend only on the
+// segments' texts, never on the thread count. Errors are the system's own;
+// an exception thrown by `text` reaches the caller once every helper has
+// stopped.
 Status write_segmented_gzip(const std::string& path, std::size_t count, std::size_t threads,
                             const SegmentText& text);
 
