@@ -177,7 +177,11 @@ void helper(Pipeline& p) {
     try {
         TextBuffer buffer;
         Deflater deflater;
-        if (!deflater.init()) return;  // its share is left to the others
+        if (Status ready = deflater.init(); !ready) {
+            std::lock_guard<std::mutex> guard(p.lock);
+            p.stop_with(std::move(ready.error()), nullptr);
+            return;
+        }
         while (true) {
             std::size_t k = 0;
             {
