@@ -167,6 +167,11 @@ float median(std::span<const BinPiece> pieces, bool missing_as_zero, std::vector
     return (at(mid - 1) + at(mid)) * 0.5f;
 }
 
+// Repetitions up to this many are added one by one: each addition waits
+// only for the previous one, which beats the binade bookkeeping of
+// add_repeated until runs grow to a few hundred.
+constexpr std::uint64_t kPlainAdditions = 192;
+
 // The weight of the lowest set bit of a float; +inf for zero.
 double lowest_bit(float f) {
     const std::uint32_t bits = std::bit_cast<std::uint32_t>(f) & 0x7FFFFFFFu;
@@ -199,42 +204,58 @@ float add_repeated(float q, float x, std::uint64_t times) {
             std::fabs(r) <= std::numeric_limits<float>::max())
             return static_cast<float>(r);
     }
+    // A few hundred additions one by one cost less than the bookkeeping below.
+    if (times <= kPlainAdditions) {
+        for (std::uint64_t i = 0; i < times; ++i) q += x;
+        return q;
+    }
     // Rounding to nearest is symmetric in sign.
     if (std::signbit(x)) return -add_repeated(-q, -x, times);
 
+    // x > 0. Inside the binade [2^e, 2^(e+1)) of a positive normal q every
+    // sum is a multiple of the spacing u = 2^(e-23), q = Q u with Q in
+    // [2^23, 2^24), and q + x rounds to Q + X rounded to an integer, ties
+    // to even, where X = x / u (exact: a power-of-two scaling). Apart from
+    // a tie's first step every step then adds the same number of spacings,
+    // so all the steps that stay inside the binade are taken at once; the
+    // step out of it is an ordinary addition.
+    constexpr std::uint64_t kTop = std::uint64_t{1} << 24;  // Q of the next binade's first value
     while (times > 0) {
         const float a = q + x;
-        if (a == q) return q;  // absorbed: every further addition is too
-        if (q > 0.0f && x <= q && times >= 4) {
-            // Inside one binade [top/2, top) every value is a multiple of the
-            // spacing u, and q + x rounds to q plus a number of u that
-            // depends only on the parity of q / u. After one step inside the
-            // binade that parity is on its cycle, so the increments repeat
-            // every two steps until the binade's top.
-            const float b = a + x;
-            const float c = b + x;
-            const float d = c + x;
-            if (b == a) return a;
-            if (c == b) return b;
-            if (d == c) return c;
-            // a lies in [2^e, 2^(e+1)) with e = biased - 127; top = 2^(e+1)
-            // and u = 2^(e-23), built as doubles from their exponents.
-            // Subnormals share one spacing below 2^-126.
-            const std::uint64_t biased = std::bit_cast<std::uint32_t>(a) >> 23;
-            const double top = biased == 0 ? 0x1p-126 : std::bit_cast<double>((biased - 127 + 1 + 1023) << 52);
-            if (static_cast<double>(d) < top) {
-                const double u = biased == 0 ? 0x1p-149 : std::bit_cast<double>((biased - 127 - 23 + 1023) << 52);
-                const double pair = static_cast<double>(d) - static_cast<double>(b);
-                // Pairs from b whose results all stay below top.
-                std::uint64_t pairs = static_cast<std::uint64_t>(std::floor((top - u - b) / pair));
-                pairs = std::min(pairs, (times - 2) / 2);
-                q = static_cast<float>(static_cast<double>(b) + static_cast<double>(pairs) * pair);
-                times -= 2 + 2 * pairs;
-                continue;
-            }
-        }
-        q = a;
         --times;
+        if (a == q) return q;  // absorbed: every further addition is too
+        q = a;
+        const std::uint32_t bits = std::bit_cast<std::uint32_t>(q);
+        const std::uint32_t biased = bits >> 23;  // sign bit clear for positive q
+        if (times == 0 || q <= 0.0f || biased == 0 || biased == 255) continue;
+        // u and 1 / u as doubles built from their exponents.
+        const double u = std::bit_cast<double>(static_cast<std::uint64_t>(biased - 150 + 1023) << 52);
+        const double per_u = std::bit_cast<double>(static_cast<std::uint64_t>(150 - biased + 1023) << 52);
+        const double spacings = static_cast<double>(x) * per_u;
+        if (spacings >= static_cast<double>(kTop)) continue;  // leaves the binade at once
+        const auto m = static_cast<std::uint64_t>(spacings);  // truncation: spacings > 0
+        const double fraction = spacings - static_cast<double>(m);
+        auto step = [&](std::uint64_t from) {
+            const bool up = fraction > 0.5 || (fraction == 0.5 && ((from + m) & 1) != 0);
+            return from + m + (up ? 1 : 0);
+        };
+        const std::uint64_t first = step((bits & 0x7FFFFFu) | 0x800000u);
+        if (first >= kTop) continue;  // the next step leaves the binade
+        const std::uint64_t increment = step(first) - first;
+        --times;
+        std::uint64_t end = first;
+        if (increment == 0) {
+            times = 0;  // absorbed from here on
+        } else {
+            // All the remaining steps, or as many as stay in the binade
+            // (increment and first are below 2^24, so nothing overflows).
+            const std::uint64_t more = times < kTop && first + times * increment < kTop
+                                           ? times
+                                           : std::min(times, (kTop - 1 - first) / increment);
+            end += more * increment;
+            times -= more;
+        }
+        q = static_cast<float>(static_cast<double>(end) * u);
     }
     return q;
 }
