@@ -171,6 +171,9 @@ float median(std::span<const BinPiece> pieces, bool missing_as_zero, std::vector
 // only for the previous one, which beats the binade bookkeeping of
 // add_repeated until runs grow to a few hundred.
 constexpr std::uint64_t kPlainAdditions = 192;
+// ... but from this many on a run that stays within a few binades of the
+// sum is added a binade at a time.
+constexpr std::uint64_t kFewBinadesFrom = 48;
 
 // The weight of the lowest set bit of a float; +inf for zero.
 double lowest_bit(float f) {
@@ -204,8 +207,12 @@ float add_repeated(float q, float x, std::uint64_t times) {
             std::fabs(r) <= std::numeric_limits<float>::max())
             return static_cast<float>(r);
     }
-    // A few hundred additions one by one cost less than the bookkeeping below.
-    if (times <= kPlainAdditions) {
+    // Up to a few hundred additions one by one cost less than the binade
+    // bookkeeping below, unless the sum is already large beside the run,
+    // when the whole run takes a binade or two.
+    const bool few_binades = std::fabs(static_cast<double>(q)) * 16.0 >=
+                             std::fabs(static_cast<double>(x)) * static_cast<double>(times);
+    if (times <= kPlainAdditions && !(few_binades && times >= kFewBinadesFrom)) {
         for (std::uint64_t i = 0; i < times; ++i) q += x;
         return q;
     }
