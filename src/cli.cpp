@@ -318,7 +318,10 @@ std::string top_usage() { return fmt::format("Usage: {} <COMMAND>", kProgram); }
 std::string command_usage(Command command) {
     std::string usage = fmt::format("Usage: {} {} [OPTIONS]", kProgram, command_spec(command).name);
     for (const auto& spec : kOptions)
-        if (spec.required && accepts(spec, command)) usage += " " + display(spec);
+        if (spec.required && accepts(spec, command)) {
+            usage += ' ';
+            usage += display(spec);
+        }
     return usage;
 }
 

@@ -1,6 +1,8 @@
 // error_test.cpp - error chains and the final report.
 #include "error.hpp"
 
+#include <fmt/format.h>
+
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -32,7 +34,7 @@ TEST(ErrorReport, SeveralCausesAreNumberedOutermostFirst) {
     EXPECT_EQ(root.message(), "No such file or directory (os error 2)");
 
     Error many("top");
-    for (int i = 0; i < 11; ++i) many = std::move(many).caused_by(Error("c" + std::to_string(i)));
+    for (int i = 0; i < 11; ++i) many = std::move(many).caused_by(Error(fmt::format("c{}", i)));
     const std::string report = format_error_report(many);
     EXPECT_NE(report.find("\n    9: c9\n   10: c10\n"), std::string::npos) << report;
 }
