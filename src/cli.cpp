@@ -117,28 +117,28 @@ template <class T>
 constexpr bool kIsList = std::is_same_v<T, std::vector<std::string>> ||
                          std::is_same_v<T, std::optional<std::vector<std::string>>>;
 
-bool accepts(const OptionSpec& spec, Command command) {
+bool accepts(const OptionSpec& opt, Command command) {
     return std::visit(
         [command]<class R, class T>(T R::*) {
             if constexpr (std::is_same_v<R, ReferencePoint>) return command == Command::ReferencePoint;
             else if constexpr (std::is_same_v<R, ScaleRegions>) return command == Command::ScaleRegions;
             else return true;
         },
-        spec.field);
+        opt.field);
 }
 
-bool is_flag(const OptionSpec& spec) {
-    return std::visit([]<class R, class T>(T R::*) { return std::is_same_v<T, bool>; }, spec.field);
+bool is_flag(const OptionSpec& opt) {
+    return std::visit([]<class R, class T>(T R::*) { return std::is_same_v<T, bool>; }, opt.field);
 }
 
-bool is_list(const OptionSpec& spec) {
-    return std::visit([]<class R, class T>(T R::*) { return kIsList<T>; }, spec.field);
+bool is_list(const OptionSpec& opt) {
+    return std::visit([]<class R, class T>(T R::*) { return kIsList<T>; }, opt.field);
 }
 
 // "--name <VALUE>" (with "..." when it takes several), or "--name" for flags.
-std::string display(const OptionSpec& spec) {
-    if (is_flag(spec)) return fmt::format("--{}", spec.long_name);
-    return fmt::format("--{} <{}>{}", spec.long_name, spec.value_name, is_list(spec) ? "..." : "");
+std::string display(const OptionSpec& opt) {
+    if (is_flag(opt)) return fmt::format("--{}", opt.long_name);
+    return fmt::format("--{} <{}>{}", opt.long_name, opt.value_name, is_list(opt) ? "..." : "");
 }
 
 // ---- values ---------------------------------------------------------------
@@ -280,15 +280,15 @@ R& record_for(Cli& cli) {
         return std::get<R>(cli.command);
 }
 
-Parsed store_value(const OptionSpec& spec, Cli& cli, std::string_view value) {
+Parsed store_value(const OptionSpec& opt, Cli& cli, std::string_view value) {
     return std::visit([&]<class R, class T>(T R::*member) { return store(record_for<R>(cli).*member, value); },
-                      spec.field);
+                      opt.field);
 }
 
 // The help annotation of an option's default, formatted from the default
 // record; nothing for flags, lists, optional and required options.
-std::optional<std::string> default_text(const OptionSpec& spec) {
-    if (spec.required) return std::nullopt;
+std::optional<std::string> default_text(const OptionSpec& opt) {
+    if (opt.required) return std::nullopt;
     static const ReferencePoint reference_defaults;
     static const ScaleRegions scale_defaults;
     return std::visit(
@@ -304,7 +304,7 @@ std::optional<std::string> default_text(const OptionSpec& spec) {
             else
                 return std::nullopt;
         },
-        spec.field);
+        opt.field);
 }
 
 // ---- help and usage -------------------------------------------------------
@@ -317,10 +317,10 @@ std::string top_usage() { return fmt::format("Usage: {} <COMMAND>", kProgram); }
 
 std::string command_usage(Command command) {
     std::string usage = fmt::format("Usage: {} {} [OPTIONS]", kProgram, command_spec(command).name);
-    for (const auto& spec : kOptions)
-        if (spec.required && accepts(spec, command)) {
+    for (const auto& opt : kOptions)
+        if (opt.required && accepts(opt, command)) {
             usage += ' ';
-            usage += display(spec);
+            usage += display(opt);
         }
     return usage;
 }
@@ -367,12 +367,12 @@ std::string top_help() {
 
 std::string command_help(Command command) {
     std::string out = fmt::format("{}\n\n{}\n\nOptions:\n", command_spec(command).about, command_usage(command));
-    for (const auto& spec : kOptions) {
-        if (!accepts(spec, command)) continue;
-        if (spec.short_name) out += fmt::format("  -{}, {}\n", spec.short_name, display(spec));
-        else out += fmt::format("      {}\n", display(spec));
-        const auto value = default_text(spec);
-        append_wrapped(out, spec.help, value ? fmt::format("[default: {}]", *value) : "", kHelpIndent);
+    for (const auto& opt : kOptions) {
+        if (!accepts(opt, command)) continue;
+        if (opt.short_name) out += fmt::format("  -{}, {}\n", opt.short_name, display(opt));
+        else out += fmt::format("      {}\n", display(opt));
+        const auto value = default_text(opt);
+        append_wrapped(out, opt.help, value ? fmt::format("[default: {}]", *value) : "", kHelpIndent);
     }
     out += "  -h, --help\n";
     out += fmt::format("{}Print help\n", kHelpIndent);
@@ -432,8 +432,8 @@ private:
             const std::string_view name = token.substr(2);
             for (const auto& command : kCommands) {
                 if (command.command == command_) continue;
-                for (const auto& spec : kOptions)
-                    if (spec.long_name == name && accepts(spec, command.command))
+                for (const auto& opt : kOptions)
+                    if (opt.long_name == name && accepts(opt, command.command))
                         message += fmt::format("\n\n  tip: '--{}' is an option of '{}'", name, command.name);
             }
         }
@@ -452,14 +452,14 @@ private:
     }
 
     const OptionSpec* find_long(std::string_view name) const {
-        for (const auto& spec : kOptions)
-            if (spec.long_name == name && accepts(spec, command_)) return &spec;
+        for (const auto& opt : kOptions)
+            if (opt.long_name == name && accepts(opt, command_)) return &opt;
         return nullptr;
     }
 
     const OptionSpec* find_short(char name) const {
-        for (const auto& spec : kOptions)
-            if (spec.short_name == name && accepts(spec, command_)) return &spec;
+        for (const auto& opt : kOptions)
+            if (opt.short_name == name && accepts(opt, command_)) return &opt;
         return nullptr;
     }
 
@@ -475,9 +475,9 @@ private:
             if (attached) return error(fmt::format("unexpected value '{}' for '--help' found; no more were expected", *attached));
             return print(command_help(command_));
         }
-        const OptionSpec* spec = find_long(name);
-        if (!spec) return unexpected(fmt::format("--{}", name));
-        return occurrence(*spec, attached);
+        const OptionSpec* opt = find_long(name);
+        if (!opt) return unexpected(fmt::format("--{}", name));
+        return occurrence(*opt, attached);
     }
 
     // `body` is the token without its '-': flags, possibly ending in one
@@ -487,19 +487,19 @@ private:
         for (std::size_t i = 0; i < body.size(); ++i) {
             const char c = body[i];
             if (c == 'h') return print(command_help(command_));
-            const OptionSpec* spec = find_short(c);
-            if (!spec) return unexpected(fmt::format("-{}", c));
+            const OptionSpec* opt = find_short(c);
+            if (!opt) return unexpected(fmt::format("-{}", c));
             std::string_view rest = body.substr(i + 1);
-            if (is_flag(*spec)) {
+            if (is_flag(*opt)) {
                 if (rest.starts_with('='))
                     return error(fmt::format("unexpected value '{}' for '{}' found; no more were expected",
-                                             rest.substr(1), display(*spec)));
-                if (auto exit = occurrence(*spec, std::nullopt)) return exit;
+                                             rest.substr(1), display(*opt)));
+                if (auto exit = occurrence(*opt, std::nullopt)) return exit;
                 continue;
             }
             if (rest.starts_with('=')) rest.remove_prefix(1);
-            else if (rest.empty()) return occurrence(*spec, std::nullopt);
-            return occurrence(*spec, rest);
+            else if (rest.empty()) return occurrence(*opt, std::nullopt);
+            return occurrence(*opt, rest);
         }
         return std::nullopt;
     }
@@ -507,16 +507,16 @@ private:
     // One occurrence of an option, with its attached value if any; without
     // one, a value-taking option takes the following tokens that do not
     // start with '-' (one, or all of them for a list).
-    std::optional<ParseExit> occurrence(const OptionSpec& spec, std::optional<std::string_view> attached) {
-        const std::size_t index = static_cast<std::size_t>(&spec - kOptions);
-        if (seen_[index] > 0 && !is_list(spec))
-            return error(fmt::format("the argument '{}' cannot be used multiple times", display(spec)));
+    std::optional<ParseExit> occurrence(const OptionSpec& opt, std::optional<std::string_view> attached) {
+        const std::size_t index = static_cast<std::size_t>(&opt - kOptions);
+        if (seen_[index] > 0 && !is_list(opt))
+            return error(fmt::format("the argument '{}' cannot be used multiple times", display(opt)));
         ++seen_[index];
-        if (is_flag(spec)) {
+        if (is_flag(opt)) {
             if (attached)
                 return error(fmt::format("unexpected value '{}' for '{}' found; no more were expected", *attached,
-                                         display(spec)));
-            (void)store_value(spec, cli_, {});
+                                         display(opt)));
+            (void)store_value(opt, cli_, {});
             return std::nullopt;
         }
         std::vector<std::string_view> values;
@@ -525,20 +525,20 @@ private:
         } else {
             while (next_ < tokens_.size() && !tokens_[next_].starts_with('-')) {
                 values.push_back(tokens_[next_++]);
-                if (!is_list(spec)) break;
+                if (!is_list(opt)) break;
             }
         }
         if (values.empty()) {
             std::string message =
-                fmt::format("a value is required for '{}' but none was supplied", display(spec));
+                fmt::format("a value is required for '{}' but none was supplied", display(opt));
             if (next_ < tokens_.size() && looks_like_value(tokens_[next_]))
                 message += fmt::format("\n\n  tip: to pass '{}' as a value, use '--{}={}'", tokens_[next_],
-                                       spec.long_name, tokens_[next_]);
+                                       opt.long_name, tokens_[next_]);
             return error(message);
         }
         for (std::string_view value : values)
-            if (auto ok = store_value(spec, cli_, value); !ok)
-                return error(fmt::format("invalid value '{}' for '{}': {}", value, display(spec), ok.error()));
+            if (auto ok = store_value(opt, cli_, value); !ok)
+                return error(fmt::format("invalid value '{}' for '{}': {}", value, display(opt), ok.error()));
         return std::nullopt;
     }
 
