@@ -131,27 +131,30 @@ float short_bin_value(const ShortBin& b, bool mean) {
 }
 
 #ifdef __SSE2__
-// The sums and counts of eight bins of one length that start at lane[k],
-// one bin per lane of two vectors, formed as short_bin_value forms them: a
-// NaN adds -0.0 instead, which leaves every sum unchanged. Two independent
-// vectors hide the latency of each addition.
-void eight_sums(const float* const lane[8], std::uint32_t length, float sums[8], std::uint32_t counts[8]) {
+// The means (or sums) of eight bins of one length that start at lane[k],
+// one bin per lane of two vectors, with the sums of short_bin_value: a NaN
+// adds -0.0 instead, which leaves every sum unchanged. Two independent
+// vectors hide the latency of each addition; the divisions are the same
+// correctly rounded ones, four at a time.
+void eight_short_bins(const float* const lane[8], std::uint32_t length, bool mean, float results[8]) {
     const __m128 negative_zero = _mm_set1_ps(-0.0f);
-    __m128 sum_lo = negative_zero, sum_hi = negative_zero;
-    __m128i count_lo = _mm_setzero_si128(), count_hi = _mm_setzero_si128();
+    __m128 sum[2] = {negative_zero, negative_zero};
+    __m128i count[2] = {_mm_setzero_si128(), _mm_setzero_si128()};
     for (std::uint32_t j = 0; j < length; ++j) {
         const __m128 lo = _mm_setr_ps(lane[0][j], lane[1][j], lane[2][j], lane[3][j]);
         const __m128 hi = _mm_setr_ps(lane[4][j], lane[5][j], lane[6][j], lane[7][j]);
         const __m128 lo_number = _mm_cmpord_ps(lo, lo), hi_number = _mm_cmpord_ps(hi, hi);
-        sum_lo = _mm_add_ps(sum_lo, _mm_or_ps(_mm_and_ps(lo_number, lo), _mm_andnot_ps(lo_number, negative_zero)));
-        sum_hi = _mm_add_ps(sum_hi, _mm_or_ps(_mm_and_ps(hi_number, hi), _mm_andnot_ps(hi_number, negative_zero)));
-        count_lo = _mm_sub_epi32(count_lo, _mm_castps_si128(lo_number));
-        count_hi = _mm_sub_epi32(count_hi, _mm_castps_si128(hi_number));
+        sum[0] = _mm_add_ps(sum[0], _mm_or_ps(_mm_and_ps(lo_number, lo), _mm_andnot_ps(lo_number, negative_zero)));
+        sum[1] = _mm_add_ps(sum[1], _mm_or_ps(_mm_and_ps(hi_number, hi), _mm_andnot_ps(hi_number, negative_zero)));
+        count[0] = _mm_sub_epi32(count[0], _mm_castps_si128(lo_number));
+        count[1] = _mm_sub_epi32(count[1], _mm_castps_si128(hi_number));
     }
-    _mm_storeu_ps(sums, sum_lo);
-    _mm_storeu_ps(sums + 4, sum_hi);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(counts), count_lo);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(counts + 4), count_hi);
+    const __m128 missing = _mm_castsi128_ps(_mm_set1_epi32(static_cast<int>(kMissingBits)));
+    for (int half = 0; half < 2; ++half) {
+        const __m128 value = mean ? _mm_div_ps(sum[half], _mm_cvtepi32_ps(count[half])) : sum[half];
+        const __m128 empty = _mm_castsi128_ps(_mm_cmpeq_epi32(count[half], _mm_setzero_si128()));
+        _mm_storeu_ps(results + 4 * half, _mm_or_ps(_mm_and_ps(empty, missing), _mm_andnot_ps(empty, value)));
+    }
 }
 #endif
 
@@ -170,11 +173,10 @@ void short_bin_values(std::span<const ShortBin> bins, bool mean, std::span<float
             continue;
         }
         const float* lane[8];
-        float sums[8];
-        std::uint32_t counts[8];
+        float results[8];
         for (std::size_t k = 0; k < 8; ++k) lane[k] = bins[i + k].values;
-        eight_sums(lane, length, sums, counts);
-        for (std::size_t k = 0; k < 8; ++k) out[bins[i + k].col] = short_bin_result(sums[k], counts[k], mean);
+        eight_short_bins(lane, length, mean, results);
+        for (std::size_t k = 0; k < 8; ++k) out[bins[i + k].col] = results[k];
         i += 8;
     }
 #endif
@@ -188,11 +190,8 @@ void uniform_bin_values(const float* values, std::uint32_t length, std::uint64_t
 #ifdef __SSE2__
     for (; i + 8 <= count; i += 8) {
         const float* lane[8];
-        float sums[8];
-        std::uint32_t counts[8];
         for (std::size_t k = 0; k < 8; ++k) lane[k] = values + (i + k) * length;
-        eight_sums(lane, length, sums, counts);
-        for (std::size_t k = 0; k < 8; ++k) out[i + k] = short_bin_result(sums[k], counts[k], mean);
+        eight_short_bins(lane, length, mean, out + i);
     }
 #endif
     for (; i < count; ++i) out[i] = short_bin_value(ShortBin{values + i * length, length, 0}, mean);
