@@ -14,6 +14,9 @@ install_missing "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
 cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DBINSCOPE_BENCH=ON >/dev/null
 cmake --build build-bench --target binscope genome_bench -j"$(build_jobs)"
 
-data="${1:-${TMPDIR:-/tmp}/binscope-genome-bench}"
-[ $# -gt 0 ] && shift
+data="${TMPDIR:-/tmp}/binscope-genome-bench"
+if [ $# -gt 0 ] && [[ "$1" != -* ]]; then
+    data="$1"
+    shift
+fi
 exec build-bench/genome_bench --data "$data" --exe build-bench/binscope "$@"
