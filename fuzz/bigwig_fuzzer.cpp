@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "bigwig/bigwig_file.hpp"
+#include "bigwig/reader.hpp"
 #include "bigwig_reader.hpp"
 #include "memory_file.hpp"
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "bed_reader.hpp"
+#include "region.hpp"
 #include "bigwig_reader.hpp"
 #include "labels.hpp"
 #include "matrix/compute.hpp"

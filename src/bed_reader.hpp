@@ -1,4 +1,4 @@
-// bed_reader.hpp - region types and the reading of BED and GTF region files.
+// bed_reader.hpp - the reading of BED and GTF region files.
 #pragma once
 
 #include <cstddef>
@@ -8,43 +8,12 @@
 #include <vector>
 
 #include "error.hpp"
+#include "region.hpp"
 
 namespace binscope {
 
-// Strand as a code point: '+', '-' or '.'. Only '-' changes the layout.
-using Strand = char32_t;
-
 // Strand from a column: its first character '+' or '-', anything else '.'.
 Strand parse_strand(std::string_view column);
-
-// One half-open interval [start, end) on the region's chromosome.
-struct Block {
-    std::int64_t start = 0;
-    std::int64_t end = 0;
-    friend bool operator==(const Block&, const Block&) = default;
-};
-
-// One row of the future matrix. Its start is blocks.front().start and its
-// end blocks.back().end; blocks is never empty.
-struct Region {
-    std::string chrom;
-    std::vector<Block> blocks;
-    std::string name;
-    std::string score;      // column 5 verbatim, or "0"
-    std::size_t group = 0;  // index into RegionSet::groups
-    Strand strand = U'.';
-
-    std::int64_t start() const { return blocks.front().start; }
-    std::int64_t end() const { return blocks.back().end; }
-};
-
-using Group = std::string;
-
-// Regions in file order plus the ordered group names (empty groups kept).
-struct RegionSet {
-    std::vector<Region> regions;
-    std::vector<Group> groups;
-};
 
 // True when the path's extension, ASCII-lowercased, is gtf, gff or gff3.
 bool is_gtf_path(std::string_view path);

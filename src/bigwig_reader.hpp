@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "bigwig/bigwig_file.hpp"
+#include "bigwig/reader.hpp"
 #include "error.hpp"
 
 namespace binscope {

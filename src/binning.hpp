@@ -6,7 +6,7 @@
 #include <span>
 #include <vector>
 
-#include "bed_reader.hpp"
+#include "region.hpp"
 #include "bigwig_reader.hpp"
 #include "labels.hpp"
 #include "params.hpp"

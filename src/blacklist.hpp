@@ -6,7 +6,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "bed_reader.hpp"
+#include "region.hpp"
 #include "error.hpp"
 
 namespace binscope {

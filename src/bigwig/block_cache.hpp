@@ -8,7 +8,7 @@
 #include <span>
 #include <vector>
 
-#include "bigwig/bigwig_file.hpp"
+#include "bigwig/reader.hpp"
 #include "bigwig/byte_source.hpp"
 #include "bigwig/rtree_index.hpp"
 #include "bigwig/section_decoder.hpp"

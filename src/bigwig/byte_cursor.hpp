@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <span>
 
-#include "bigwig/bigwig_file.hpp"
+#include "bigwig/reader.hpp"
 
 namespace binscope::bigwig {
 

@@ -5,7 +5,7 @@
 #include <expected>
 #include <vector>
 
-#include "bigwig/bigwig_file.hpp"
+#include "bigwig/reader.hpp"
 #include "bigwig/byte_source.hpp"
 
 namespace binscope::bigwig {

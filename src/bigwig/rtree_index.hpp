@@ -9,7 +9,7 @@
 #include <unordered_set>
 #include <vector>
 
-#include "bigwig/bigwig_file.hpp"
+#include "bigwig/reader.hpp"
 #include "bigwig/byte_source.hpp"
 
 namespace binscope::bigwig {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "bigwig/bigwig_file.hpp"
+#include "bigwig/reader.hpp"
 
 namespace binscope::bigwig {
 

@@ -1,14 +1,14 @@
 // compute.cpp - rows of the score matrix, computed region by region on a
 // worker pool, then assembled in group and region order.
-#include "compute.hpp"
+#include "matrix/compute.hpp"
 
 #include <algorithm>
 #include <cmath>
 #include <fmt/format.h>
 #include <new>
 
-#include "filter.hpp"
-#include "worker_pool.hpp"
+#include "matrix/filter.hpp"
+#include "matrix/worker_pool.hpp"
 
 namespace binscope {
 

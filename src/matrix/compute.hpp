@@ -7,13 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "../bed_reader.hpp"
-#include "../binning.hpp"
-#include "../bigwig_reader.hpp"
-#include "../error.hpp"
-#include "../labels.hpp"
-#include "../params.hpp"
-#include "matrix.hpp"
+#include "region.hpp"
+#include "binning.hpp"
+#include "bigwig_reader.hpp"
+#include "error.hpp"
+#include "labels.hpp"
+#include "params.hpp"
+#include "matrix/matrix.hpp"
 
 namespace binscope {
 

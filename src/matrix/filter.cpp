@@ -1,5 +1,5 @@
 // filter.cpp - the row thresholds and the removal of zero rows.
-#include "filter.hpp"
+#include "matrix/filter.hpp"
 
 #include <algorithm>
 #include <cmath>

@@ -3,8 +3,8 @@
 
 #include <span>
 
-#include "../params.hpp"
-#include "matrix.hpp"
+#include "params.hpp"
+#include "matrix/matrix.hpp"
 
 namespace binscope {
 

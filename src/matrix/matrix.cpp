@@ -1,5 +1,5 @@
 // matrix.cpp - group boundaries of a row list.
-#include "matrix.hpp"
+#include "matrix/matrix.hpp"
 
 namespace binscope {
 

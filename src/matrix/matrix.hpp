@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "../bed_reader.hpp"
+#include "region.hpp"
 
 namespace binscope {
 

@@ -1,6 +1,6 @@
 // sort.cpp - reorders the rows of the matrix inside their groups by one
 // statistic of each row.
-#include "sort.hpp"
+#include "matrix/sort.hpp"
 
 #include <algorithm>
 #include <cmath>

@@ -3,9 +3,9 @@
 
 #include <span>
 
-#include "../bed_reader.hpp"
-#include "../params.hpp"
-#include "matrix.hpp"
+#include "region.hpp"
+#include "params.hpp"
+#include "matrix/matrix.hpp"
 
 namespace binscope {
 

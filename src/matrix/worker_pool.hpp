@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <functional>
 
-#include "../error.hpp"
+#include "error.hpp"
 
 namespace binscope {
 

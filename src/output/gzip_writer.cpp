@@ -1,5 +1,5 @@
 // gzip_writer.cpp - the gzip framing around zlib's raw deflate.
-#include "gzip_writer.hpp"
+#include "output/gzip_writer.hpp"
 
 #include <algorithm>
 #include <cstring>

@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "../error.hpp"
-#include "output_file.hpp"
+#include "error.hpp"
+#include "output/output_file.hpp"
 
 namespace binscope {
 

@@ -1,12 +1,12 @@
 // matrix.cpp - writes the gzipped matrix file: header line, then the rows,
 // in segments of neighbouring rows formatted and compressed on the run's
 // threads.
-#include "matrix.hpp"
+#include "output/matrix.hpp"
 
 #include <algorithm>
 
-#include "matrix_text.hpp"
-#include "segmented_gzip.hpp"
+#include "output/matrix_text.hpp"
+#include "output/segmented_gzip.hpp"
 
 namespace binscope {
 

@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "../error.hpp"
-#include "../matrix/matrix.hpp"
-#include "../params.hpp"
+#include "error.hpp"
+#include "matrix/matrix.hpp"
+#include "params.hpp"
 
 namespace binscope {
 

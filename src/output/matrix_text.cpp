@@ -1,12 +1,12 @@
 // matrix_text.cpp - header and row lines of the gzipped matrix file.
-#include "matrix_text.hpp"
+#include "output/matrix_text.hpp"
 
 #include <cmath>
 #include <limits>
 #include <map>
 
-#include "../labels.hpp"
-#include "number_format.hpp"
+#include "labels.hpp"
+#include "output/number_format.hpp"
 
 namespace binscope {
 

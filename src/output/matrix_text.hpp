@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "../matrix/matrix.hpp"
-#include "../params.hpp"
-#include "text_buffer.hpp"
+#include "matrix/matrix.hpp"
+#include "params.hpp"
+#include "output/text_buffer.hpp"
 
 namespace binscope {
 

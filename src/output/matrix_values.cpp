@@ -1,10 +1,10 @@
 // matrix_values.cpp - writes the plain-text matrix: a heading of sample
 // labels, then the values with four decimals.
-#include "matrix_values.hpp"
+#include "output/matrix_values.hpp"
 
-#include "number_format.hpp"
-#include "output_file.hpp"
-#include "text_buffer.hpp"
+#include "output/number_format.hpp"
+#include "output/output_file.hpp"
+#include "output/text_buffer.hpp"
 
 namespace binscope {
 

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string>
 
-#include "../error.hpp"
-#include "../matrix/matrix.hpp"
+#include "error.hpp"
+#include "matrix/matrix.hpp"
 
 namespace binscope {
 

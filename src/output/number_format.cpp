@@ -1,6 +1,6 @@
 // number_format.cpp - the number texts of the output files, built on the
 // standard library's shortest round-trip and exact fixed conversions.
-#include "number_format.hpp"
+#include "output/number_format.hpp"
 
 #include <charconv>
 #include <cmath>

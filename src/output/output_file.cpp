@@ -1,5 +1,5 @@
 // output_file.cpp - POSIX creation and writing of output files.
-#include "output_file.hpp"
+#include "output/output_file.hpp"
 
 #include <cerrno>
 #include <cstring>

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "../error.hpp"
+#include "error.hpp"
 
 namespace binscope {
 

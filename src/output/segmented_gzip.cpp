@@ -7,7 +7,7 @@
 // ending it, so the segments' bytes simply follow one another. The last
 // segment finishes the stream. The CRC-32 of the whole text is combined
 // from the segments' own.
-#include "segmented_gzip.hpp"
+#include "output/segmented_gzip.hpp"
 
 #include <zlib.h>
 
@@ -23,8 +23,8 @@
 #include <system_error>
 #include <thread>
 
-#include "gzip_writer.hpp"
-#include "output_file.hpp"
+#include "output/gzip_writer.hpp"
+#include "output/output_file.hpp"
 
 namespace binscope {
 

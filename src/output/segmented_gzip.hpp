@@ -7,8 +7,8 @@
 #include <functional>
 #include <string>
 
-#include "../error.hpp"
-#include "text_buffer.hpp"
+#include "error.hpp"
+#include "output/text_buffer.hpp"
 
 namespace binscope {
 

@@ -1,11 +1,11 @@
 // sorted_regions.cpp - writes the regions in final row order as BED12
 // lines with the group label as a 13th column.
-#include "sorted_regions.hpp"
+#include "output/sorted_regions.hpp"
 
-#include "../labels.hpp"
-#include "number_format.hpp"
-#include "output_file.hpp"
-#include "text_buffer.hpp"
+#include "labels.hpp"
+#include "output/number_format.hpp"
+#include "output/output_file.hpp"
+#include "output/text_buffer.hpp"
 
 namespace binscope {
 

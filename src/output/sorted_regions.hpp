@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "../error.hpp"
-#include "../matrix/matrix.hpp"
+#include "error.hpp"
+#include "matrix/matrix.hpp"
 
 namespace binscope {
 

@@ -1,9 +1,9 @@
 // chop.cpp - taking a number of bases off either end of a block list.
-#include "chop.hpp"
+#include "region/chop.hpp"
 
 #include <algorithm>
 
-#include "coordinates.hpp"
+#include "region/coordinates.hpp"
 
 namespace binscope {
 

@@ -5,7 +5,7 @@
 #include <span>
 #include <vector>
 
-#include "../bed_reader.hpp"
+#include "region.hpp"
 
 namespace binscope {
 

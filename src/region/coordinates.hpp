@@ -6,7 +6,7 @@
 #include <limits>
 #include <span>
 
-#include "../bed_reader.hpp"
+#include "region.hpp"
 
 namespace binscope {
 

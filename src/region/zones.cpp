@@ -1,11 +1,11 @@
 // zones.cpp - lays out the zones of a region: scale-regions form with five
 // zones, or two zones around a reference point.
-#include "zones.hpp"
+#include "region/zones.hpp"
 
 #include <algorithm>
 #include <cmath>
 
-#include "coordinates.hpp"
+#include "region/coordinates.hpp"
 
 namespace binscope {
 

@@ -5,9 +5,9 @@
 #include <optional>
 #include <vector>
 
-#include "../bed_reader.hpp"
-#include "../params.hpp"
-#include "chop.hpp"
+#include "region.hpp"
+#include "params.hpp"
+#include "region/chop.hpp"
 
 namespace binscope {
 

@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "bigwig/bigwig_file.hpp"
+#include "bigwig/reader.hpp"
 #include "support/bigwig_writer_example.hpp"
 #include "support/test_files.hpp"
 

@@ -6,7 +6,7 @@
 
 #include <cmath>
 
-#include "bigwig/bigwig_file.hpp"
+#include "bigwig/reader.hpp"
 #include "support/bigwig_writer.hpp"
 #include "support/test_files.hpp"
 

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <random>
 
-#include "bigwig/bigwig_file.hpp"
+#include "bigwig/reader.hpp"
 #include "support/bigwig_writer.hpp"
 
 namespace binscope {

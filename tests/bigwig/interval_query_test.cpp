@@ -8,7 +8,7 @@
 #include <limits>
 #include <random>
 
-#include "bigwig/bigwig_file.hpp"
+#include "bigwig/reader.hpp"
 #include "support/bigwig_writer.hpp"
 
 namespace binscope {

@@ -1,4 +1,4 @@
-// bigwig_file.hpp - an open bigWig score file: header, chromosome list and
+// reader.hpp - an open bigWig score file: header, chromosome list and
 // per-base interval queries.
 #pragma once
 

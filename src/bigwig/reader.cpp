@@ -1,6 +1,6 @@
-// bigwig_file.cpp - BigWigReader: opening a score file and answering
+// reader.cpp - BigWigReader: opening a score file and answering
 // per-base interval queries.
-#include "bigwig/bigwig_file.hpp"
+#include "bigwig/reader.hpp"
 
 #include <algorithm>
 #include <cmath>

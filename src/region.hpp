@@ -1,0 +1,43 @@
+// region.hpp - the regions of a run: blocks, strand, groups and the region set.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace binscope {
+
+// Strand as a code point: '+', '-' or '.'. Only '-' changes the layout.
+using Strand = char32_t;
+
+// One half-open interval [start, end) on the region's chromosome.
+struct Block {
+    std::int64_t start = 0;
+    std::int64_t end = 0;
+    friend bool operator==(const Block&, const Block&) = default;
+};
+
+// One row of the future matrix. Its start is blocks.front().start and its
+// end blocks.back().end; blocks is never empty.
+struct Region {
+    std::string chrom;
+    std::vector<Block> blocks;
+    std::string name;
+    std::string score;      // column 5 verbatim, or "0"
+    std::size_t group = 0;  // index into RegionSet::groups
+    Strand strand = U'.';
+
+    std::int64_t start() const { return blocks.front().start; }
+    std::int64_t end() const { return blocks.back().end; }
+};
+
+using Group = std::string;
+
+// Regions in file order plus the ordered group names (empty groups kept).
+struct RegionSet {
+    std::vector<Region> regions;
+    std::vector<Group> groups;
+};
+
+}  // namespace binscope
