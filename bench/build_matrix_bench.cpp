@@ -143,7 +143,7 @@ int main(int argc, char** argv) {
                         m->values.size() * 4.0 / (1 << 20),
                         static_cast<double>(g_allocations.load() - allocations) / set.regions.size());
             if (threads == 1)
-                first = m->values;
+                first.assign(m->values.begin(), m->values.end());
             else if (first.size() != m->values.size() ||
                      std::memcmp(first.data(), m->values.data(), first.size() * sizeof(float)) != 0)
                 std::printf("  MISMATCH between thread counts\n");

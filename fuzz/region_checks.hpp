@@ -97,10 +97,10 @@ inline void check_regions(const RegionSet& set, bool whole_run = true) {
         if (region.blocks.empty() || region.group >= set.groups.size()) std::abort();
         if (laid_out++ == 32) continue;
         for (const Params& p : layouts()) {
-            auto layout = compute_zones(region, p);
-            if (!layout) continue;
-            std::int64_t bins = layout->left_nan_bins + layout->right_nan_bins;
-            for (const Zone& z : layout->zones) bins += z.bins;
+            ZoneLayout layout;
+            if (!compute_zones(region, p, layout)) continue;
+            std::int64_t bins = layout.left_nan_bins + layout.right_nan_bins;
+            for (const Zone& z : layout.zones) bins += z.bins;
             if (bins < 0) std::abort();
         }
     }

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <limits>
 
+#include "binning_aggregate.hpp"
 #include "region/coordinates.hpp"
 
 #ifdef __SSE2__
@@ -16,6 +17,49 @@
 namespace binscope {
 
 namespace {
+
+// A stretch of a region's per-base array: either held in BinScratch's
+// per_base buffer from `offset` on, or below base 0 and without values.
+struct BaseSegment {
+    std::uint64_t start = 0;  // first array position
+    std::uint64_t length = 0;
+    std::uint64_t offset = 0;  // into per_base, for held segments
+    bool held = false;
+};
+
+// One read of a score file into per_base.
+struct BaseRead {
+    std::int64_t start = 0;  // genomic, 0 or more
+    std::int64_t end = 0;
+    std::uint64_t offset = 0;
+};
+
+// A zone after clipping to the chromosome.
+struct ClippedZone {
+    std::uint64_t offset = 0;  // first array position
+    std::uint64_t length = 0;
+    std::int64_t bins = 0;
+};
+
+// A bin of fewer than 16 bases that lies inside one held segment, kept
+// aside so that its mean or sum is taken together with its neighbours'.
+struct ShortBin {
+    const float* values = nullptr;
+    std::uint32_t length = 0;
+    std::size_t col = 0;
+};
+
+// A thread's buffers, reused across regions once they have grown to the
+// largest one.
+struct BinScratch {
+    std::vector<float> per_base;  // values of the bases inside the chromosome
+    std::vector<float> values;    // the values a median sorts
+    std::vector<BaseSegment> segments;
+    std::vector<BaseRead> reads;
+    std::vector<ClippedZone> zones;
+    std::vector<BinPiece> pieces;
+    std::vector<ShortBin> short_bins;
+};
 
 constexpr std::uint64_t kMaxPos = std::numeric_limits<std::uint64_t>::max();
 
@@ -239,66 +283,78 @@ float bin_value(std::uint64_t from, std::uint64_t to, std::size_t& cursor, const
     return aggregate_pieces(scratch.pieces, params.averageTypeBins, params.missingDataAsZero, scratch.values);
 }
 
-}  // namespace
-
-void sample_bins(BigWigReader* reader, const Sample& sample, const Region& region, const ZoneLayout& layout,
-                 const Params& params, std::span<float> out, BinScratch& scratch) {
-    const float nan = missing_value();
-    std::fill(out.begin(), out.end(), nan);
-    if (reader == nullptr || params.binSize < 1) return;
-    auto chrom = resolve_chrom(sample.chrom_table, region.chrom);
-    if (!chrom) chrom = resolve_chrom(sample.chrom_table, alternate_chrom_name(region.chrom));
-    if (!chrom) return;
-    const auto& [name, chrom_length] = *chrom;
-
+// Clips the layout to the chromosome and fills scratch.per_base with the
+// scores of the bases inside it (0.0 for missing ones under
+// missingDataAsZero). Returns the array length N.
+std::uint64_t read_bases(BigWigReader& reader, const std::string& chrom, std::uint32_t chrom_length,
+                         const ZoneLayout& layout, const Params& params, BinScratch& scratch) {
     const std::uint64_t n_pos = clip_layout(layout, chrom_length, params.binSize, scratch);
     float* held = scratch.per_base.data();
     for (const BaseRead& r : scratch.reads)
-        interval_values(*reader, name, chrom_length, r.start, r.end,
+        interval_values(reader, chrom, chrom_length, r.start, r.end,
                         std::span<float>(held + r.offset, static_cast<std::size_t>(r.end - r.start)));
     if (params.missingDataAsZero)
         for (float& v : scratch.per_base)
             if (std::isnan(v)) v = 0.0f;
+    return n_pos;
+}
+
+// The bins of one zone from column `col` on, as many as fit the width;
+// returns the next column. Short bins of a mean or sum are set aside in
+// scratch.short_bins, to be taken eight at a time.
+std::size_t zone_bins(const ClippedZone& z, std::uint64_t n_pos, const Params& params, std::span<float> out,
+                      std::size_t col, std::size_t& cursor, BinScratch& scratch) {
+    const std::size_t width = out.size();
+    const std::uint64_t n = static_cast<std::uint64_t>(z.bins);
+    const bool mean = params.averageTypeBins == AverageType::Mean;
+    const bool short_path = mean || params.averageTypeBins == AverageType::Sum;
+    if (short_path && uniform_short_zone(z, cursor, scratch, mean, out, col))
+        return std::min<std::uint64_t>(width, col + n);
+    const double step = static_cast<double>(z.length) / static_cast<double>(n);
+    const double origin = static_cast<double>(z.offset);
+    const std::uint64_t zone_end = sat_add_u(z.offset, z.length);
+    std::uint64_t from = to_position(step * 0.0 + origin);
+    for (std::uint64_t i = 0; i < n && col < width; ++i) {
+        const std::uint64_t next = i + 1 == n ? zone_end : to_position(step * static_cast<double>(i + 1) + origin);
+        if (from >= n_pos) {
+            out[col++] = missing_value();
+        } else {
+            const std::uint64_t to = std::min(std::max(next, from + 1), n_pos);
+            const float* values =
+                short_path && to - from < kShortBin ? held_values(from, to, cursor, scratch) : nullptr;
+            if (values != nullptr)
+                scratch.short_bins.push_back({values, static_cast<std::uint32_t>(to - from), col++});
+            else
+                out[col++] = bin_value(from, to, cursor, params, scratch);
+        }
+        from = next;
+    }
+    return col;
+}
+
+}  // namespace
+
+void sample_bins(BigWigReader* reader, const Sample& sample, const Region& region, const ZoneLayout& layout,
+                 const Params& params, std::span<float> out) {
+    std::fill(out.begin(), out.end(), missing_value());
+    if (reader == nullptr || params.binSize < 1) return;
+    auto chrom = resolve_chrom(sample.chrom_table, region.chrom);
+    if (!chrom) chrom = resolve_chrom(sample.chrom_table, alternate_chrom_name(region.chrom));
+    if (!chrom) return;
+    thread_local BinScratch scratch;
+    const std::uint64_t n_pos = read_bases(*reader, chrom->first, chrom->second, layout, params, scratch);
 
     // Bins in genomic order, written straight into their columns; whatever
     // lies past the fixed width is cut off, and unfilled columns stay NaN.
-    const std::size_t width = out.size();
-    std::size_t col = static_cast<std::size_t>(
-        std::min<std::uint64_t>(static_cast<std::uint64_t>(std::max<std::int64_t>(layout.left_nan_bins, 0)), width));
+    std::size_t col = static_cast<std::size_t>(std::min<std::uint64_t>(
+        static_cast<std::uint64_t>(std::max<std::int64_t>(layout.left_nan_bins, 0)), out.size()));
     std::size_t cursor = 0;
-    const bool mean = params.averageTypeBins == AverageType::Mean;
-    const bool short_path = mean || params.averageTypeBins == AverageType::Sum;
     scratch.short_bins.clear();
     for (const ClippedZone& z : scratch.zones) {
-        if (col >= width) break;
-        if (z.bins == 0) continue;
-        const std::uint64_t n = static_cast<std::uint64_t>(z.bins);
-        const double step = static_cast<double>(z.length) / static_cast<double>(n);
-        const double origin = static_cast<double>(z.offset);
-        const std::uint64_t zone_end = sat_add_u(z.offset, z.length);
-        if (short_path && uniform_short_zone(z, cursor, scratch, mean, out, col)) {
-            col = std::min<std::uint64_t>(width, col + n);
-            continue;
-        }
-        std::uint64_t from = to_position(step * 0.0 + origin);
-        for (std::uint64_t i = 0; i < n && col < width; ++i) {
-            const std::uint64_t next =
-                i + 1 == n ? zone_end : to_position(step * static_cast<double>(i + 1) + origin);
-            if (from >= n_pos) {
-                out[col++] = nan;
-            } else {
-                const std::uint64_t to = std::min(std::max(next, from + 1), n_pos);
-                const float* values = short_path && to - from < kShortBin ? held_values(from, to, cursor, scratch)
-                                                                          : nullptr;
-                if (values != nullptr)
-                    scratch.short_bins.push_back({values, static_cast<std::uint32_t>(to - from), col++});
-                else
-                    out[col++] = bin_value(from, to, cursor, params, scratch);
-            }
-            from = next;
-        }
+        if (col >= out.size()) break;
+        if (z.bins > 0) col = zone_bins(z, n_pos, params, out, col, cursor, scratch);
     }
-    short_bin_values(scratch.short_bins, mean, out);
+    short_bin_values(scratch.short_bins, params.averageTypeBins == AverageType::Mean, out);
     // right_nan_bins and the fit to the width only add NaN, already there.
     if (region.strand == U'-') std::reverse(out.begin(), out.end());
 }

@@ -9,6 +9,7 @@
 #endif
 
 #include "binning.hpp"
+#include "binning_aggregate.hpp"
 
 namespace binscope {
 
@@ -284,16 +285,6 @@ float aggregate_pieces(std::span<const BinPiece> pieces, AverageType type, bool 
         case AverageType::Median: return median(pieces, missing_as_zero, scratch);
     }
     return missing_value();
-}
-
-float aggregate_bin(std::span<const float> values, AverageType type, std::vector<float>& scratch) {
-    const BinPiece piece{values.data(), values.size()};
-    return aggregate_pieces(std::span<const BinPiece>(&piece, 1), type, false, scratch);
-}
-
-float aggregate_bin(std::span<const float> values, AverageType type) {
-    std::vector<float> scratch;
-    return aggregate_bin(values, type, scratch);
 }
 
 }  // namespace binscope

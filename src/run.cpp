@@ -34,24 +34,6 @@ void write_text(std::FILE* stream, const std::string& text) {
     std::fflush(stream);
 }
 
-// A matrix larger than the machine's memory can never be built; refusing it
-// up front beats being killed halfway through the computation.
-Status check_matrix_size(std::size_t rows, std::int64_t cols) {
-    std::size_t cells = 0;
-    std::size_t bytes = 0;
-    const bool overflows = cols < 0 || __builtin_mul_overflow(rows, static_cast<std::size_t>(cols), &cells) ||
-                           __builtin_mul_overflow(cells, sizeof(float), &bytes);
-    const long pages = sysconf(_SC_PHYS_PAGES);
-    const long page_size = sysconf(_SC_PAGE_SIZE);
-    std::size_t memory = 0;
-    const bool memory_known =
-        pages > 0 && page_size > 0 &&
-        !__builtin_mul_overflow(static_cast<std::size_t>(pages), static_cast<std::size_t>(page_size), &memory);
-    if (overflows || (memory_known && bytes > memory))
-        return fail(fmt::format("The matrix of {} rows x {} cols does not fit in this machine's memory", rows, cols));
-    return {};
-}
-
 }  // namespace
 
 Status run(const Params& params) {
@@ -95,16 +77,11 @@ Status run(const Params& params) {
                                  std::move(tables[i])});
     tables.clear();
 
-    std::int64_t cols = 0;
-    if (__builtin_mul_overflow(static_cast<std::int64_t>(samples.size()), bins, &cols))
-        cols = -1;  // refused just below
-    if (auto fits = check_matrix_size(region_set->regions.size(), cols); !fits) return fits;
-
     auto built = build_matrix(*region_set, samples, params.scoreFileName, params);
     if (!built) return fail(std::move(built.error()));
     Matrix matrix = std::move(*built);
-    progress(params, fmt::format("Built matrix: {} rows x {} cols ({} dropped due to no data)", matrix.rows(), cols,
-                                 matrix.no_data_rows));
+    progress(params, fmt::format("Built matrix: {} rows x {} cols ({} dropped due to no data)", matrix.rows(),
+                                 matrix.cols, matrix.no_data_rows));
 
     if (params.skipZeros) {
         matrix = skip_zero_rows(std::move(matrix));

@@ -46,7 +46,6 @@ void probe_read_inflate(const Params& params, ProbeResult& result) {
     auto regions = read_regions(params.regionsFileName, params.metagene);
     if (!regions) throw std::runtime_error(regions.error().message());
     ZoneLayout layout;
-    ZoneScratch scratch;
 
     struct FileBlocks {
         std::string path;
@@ -71,7 +70,7 @@ void probe_read_inflate(const Params& params, ProbeResult& result) {
         FileBlocks fb{path, reader->header().uncompress_buf_size, {}};
         for (const Region& region : regions->regions) {
             auto chrom = resolve_chrom(*table, region.chrom);
-            if (!chrom || !compute_zones_into(region, params, layout, scratch)) continue;
+            if (!chrom || !compute_zones(region, params, layout)) continue;
             const std::int64_t length = chrom->second;
             for (const Zone& zone : layout.zones)
                 for (const Block& iv : zone.intervals) {

@@ -6,191 +6,144 @@
 #include <cmath>
 #include <fmt/format.h>
 #include <new>
+#include <optional>
+#include <span>
+#include <unistd.h>
 
+#include "binning.hpp"
+#include "bigwig_reader.hpp"
 #include "matrix/filter.hpp"
 #include "matrix/worker_pool.hpp"
+#include "region/zones.hpp"
 
 namespace binscope {
 
 namespace {
 
 constexpr std::size_t kMaxThreads = 65535;
-// Values a worker computes ahead into its own buffer while the slots are
-// being allocated (16 MiB).
-constexpr std::size_t kEarlyValues = std::size_t{4} << 20;
 
-}  // namespace
+// What became of one region's row.
+struct MatrixRow {
+    bool kept = false;    // passed the thresholds
+    bool no_data = true;  // not one value was a number before missing->0
+};
 
+// Columns per sample: bins_per_sample, or 0 when binSize is below 1.
 std::size_t row_width(const Params& params) {
     if (params.binSize < 1) return 0;
     return static_cast<std::size_t>(std::max<std::int64_t>(bins_per_sample(params), 0));
 }
 
-RowOutcome compute_row_into(const Region& region, const std::vector<Sample>& samples, const Params& params,
-                            std::vector<std::optional<BigWigReader>>& readers, BinScratch& scratch,
-                            std::span<float> out) {
+// The work of one region on a worker thread, with that thread's readers:
+// the row goes into `out` (samples x row_width values).
+MatrixRow compute_row(const Region& region, const std::vector<Sample>& samples, const Params& params,
+                      std::vector<std::optional<BigWigReader>>& readers, std::span<float> out) {
     const std::size_t width = row_width(params);
-    RowOutcome outcome;
-    if (compute_zones_into(region, params, scratch.layout, scratch.zone_scratch)) {
+    thread_local ZoneLayout layout;
+    MatrixRow row;
+    if (compute_zones(region, params, layout)) {
         for (std::size_t k = 0; k < samples.size(); ++k) {
             BigWigReader* reader = k < readers.size() && readers[k] ? &*readers[k] : nullptr;
-            sample_bins(reader, samples[k], region, scratch.layout, params, out.subspan(k * width, width),
-                        scratch);
+            sample_bins(reader, samples[k], region, layout, params, out.subspan(k * width, width));
         }
-        outcome.no_data = std::none_of(out.begin(), out.end(), [](float v) { return !std::isnan(v); });
+        row.no_data = std::none_of(out.begin(), out.end(), [](float v) { return !std::isnan(v); });
     } else {
         std::fill(out.begin(), out.end(), missing_value());
     }
     if (params.missingDataAsZero)
         for (float& v : out)
             if (std::isnan(v)) v = 0.0f;
-    if (!passes_thresholds(out, params)) return outcome;
-    outcome.kept = true;
+    if (!passes_thresholds(out, params)) return row;
+    row.kept = true;
     if (params.scale != 1.0) {
         const float factor = static_cast<float>(params.scale);
         for (float& v : out) v *= factor;
     }
-    return outcome;
-}
-
-std::optional<MatrixRow> compute_row(std::uint64_t region_index, const Region& region,
-                                     const std::vector<Sample>& samples, const Params& params,
-                                     ReaderCache& cache, const std::vector<std::string>& score_file_paths,
-                                     BinScratch& scratch) {
-    auto& readers = cache.readers(score_file_paths);
-    MatrixRow row;
-    row.region_index = region_index;
-    row.values.resize(samples.size() * row_width(params));
-    const RowOutcome outcome = compute_row_into(region, samples, params, readers, scratch, row.values);
-    if (!outcome.kept) return std::nullopt;
-    row.no_data = outcome.no_data;
     return row;
 }
 
-Result<Matrix> build_matrix(const RegionSet& region_set, const std::vector<Sample>& samples,
-                            const std::vector<std::string>& score_file_paths, const Params& params) {
-    const std::vector<Region>& regions = region_set.regions;
-    const std::size_t width = row_width(params);
-    const std::size_t count = regions.size();
-    std::size_t cols = 0, cells = 0;
-    if (__builtin_mul_overflow(samples.size(), width, &cols) || __builtin_mul_overflow(count, cols, &cells) ||
-        cells > std::vector<float>().max_size())
-        return fail(fmt::format("The matrix of {} rows x {} samples x {} bins is too large", count,
-                                samples.size(), width));
+Error too_large(std::size_t rows, std::int64_t cols) {
+    return Error(fmt::format("The matrix of {} rows x {} cols does not fit in this machine's memory", rows, cols));
+}
 
-    // Each region's row goes into its slot; when every row is kept, as
-    // usual, the slots become the matrix without a copy.
-    std::vector<float> slots;
-    std::vector<RowOutcome> outcomes;
+// Room for every region's row, left uninitialised; refused up front when
+// it could never fit in the machine's memory, which beats being killed
+// halfway through the computation.
+Result<MatrixValues> allocate_rows(std::size_t rows, std::size_t samples, const Params& params) {
+    std::int64_t cols = 0;
+    if (__builtin_mul_overflow(static_cast<std::int64_t>(samples), bins_per_sample(params), &cols)) cols = -1;
+    std::size_t cells = 0, bytes = 0;
+    if (cols < 0 || __builtin_mul_overflow(rows, static_cast<std::size_t>(cols), &cells) ||
+        __builtin_mul_overflow(cells, sizeof(float), &bytes))
+        return fail(too_large(rows, cols));
+    const long pages = sysconf(_SC_PHYS_PAGES);
+    const long page_size = sysconf(_SC_PAGE_SIZE);
+    std::size_t memory = 0;
+    if (pages > 0 && page_size > 0 &&
+        !__builtin_mul_overflow(static_cast<std::size_t>(pages), static_cast<std::size_t>(page_size), &memory) &&
+        bytes > memory)
+        return fail(too_large(rows, cols));
     try {
-        outcomes.resize(count);
+        return MatrixValues(rows * samples * row_width(params));
     } catch (const std::bad_alloc&) {
-        return fail(fmt::format("The matrix of {} rows x {} cols does not fit in memory", count, cols));
+        return fail(too_large(rows, cols));
     }
-    // The first worker allocates (and so zero-fills) the slots while the
-    // others already compute their first rows into a buffer of their own:
-    // filling a large matrix is the one long serial step of the stage.
-    std::atomic<bool> slots_ready{false};
-    std::atomic<bool> slots_failed{false};
+}
 
+// Every region's row into its slot of `values`, on the worker pool.
+Status compute_rows(const std::vector<Region>& regions, const std::vector<Sample>& samples,
+                    const std::vector<std::string>& score_file_paths, const Params& params, std::size_t cols,
+                    float* values, std::vector<MatrixRow>& rows) {
     const std::size_t threads = std::min(std::max<std::size_t>(params.numberOfProcessors, 1), kMaxThreads);
-    ChunkCounter counter(count, chunk_size(count, threads));
-    auto status = run_on_workers(threads, [&](std::size_t worker, const std::atomic<bool>& cancelled) {
-        if (worker == 0) {
-            try {
-                slots.resize(cells);
-            } catch (const std::bad_alloc&) {
-                slots_failed.store(true);
-            }
-            slots_ready.store(true, std::memory_order_release);
-            slots_ready.notify_all();
-        }
-        // The thread's own readers and buffers, kept for all its regions.
-        ReaderCache cache;
-        BinScratch scratch;
-        // Chunks computed before the slots exist, and their values.
-        struct EarlyChunk {
-            std::size_t begin, end, offset;
-        };
-        std::vector<EarlyChunk> early_chunks;
-        std::vector<float> early;
-        auto place_early = [&] {
-            for (const EarlyChunk& c : early_chunks)
-                std::copy_n(early.data() + c.offset, (c.end - c.begin) * cols, slots.data() + c.begin * cols);
-            early_chunks.clear();
-            early = {};
-        };
+    ChunkCounter counter(regions.size(), chunk_size(regions.size(), threads));
+    return run_on_workers(threads, [&](std::size_t, const std::atomic<bool>& cancelled) {
+        ReaderCache cache;  // the thread's own readers, kept for all its regions
         std::size_t begin = 0, end = 0;
-        while (!cancelled.load(std::memory_order_relaxed) && counter.next(begin, end)) {
-            const std::size_t values = (end - begin) * cols;
-            float* first = nullptr;  // where row `begin` goes
-            if (!slots_ready.load(std::memory_order_acquire) && early.size() + values <= kEarlyValues) {
-                const std::size_t at = early.size();
-                early.resize(at + values);
-                early_chunks.push_back({begin, end, at});
-                first = early.data() + at;
-            } else {
-                slots_ready.wait(false, std::memory_order_acquire);
-                if (slots_failed.load()) break;
-                place_early();
-                first = slots.data() + begin * cols;
-            }
-            for (std::size_t i = begin; i < end; ++i) {
-                auto& readers = cache.readers(score_file_paths);
-                outcomes[i] = compute_row_into(regions[i], samples, params, readers, scratch,
-                                               std::span<float>(first + (i - begin) * cols, cols));
-            }
-        }
-        if (!early_chunks.empty() && !cancelled.load()) {
-            slots_ready.wait(false, std::memory_order_acquire);
-            if (!slots_failed.load()) place_early();
-        }
+        while (!cancelled.load(std::memory_order_relaxed) && counter.next(begin, end))
+            for (std::size_t i = begin; i < end; ++i)
+                rows[i] = compute_row(regions[i], samples, params, cache.readers(score_file_paths),
+                                      std::span<float>(values + i * cols, cols));
     });
-    if (!status) return fail(std::move(status.error()));
-    if (slots_failed.load())
-        return fail(fmt::format("The matrix of {} rows x {} cols does not fit in memory", count, cols));
+}
 
-    // Kept rows by (group, region index); the region readers deliver
-    // non-decreasing groups, so this is nearly always the input order.
+// The kept rows, by (group, region index), as the matrix.
+Matrix compact(const RegionSet& region_set, const std::vector<Sample>& samples, MatrixValues values,
+               std::size_t cols, const std::vector<MatrixRow>& rows) {
+    const std::vector<Region>& regions = region_set.regions;
     std::vector<std::size_t> kept;
-    kept.reserve(count);
-    for (std::size_t i = 0; i < count; ++i)
-        if (outcomes[i].kept) kept.push_back(i);
+    kept.reserve(rows.size());
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        if (rows[i].kept) kept.push_back(i);
+    // The region readers deliver non-decreasing groups, so this is nearly
+    // always the input order already.
     auto by_group = [&](std::size_t a, std::size_t b) { return regions[a].group < regions[b].group; };
-    const bool in_order = std::is_sorted(kept.begin(), kept.end(), by_group);
-    if (!in_order) std::stable_sort(kept.begin(), kept.end(), by_group);
+    if (!std::is_sorted(kept.begin(), kept.end(), by_group)) std::stable_sort(kept.begin(), kept.end(), by_group);
 
     Matrix m;
     m.cols = cols;
-    if (kept.size() == count && in_order) {
-        m.values = std::move(slots);
-    } else if (in_order) {
-        // Rows only move towards the front: compact in place, then give
-        // back the rejected rows' memory.
-        for (std::size_t r = 0; r < kept.size(); ++r)
-            if (kept[r] != r)
-                std::copy_n(slots.begin() + static_cast<std::ptrdiff_t>(kept[r] * cols), cols,
-                            slots.begin() + static_cast<std::ptrdiff_t>(r * cols));
-        slots.resize(kept.size() * cols);
-        slots.shrink_to_fit();
-        m.values = std::move(slots);
-    } else {
-        m.values.resize(kept.size() * cols);
-        for (std::size_t r = 0; r < kept.size(); ++r)
-            std::copy_n(slots.begin() + static_cast<std::ptrdiff_t>(kept[r] * cols), cols,
-                        m.values.begin() + static_cast<std::ptrdiff_t>(r * cols));
-    }
-
-    m.regions.reserve(kept.size());
-    for (std::size_t i : kept) {
-        m.regions.push_back(regions[i]);
-        if (outcomes[i].no_data) ++m.no_data_rows;
-    }
+    m.values = std::move(values);
+    m.regions = regions;
+    m.select_rows(kept);
+    for (std::size_t i : kept) m.no_data_rows += rows[i].no_data ? 1 : 0;
     m.group_boundaries = compute_group_boundaries(m.regions);
     m.group_names = region_set.groups;
-    m.sample_labels.reserve(samples.size());
     for (const Sample& s : samples) m.sample_labels.push_back(s.label);
     return m;
+}
+
+}  // namespace
+
+Result<Matrix> build_matrix(const RegionSet& region_set, const std::vector<Sample>& samples,
+                            const std::vector<std::string>& score_file_paths, const Params& params) {
+    const std::size_t count = region_set.regions.size();
+    auto values = allocate_rows(count, samples.size(), params);
+    if (!values) return fail(std::move(values.error()));
+    std::vector<MatrixRow> rows(count);
+    const std::size_t cols = samples.size() * row_width(params);
+    if (auto computed = compute_rows(region_set.regions, samples, score_file_paths, params, cols, values->data(), rows);
+        !computed)
+        return fail(std::move(computed.error()));
+    return compact(region_set, samples, std::move(*values), cols, rows);
 }
 
 }  // namespace binscope

@@ -26,37 +26,22 @@ bool passes_thresholds(std::span<const float> values, const Params& params) {
 }
 
 Matrix skip_zero_rows(Matrix matrix) {
-    const std::size_t rows = matrix.rows();
-    const std::size_t cols = matrix.cols;
-    std::vector<unsigned char> keep(rows, 0);
-    std::size_t kept = 0;
-    for (std::size_t r = 0; r < rows; ++r) {
+    std::vector<std::size_t> kept;
+    kept.reserve(matrix.rows());
+    for (std::size_t r = 0; r < matrix.rows(); ++r) {
         const float* row = matrix.row(r);
         double sum = 0.0;
         std::size_t count = 0;
-        for (std::size_t c = 0; c < cols; ++c) {
+        for (std::size_t c = 0; c < matrix.cols; ++c) {
             if (std::isnan(row[c])) continue;
             sum += static_cast<double>(row[c]);
             ++count;
         }
         // A NaN mean (both infinities) is not equal to zero: the row stays.
-        keep[r] = count > 0 && sum / static_cast<double>(count) != 0.0;
-        kept += keep[r];
+        if (count > 0 && sum / static_cast<double>(count) != 0.0) kept.push_back(r);
     }
-    if (kept == rows) return matrix;
-
-    std::vector<float> values(kept * cols);
-    std::vector<Region> regions;
-    regions.reserve(kept);
-    std::size_t out = 0;
-    for (std::size_t r = 0; r < rows; ++r) {
-        if (!keep[r]) continue;
-        std::copy_n(matrix.row(r), cols, values.begin() + static_cast<std::ptrdiff_t>(out * cols));
-        regions.push_back(std::move(matrix.regions[r]));
-        ++out;
-    }
-    matrix.values = std::move(values);
-    matrix.regions = std::move(regions);
+    if (kept.size() == matrix.rows()) return matrix;
+    matrix.select_rows(kept);
     matrix.group_boundaries = compute_group_boundaries(matrix.regions);
     return matrix;
 }

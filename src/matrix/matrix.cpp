@@ -1,7 +1,33 @@
-// matrix.cpp - group boundaries of a row list.
+// matrix.cpp - row selection and the group boundaries of a row list.
 #include "matrix/matrix.hpp"
 
+#include <algorithm>
+
 namespace binscope {
+
+void Matrix::select_rows(std::span<const std::size_t> order) {
+    // Strictly increasing: no two consecutive entries with b <= a.
+    const bool increasing = std::ranges::is_sorted(order, std::ranges::less_equal{});
+    if (increasing && order.size() == rows()) return;  // every row, in place
+    const auto at = [this](std::size_t r) { return values.begin() + static_cast<std::ptrdiff_t>(r * cols); };
+    std::vector<Region> picked;
+    picked.reserve(order.size());
+    for (std::size_t r : order) picked.push_back(std::move(regions[r]));
+    regions = std::move(picked);
+    if (increasing) {
+        // Rows only move towards the front: compact in place, then give
+        // back the memory of the rows left out.
+        for (std::size_t i = 0; i < order.size(); ++i)
+            if (order[i] != i) std::copy_n(at(order[i]), cols, at(i));
+        values.resize(order.size() * cols);
+        values.shrink_to_fit();
+        return;
+    }
+    MatrixValues picked_values(order.size() * cols);
+    for (std::size_t i = 0; i < order.size(); ++i)
+        std::copy_n(at(order[i]), cols, picked_values.begin() + static_cast<std::ptrdiff_t>(i * cols));
+    values = std::move(picked_values);
+}
 
 std::vector<std::size_t> compute_group_boundaries(const std::vector<Region>& regions) {
     std::vector<std::size_t> boundaries{0};

@@ -4,6 +4,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -11,8 +13,34 @@
 
 namespace binscope {
 
+// An allocator that leaves new elements uninitialised instead of zeroing
+// them. Every cell of a matrix is written by the worker that computes its
+// row, so its pages are first touched there, in parallel, rather than
+// zero-filled up front on one thread.
+template <class T>
+struct UninitializedAllocator : std::allocator<T> {
+    template <class U>
+    struct rebind {
+        using other = UninitializedAllocator<U>;
+    };
+    UninitializedAllocator() = default;
+    template <class U>
+    UninitializedAllocator(const UninitializedAllocator<U>&) noexcept {}
+
+    template <class U>
+    void construct(U* p) noexcept {
+        ::new (static_cast<void*>(p)) U;
+    }
+    template <class U, class... Args>
+    void construct(U* p, Args&&... args) {
+        std::construct_at(p, std::forward<Args>(args)...);
+    }
+};
+
+using MatrixValues = std::vector<float, UninitializedAllocator<float>>;
+
 struct Matrix {
-    std::vector<float> values;  // rows x cols, row-major
+    MatrixValues values;  // rows x cols, row-major
     std::size_t cols = 0;
     std::vector<Region> regions;  // one per row
     std::vector<std::size_t> group_boundaries{0, 0};
@@ -22,6 +50,10 @@ struct Matrix {
 
     std::size_t rows() const { return regions.size(); }
     const float* row(std::size_t r) const { return values.data() + r * cols; }
+
+    // Keeps the rows listed, in the order listed (each row at most once),
+    // values and regions alike; group boundaries are left to the caller.
+    void select_rows(std::span<const std::size_t> order);
 };
 
 // [0, i1, ..., rows]: each inner entry is the first row of a new group.

@@ -92,17 +92,7 @@ Matrix sort_rows(Matrix matrix, SortRegions order, SortUsing using_) {
                          order_of_rows.begin() + static_cast<std::ptrdiff_t>(last), before);
     }
 
-    const std::size_t cols = matrix.cols;
-    std::vector<float> values(rows * cols);
-    std::vector<Region> regions;
-    regions.reserve(rows);
-    for (std::size_t i = 0; i < rows; ++i) {
-        const std::size_t r = order_of_rows[i];
-        std::copy_n(matrix.row(r), cols, values.begin() + static_cast<std::ptrdiff_t>(i * cols));
-        regions.push_back(std::move(matrix.regions[r]));
-    }
-    matrix.values = std::move(values);
-    matrix.regions = std::move(regions);
+    matrix.select_rows(order_of_rows);
     return matrix;
 }
 

@@ -51,10 +51,4 @@ void chop(std::span<const Block> blocks, std::int64_t left, std::int64_t right, 
     work.erase(work.begin(), work.begin() + static_cast<std::ptrdiff_t>(first));
 }
 
-ChopResult chop(const std::vector<Block>& blocks, std::int64_t left, std::int64_t right) {
-    ChopResult out;
-    chop(std::span<const Block>(blocks), left, right, out);
-    return out;
-}
-
 }  // namespace binscope

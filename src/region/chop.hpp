@@ -18,12 +18,9 @@ struct ChopResult {
 };
 
 // Takes `left` bases off the left end, then `right` bases off what remains
-// on the right, following block boundaries. A block exactly as wide as the
-// remaining request goes whole to its piece; empty and inverted blocks
-// count as no bases.
-ChopResult chop(const std::vector<Block>& blocks, std::int64_t left, std::int64_t right);
-
-// As above, refilling `out` so that its buffers are reused across regions.
+// on the right, following block boundaries, into `out` (whose buffers are
+// reused across regions). A block exactly as wide as the remaining request
+// goes whole to its piece; empty and inverted blocks count as no bases.
 void chop(std::span<const Block> blocks, std::int64_t left, std::int64_t right, ChopResult& out);
 
 }  // namespace binscope

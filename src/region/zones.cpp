@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "region/chop.hpp"
 #include "region/coordinates.hpp"
 
 namespace binscope {
@@ -200,30 +201,25 @@ std::int64_t missing_bins(std::int64_t shortfall, std::int64_t requested, std::i
     return t;
 }
 
-bool compute_zones_into(const Region& region, const Params& params, ZoneLayout& layout, ZoneScratch& scratch) {
+bool compute_zones(const Region& region, const Params& params, ZoneLayout& layout) {
     if (region.blocks.empty() || params.binSize < 1) return false;
+    // Buffers kept by each thread across its regions.
+    thread_local std::vector<Block> blocks;
+    thread_local ChopResult chopped;
     // An inverted block (start > end, which GTF allows) holds no base: it
     // becomes empty at its start, so no width or extension goes negative.
-    std::vector<Block>& blocks = scratch.blocks;
     blocks.assign(region.blocks.begin(), region.blocks.end());
     for (Block& b : blocks)
         if (b.end < b.start) b.end = b.start;
     const bool minus = region.strand == U'-';
 
-    if (params.regionBodyLength > 0) return scale_regions_form(blocks, minus, params, layout, scratch.chop);
+    if (params.regionBodyLength > 0) return scale_regions_form(blocks, minus, params, layout, chopped);
     const RefPoint ref = params.referencePoint.value_or(RefPoint::TSS);
     if (ref == RefPoint::Center)
         center_form(blocks, minus, params, layout);
     else
-        reference_form(blocks, minus, ref == RefPoint::TSS, params, layout, scratch.chop);
+        reference_form(blocks, minus, ref == RefPoint::TSS, params, layout, chopped);
     return true;
-}
-
-std::optional<ZoneLayout> compute_zones(const Region& region, const Params& params) {
-    ZoneLayout layout;
-    ZoneScratch scratch;
-    if (!compute_zones_into(region, params, layout, scratch)) return std::nullopt;
-    return layout;
 }
 
 }  // namespace binscope

@@ -2,12 +2,10 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <vector>
 
 #include "region.hpp"
 #include "params.hpp"
-#include "region/chop.hpp"
 
 namespace binscope {
 
@@ -24,19 +22,10 @@ struct ZoneLayout {
     std::int64_t right_nan_bins = 0;
 };
 
-// Buffers of compute_zones_into, kept by a worker thread across regions.
-struct ZoneScratch {
-    std::vector<Block> blocks;  // the region's blocks, inverted ones emptied
-    ChopResult chop;
-};
-
-// The layout of one region, or nothing when the region is skipped (its
-// scaled body is shorter than one bin, it has no block, or binSize is
-// below 1).
-std::optional<ZoneLayout> compute_zones(const Region& region, const Params& params);
-
-// As compute_zones, refilling `layout` in place; false when skipped.
-bool compute_zones_into(const Region& region, const Params& params, ZoneLayout& layout, ZoneScratch& scratch);
+// Refills `layout` (reusing its buffers) with the layout of one region;
+// false when the region is skipped: its scaled body is shorter than one
+// bin, it has no block, or binSize is below 1.
+bool compute_zones(const Region& region, const Params& params, ZoneLayout& layout);
 
 // Missing-value bins for a shortfall of `shortfall` bases on a side whose
 // requested length is `requested` and whose zone has `zone_bins` bins:

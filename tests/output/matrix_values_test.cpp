@@ -13,7 +13,7 @@ namespace {
 Matrix matrix_of(std::size_t rows, std::size_t cols, std::vector<float> values, std::vector<std::string> labels) {
     Matrix m;
     m.cols = cols;
-    m.values = std::move(values);
+    m.values.assign(values.begin(), values.end());
     m.sample_labels = std::move(labels);
     m.regions.resize(rows, Region{"chr1", {{0, 1}}, "r", "0", 0, U'+'});
     return m;

@@ -10,6 +10,12 @@ namespace {
 
 using Blocks = std::vector<Block>;
 
+ChopResult chop(const Blocks& blocks, std::int64_t left, std::int64_t right) {
+    ChopResult out;
+    binscope::chop(blocks, left, right, out);
+    return out;
+}
+
 TEST(Chop, FollowsBlockBoundariesAndReportsShortfalls) {
     ChopResult r = chop(Blocks{{100, 200}, {300, 400}}, 150, 0);
     EXPECT_EQ(r.left, (Blocks{{100, 200}, {300, 350}}));

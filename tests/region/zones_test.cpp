@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <optional>
 
 #include "region/zones.hpp"
 
@@ -37,6 +38,12 @@ Params scaled(std::int64_t up, std::int64_t down, std::int64_t body, std::int64_
     p.unscaled3prime = u3;
     p.binSize = bin;
     return p;
+}
+
+std::optional<ZoneLayout> compute_zones(const Region& r, const Params& p) {
+    std::optional<ZoneLayout> layout(std::in_place);
+    if (!binscope::compute_zones(r, p, *layout)) layout.reset();
+    return layout;
 }
 
 void expect_zone(const Zone& z, const Blocks& intervals, std::int64_t bins) {
