@@ -4,6 +4,7 @@
 #include <bit>
 #include <cmath>
 #include <limits>
+#include <optional>
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
@@ -186,47 +187,32 @@ double lowest_bit(float f) {
     return std::bit_cast<double>(static_cast<std::uint64_t>(exponent + 1023) << 52);
 }
 
-}  // namespace
 
-float missing_value() { return std::bit_cast<float>(kMissingBits); }
+// q + times x when no partial sum rounds, or nothing. When every partial
+// sum q + j x is a multiple of the finer of the two lowest bits g and below
+// 2^24 g in magnitude, each is a float, no addition rounds, and the result
+// is q + times x (exact in double for times below 2^29). The partial sums
+// run monotonically from q to the result, so checking both ends suffices.
+// Scores such as counts or quarter steps always take this way.
+std::optional<float> unrounded_sum(float q, float x, std::uint64_t times) {
+    if (times >= (std::uint64_t{1} << 29)) return std::nullopt;
+    const double g = std::min(lowest_bit(q), lowest_bit(x));
+    const double r = static_cast<double>(q) + static_cast<double>(times) * static_cast<double>(x);
+    const double limit = g * 0x1p24;
+    if (std::fabs(static_cast<double>(q)) < limit && std::fabs(r) < limit &&
+        std::fabs(r) <= std::numeric_limits<float>::max())
+        return static_cast<float>(r);
+    return std::nullopt;
+}
 
-float add_repeated(float q, float x, std::uint64_t times) {
-    if (times == 0) return q;
-    // Adding zero, an infinity or NaN changes nothing after the first time.
-    if (x == 0.0f || !std::isfinite(x) || !std::isfinite(q)) return q + x;
-    // When every partial sum q + j x is a multiple of the finer of the two
-    // lowest bits g and below 2^24 g in magnitude, each is a float, no
-    // addition rounds, and the result is q + times x (exact in double for
-    // times below 2^29). The partial sums run monotonically from q to the
-    // result, so checking both ends suffices. Scores such as counts or
-    // quarter steps always take this way.
-    if (times < (std::uint64_t{1} << 29)) {
-        const double g = std::min(lowest_bit(q), lowest_bit(x));
-        const double r = static_cast<double>(q) + static_cast<double>(times) * static_cast<double>(x);
-        const double limit = g * 0x1p24;
-        if (std::fabs(static_cast<double>(q)) < limit && std::fabs(r) < limit &&
-            std::fabs(r) <= std::numeric_limits<float>::max())
-            return static_cast<float>(r);
-    }
-    // Up to a few hundred additions one by one cost less than the binade
-    // bookkeeping below, unless the sum is already large beside the run,
-    // when the whole run takes a binade or two.
-    const bool few_binades = std::fabs(static_cast<double>(q)) * 16.0 >=
-                             std::fabs(static_cast<double>(x)) * static_cast<double>(times);
-    if (times <= kPlainAdditions && !(few_binades && times >= kFewBinadesFrom)) {
-        for (std::uint64_t i = 0; i < times; ++i) q += x;
-        return q;
-    }
-    // Rounding to nearest is symmetric in sign.
-    if (std::signbit(x)) return -add_repeated(-q, -x, times);
-
-    // x > 0. Inside the binade [2^e, 2^(e+1)) of a positive normal q every
-    // sum is a multiple of the spacing u = 2^(e-23), q = Q u with Q in
-    // [2^23, 2^24), and q + x rounds to Q + X rounded to an integer, ties
-    // to even, where X = x / u (exact: a power-of-two scaling). Apart from
-    // a tie's first step every step then adds the same number of spacings,
-    // so all the steps that stay inside the binade are taken at once; the
-    // step out of it is an ordinary addition.
+// q + x + ... for x > 0, a binade at a time. Inside the binade
+// [2^e, 2^(e+1)) of a positive normal q every sum is a multiple of the
+// spacing u = 2^(e-23), q = Q u with Q in [2^23, 2^24), and q + x rounds to
+// Q + X rounded to an integer, ties to even, where X = x / u (exact: a
+// power-of-two scaling). Apart from a tie's first step every step then
+// adds the same number of spacings, so all the steps that stay inside the
+// binade are taken at once; the step out of it is an ordinary addition.
+float add_by_binades(float q, float x, std::uint64_t times) {
     constexpr std::uint64_t kTop = std::uint64_t{1} << 24;  // Q of the next binade's first value
     while (times > 0) {
         const float a = q + x;
@@ -266,6 +252,29 @@ float add_repeated(float q, float x, std::uint64_t times) {
         q = static_cast<float>(static_cast<double>(end) * u);
     }
     return q;
+}
+
+}  // namespace
+
+float missing_value() { return std::bit_cast<float>(kMissingBits); }
+
+float add_repeated(float q, float x, std::uint64_t times) {
+    if (times == 0) return q;
+    // Adding zero, an infinity or NaN changes nothing after the first time.
+    if (x == 0.0f || !std::isfinite(x) || !std::isfinite(q)) return q + x;
+    if (const auto exact = unrounded_sum(q, x, times)) return *exact;
+    // Up to a few hundred additions one by one cost less than the binade
+    // bookkeeping, unless the sum is already large beside the run, when
+    // the whole run takes a binade or two.
+    const bool few_binades = std::fabs(static_cast<double>(q)) * 16.0 >=
+                             std::fabs(static_cast<double>(x)) * static_cast<double>(times);
+    if (times <= kPlainAdditions && !(few_binades && times >= kFewBinadesFrom)) {
+        for (std::uint64_t i = 0; i < times; ++i) q += x;
+        return q;
+    }
+    // Rounding to nearest is symmetric in sign.
+    if (std::signbit(x)) return -add_by_binades(-q, -x, times);
+    return add_by_binades(q, x, times);
 }
 
 float aggregate_pieces(std::span<const BinPiece> pieces, AverageType type, bool missing_as_zero,

@@ -34,12 +34,8 @@ void write_text(std::FILE* stream, const std::string& text) {
     std::fflush(stream);
 }
 
-}  // namespace
-
-Status run(const Params& params) {
-    progress(params, fmt::format("Loading {} BED file(s) and {} bigWig file(s)", params.regionsFileName.size(),
-                                 params.scoreFileName.size()));
-
+// Every region file into one set, without blacklisted regions.
+Result<RegionSet> load_regions(const Params& params) {
     const auto gtf_files = std::ranges::count_if(params.regionsFileName, [](const std::string& p) { return is_gtf_path(p); });
     if (gtf_files != 0 && static_cast<std::size_t>(gtf_files) != params.regionsFileName.size())
         return fail("Mixing GTF and BED inputs is not supported.");
@@ -59,7 +55,11 @@ Status run(const Params& params) {
     }
     progress(params, fmt::format("Parsed {} region(s) in {} group(s)", region_set->regions.size(),
                                  region_set->groups.size()));
+    return region_set;
+}
 
+// Every score file opened once, with its chromosome table and label.
+Result<std::vector<Sample>> open_samples(const Params& params) {
     std::vector<ChromLengthTable> tables;
     tables.reserve(params.scoreFileName.size());
     for (const auto& path : params.scoreFileName) {
@@ -67,17 +67,38 @@ Status run(const Params& params) {
         if (!table) return fail(std::move(table.error()));
         tables.push_back(std::move(*table));
     }
-
-    const std::int64_t bins = bins_per_sample(params);
     const auto labels = label_samples(params.scoreFileName, params.samplesLabel);
     std::vector<Sample> samples;
     samples.reserve(params.scoreFileName.size());
     for (std::size_t i = 0; i < params.scoreFileName.size(); ++i)
         samples.push_back(Sample{params.scoreFileName[i], i < labels.size() ? labels[i] : std::string(),
                                  std::move(tables[i])});
-    tables.clear();
+    return samples;
+}
 
-    auto built = build_matrix(*region_set, samples, params.scoreFileName, params);
+// The matrix file, then the optional values and regions files.
+Status write_outputs(const Matrix& matrix, const Params& params) {
+    if (auto written = write_matrix_file(params.outFileName, matrix, matrix.sample_labels, params); !written)
+        return written;
+    if (params.outFileNameMatrix)
+        if (auto written = write_matrix_values(*params.outFileNameMatrix, matrix, bins_per_sample(params)); !written)
+            return written;
+    if (params.outFileSortedRegions)
+        if (auto written = write_sorted_regions(*params.outFileSortedRegions, matrix); !written) return written;
+    return {};
+}
+
+}  // namespace
+
+Status run(const Params& params) {
+    progress(params, fmt::format("Loading {} BED file(s) and {} bigWig file(s)", params.regionsFileName.size(),
+                                 params.scoreFileName.size()));
+    auto region_set = load_regions(params);
+    if (!region_set) return fail(std::move(region_set.error()));
+    auto samples = open_samples(params);
+    if (!samples) return fail(std::move(samples.error()));
+
+    auto built = build_matrix(*region_set, *samples, params.scoreFileName, params);
     if (!built) return fail(std::move(built.error()));
     Matrix matrix = std::move(*built);
     progress(params, fmt::format("Built matrix: {} rows x {} cols ({} dropped due to no data)", matrix.rows(),
@@ -87,16 +108,9 @@ Status run(const Params& params) {
         matrix = skip_zero_rows(std::move(matrix));
         progress(params, fmt::format("After --skipZeros: {} row(s)", matrix.rows()));
     }
-
     matrix = sort_rows(std::move(matrix), parse_sort_regions(params.sortRegions), parse_sort_using(params.sortUsing));
 
-    if (auto written = write_matrix_file(params.outFileName, matrix, matrix.sample_labels, params); !written)
-        return written;
-    if (params.outFileNameMatrix)
-        if (auto written = write_matrix_values(*params.outFileNameMatrix, matrix, bins); !written) return written;
-    if (params.outFileSortedRegions)
-        if (auto written = write_sorted_regions(*params.outFileSortedRegions, matrix); !written) return written;
-
+    if (auto written = write_outputs(matrix, params); !written) return written;
     progress(params, fmt::format("Wrote {} ({} rows)", params.outFileName, matrix.rows()));
     return {};
 }

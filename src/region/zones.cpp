@@ -119,14 +119,9 @@ void reference_form(const std::vector<Block>& blocks, bool minus, bool tss, cons
     for (Zone& z : layout.zones) z.bins = measured_bins(z.intervals, b);
 }
 
-// Center: both zones inside the region, either side of the middle of the
-// concatenated blocks.
-void center_form(const std::vector<Block>& blocks, bool minus, const Params& p, ZoneLayout& layout) {
-    const std::int64_t b = p.binSize;
-    reset(layout, 2);
-    std::vector<Block>& left = layout.zones[0].intervals;
-    std::vector<Block>& right = layout.zones[1].intervals;
-
+// The blocks up to the middle base (by width) into `left`, the rest into
+// `right`; an empty block exactly at the middle goes left.
+void split_at_middle(const std::vector<Block>& blocks, std::vector<Block>& left, std::vector<Block>& right) {
     const std::int64_t middle = total_width(blocks) / 2;
     std::int64_t before = 0;  // bases of the blocks already walked
     for (const Block& block : blocks) {
@@ -142,32 +137,51 @@ void center_form(const std::vector<Block>& blocks, bool minus, const Params& p, 
         }
         before = sat_add(before, w);
     }
+}
+
+// Keeps the last `want` bases of the blocks, those nearest the middle.
+void keep_last_bases(std::vector<Block>& blocks, std::int64_t want) {
+    std::int64_t count = 0;
+    for (std::size_t i = blocks.size(); i-- > 0;) {
+        const std::int64_t w = block_width(blocks[i]);
+        if (sat_add(count, w) > want) {
+            blocks[i].start = blocks[i].end - (want - count);
+            blocks.erase(blocks.begin(), blocks.begin() + static_cast<std::ptrdiff_t>(i));
+            return;
+        }
+        count += w;
+    }
+}
+
+// Keeps the first `want` bases of the blocks.
+void keep_first_bases(std::vector<Block>& blocks, std::int64_t want) {
+    std::int64_t count = 0;
+    for (std::size_t i = 0; i < blocks.size(); ++i) {
+        const std::int64_t w = block_width(blocks[i]);
+        if (sat_add(count, w) > want) {
+            blocks[i].end = blocks[i].start + (want - count);
+            blocks.erase(blocks.begin() + static_cast<std::ptrdiff_t>(i) + 1, blocks.end());
+            return;
+        }
+        count += w;
+    }
+}
+
+// Center: both zones inside the region, either side of the middle of the
+// concatenated blocks.
+void center_form(const std::vector<Block>& blocks, bool minus, const Params& p, ZoneLayout& layout) {
+    const std::int64_t b = p.binSize;
+    reset(layout, 2);
+    std::vector<Block>& left = layout.zones[0].intervals;
+    std::vector<Block>& right = layout.zones[1].intervals;
+
+    split_at_middle(blocks, left, right);
 
     const std::int64_t want_left = std::max<std::int64_t>(minus ? p.afterRegionStartLength : p.beforeRegionStartLength, 0);
     const std::int64_t want_right = std::max<std::int64_t>(minus ? p.beforeRegionStartLength : p.afterRegionStartLength, 0);
 
-    // Keep the last want_left bases of the left part, nearest the middle.
-    std::int64_t count = 0;
-    for (std::size_t i = left.size(); i-- > 0;) {
-        const std::int64_t w = block_width(left[i]);
-        if (sat_add(count, w) > want_left) {
-            left[i].start = left[i].end - (want_left - count);
-            left.erase(left.begin(), left.begin() + static_cast<std::ptrdiff_t>(i));
-            break;
-        }
-        count += w;
-    }
-    // Keep the first want_right bases of the right part.
-    count = 0;
-    for (std::size_t i = 0; i < right.size(); ++i) {
-        const std::int64_t w = block_width(right[i]);
-        if (sat_add(count, w) > want_right) {
-            right[i].end = right[i].start + (want_right - count);
-            right.erase(right.begin() + static_cast<std::ptrdiff_t>(i) + 1, right.end());
-            break;
-        }
-        count += w;
-    }
+    keep_last_bases(left, want_left);
+    keep_first_bases(right, want_right);
 
     const std::int64_t pad_left = std::max<std::int64_t>(sat_sub(want_left, total_width(left)), 0);
     const std::int64_t pad_right = std::max<std::int64_t>(sat_sub(want_right, total_width(right)), 0);
