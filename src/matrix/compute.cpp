@@ -14,6 +14,7 @@
 #include "bigwig_reader.hpp"
 #include "matrix/filter.hpp"
 #include "matrix/worker_pool.hpp"
+#include "progress.hpp"
 #include "region/zones.hpp"
 
 namespace binscope {
@@ -94,15 +95,18 @@ Result<MatrixValues> allocate_rows(std::size_t rows, std::size_t samples, const 
 Status compute_rows(const std::vector<Region>& regions, const std::vector<Sample>& samples,
                     const std::vector<std::string>& score_file_paths, const Params& params, std::size_t cols,
                     float* values, std::vector<MatrixRow>& rows) {
+    LiveStatus status(params, "Computing matrix", "regions", regions.size());
     const std::size_t threads = std::min(std::max<std::size_t>(params.numberOfProcessors, 1), kMaxThreads);
     ChunkCounter counter(regions.size(), chunk_size(regions.size(), threads));
     return run_on_workers(threads, [&](std::size_t, const std::atomic<bool>& cancelled) {
         ReaderCache cache;  // the thread's own readers, kept for all its regions
         std::size_t begin = 0, end = 0;
-        while (!cancelled.load(std::memory_order_relaxed) && counter.next(begin, end))
+        while (!cancelled.load(std::memory_order_relaxed) && counter.next(begin, end)) {
             for (std::size_t i = begin; i < end; ++i)
                 rows[i] = compute_row(regions[i], samples, params, cache.readers(score_file_paths),
                                       std::span<float>(values + i * cols, cols));
+            status.add(end - begin);
+        }
     });
 }
 

@@ -5,8 +5,11 @@
 
 #include <algorithm>
 
+#include <fmt/format.h>
+
 #include "output/matrix_text.hpp"
 #include "output/segmented_gzip.hpp"
+#include "progress.hpp"
 
 namespace binscope {
 
@@ -34,10 +37,13 @@ Status write_matrix_file(const std::string& path, const Matrix& matrix, const st
     const std::size_t segments = rows == 0 ? 1 : (rows - 1) / rows_per_segment + 1;
     const std::size_t threads = std::min(params.numberOfProcessors, kMaxThreads);
 
+    LiveStatus status(params, fmt::format("Writing {}", path), "rows", rows, std::chrono::seconds(1));
     return write_segmented_gzip(path, segments, threads, [&](std::size_t k, TextBuffer& text) {
         if (k == 0) text.append(header);
-        const std::size_t begin = k * rows_per_segment;
-        append_matrix_rows(text, matrix, std::min(begin, rows), std::min(begin + rows_per_segment, rows));
+        const std::size_t begin = std::min(k * rows_per_segment, rows);
+        const std::size_t end = std::min(begin + rows_per_segment, rows);
+        append_matrix_rows(text, matrix, begin, end);
+        status.add(end - begin);
     });
 }
 
