@@ -28,6 +28,6 @@ install_missing() {
 
 # What building the program needs; the tests add GoogleTest.
 BUILD_PACKAGES=(cmake g++ make zlib1g-dev libdeflate-dev libfmt-dev)
-TEST_PACKAGES=(libgtest-dev)
+TEST_PACKAGES=(libgtest-dev groff-base)
 
 build_jobs() { nproc 2>/dev/null || echo 2; }
