@@ -2,7 +2,6 @@
 // row of the README's table, each run without and with --missingDataAsZero.
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -13,6 +12,7 @@ namespace binscope {
 namespace {
 
 using testing::ProcessResult;
+using testing::split;
 using testing::TempDir;
 
 struct Case {
@@ -50,13 +50,6 @@ const std::vector<Case> kCases = {
      {"--minThreshold", "nan", "--maxThreshold", "nan"}, {"gap 2.6666667: 4 nan 2 2", "none nan: nan nan nan nan"},
      {"gap 1.5: 2 0 2 2", "none 0: 0 0 0 0"}},
 };
-
-std::vector<std::string> split(const std::string& text, char sep) {
-    std::vector<std::string> parts;
-    std::stringstream in(text);
-    for (std::string part; std::getline(in, part, sep);) parts.push_back(part);
-    return parts;
-}
 
 // The matrix file's rows as "name score: values".
 std::vector<std::string> matrix_rows(const std::string& path) {
