@@ -8,7 +8,7 @@
 
 #include "text_input.hpp"
 #include "text_input_path.hpp"
-#include "text_input_utf8.hpp"
+#include "utf8.hpp"
 
 namespace binscope {
 

@@ -7,7 +7,7 @@
 #include <fmt/format.h>
 
 #include "text_input.hpp"
-#include "text_input_utf8.hpp"
+#include "utf8.hpp"
 
 namespace binscope {
 

@@ -10,7 +10,7 @@
 #include "bed_reader.hpp"
 #include "text_input.hpp"
 #include "text_input_path.hpp"
-#include "text_input_utf8.hpp"
+#include "utf8.hpp"
 
 namespace binscope {
 

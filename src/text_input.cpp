@@ -9,7 +9,7 @@
 #include <cstring>
 #include <fmt/format.h>
 
-#include "text_input_utf8.hpp"
+#include "utf8.hpp"
 
 namespace binscope {
 

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include "support/test_files.hpp"
-#include "text_input_utf8.hpp"
 
 namespace binscope {
 namespace {
@@ -81,16 +80,6 @@ TEST(LineReader, InvalidUtf8IsAnErrorOnItsLine) {
     result = read_all(dir.file("split.txt"));
     EXPECT_EQ(result.lines.size(), 1u);
     EXPECT_EQ(result.error_line, 2u);
-}
-
-TEST(Utf8, LossyConversionAndWhiteSpace) {
-    // A truncated three-byte sequence is one part; two stray bytes are two.
-    EXPECT_EQ(to_utf8_lossy("\xC3\xA9\xE2\x82z\x80\xFF"), "\xC3\xA9\xEF\xBF\xBDz\xEF\xBF\xBD\xEF\xBF\xBD");
-    EXPECT_FALSE(is_valid_utf8("\xED\xA0\x80"));  // surrogate
-    EXPECT_FALSE(is_valid_utf8("\xC0\xAF"));      // overlong
-    EXPECT_EQ(trim_space(" \t\xC2\xA0name x\xE3\x80\x80\r"), "name x");
-    EXPECT_EQ(trim_space("\xE2\x80\x83"), "");
-    EXPECT_EQ(trim_space("\xE2\x82\xAC"), "\xE2\x82\xAC");  // the euro sign is no space
 }
 
 }  // namespace

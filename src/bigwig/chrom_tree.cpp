@@ -7,7 +7,7 @@
 #include <unordered_set>
 
 #include "bigwig/byte_cursor.hpp"
-#include "bigwig/utf8.hpp"
+#include "utf8.hpp"
 
 namespace binscope::bigwig {
 
