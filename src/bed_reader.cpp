@@ -8,6 +8,7 @@
 
 #include "text_input.hpp"
 #include "text_input_path.hpp"
+#include "text_util.hpp"
 #include "utf8.hpp"
 
 namespace binscope {
@@ -24,10 +25,7 @@ bool is_gtf_path(std::string_view path) {
     if (!name) return false;
     const auto ext = file_extension(*name);
     if (!ext || ext->size() > 4 || !is_valid_utf8(*ext)) return false;
-    std::string lower(*ext);
-    for (char& c : lower) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
+    const std::string lower = ascii_lower(*ext);
     return lower == "gtf" || lower == "gff" || lower == "gff3";
 }
 

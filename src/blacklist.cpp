@@ -7,6 +7,7 @@
 #include <fmt/format.h>
 
 #include "text_input.hpp"
+#include "text_util.hpp"
 #include "utf8.hpp"
 
 namespace binscope {

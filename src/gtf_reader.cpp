@@ -10,6 +10,7 @@
 #include "bed_reader.hpp"
 #include "text_input.hpp"
 #include "text_input_path.hpp"
+#include "text_util.hpp"
 #include "utf8.hpp"
 
 namespace binscope {
@@ -89,17 +90,6 @@ void parse_attributes(std::string_view column, Visit&& visit) {
     }
 }
 
-// ASCII case-insensitive comparison with a lower-case word.
-bool equals_lower(std::string_view text, std::string_view lower) {
-    if (text.size() != lower.size()) return false;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        char c = text[i];
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        if (c != lower[i]) return false;
-    }
-    return true;
-}
-
 Status read_gtf_file(const std::string& path, RegionSet& set) {
     const std::string shown = to_utf8_lossy(path);
     TranscriptTable table;
@@ -123,8 +113,8 @@ Status read_gtf_file(const std::string& path, RegionSet& set) {
             continue;
         }
         if (split_tabs(line, fields) < 9) continue;
-        const bool exon = equals_lower(fields[2], "exon");
-        if (!exon && !equals_lower(fields[2], "transcript")) continue;
+        const bool exon = equals_ignore_case(fields[2], "exon");
+        if (!exon && !equals_ignore_case(fields[2], "transcript")) continue;
 
         auto start = parse_int64(fields[3]);
         if (!start) {

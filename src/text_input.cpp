@@ -1,5 +1,4 @@
-// text_input.cpp - buffered line reading with UTF-8 checks, and the integer
-// parser of coordinate columns.
+// text_input.cpp - buffered line reading with UTF-8 checks.
 #include "text_input.hpp"
 
 #include <fcntl.h>
@@ -115,32 +114,6 @@ Result<std::optional<std::string_view>> LineReader::next() {
             return line;
         }
     }
-}
-
-Result<std::int64_t> parse_int64(std::string_view text) {
-    if (text.empty()) return fail("cannot parse integer from empty string");
-    bool negative = false;
-    std::size_t i = 0;
-    if (text[0] == '+' || text[0] == '-') {
-        negative = text[0] == '-';
-        i = 1;
-        if (text.size() == 1) return fail("invalid digit found in string");
-    }
-    // Accumulating towards the sign keeps INT64_MIN representable; the
-    // first overflow wins over a bad character further on.
-    std::int64_t value = 0;
-    for (; i < text.size(); ++i) {
-        const unsigned digit = static_cast<unsigned char>(text[i]) - unsigned{'0'};
-        if (digit > 9) return fail("invalid digit found in string");
-        const bool overflow = negative ? __builtin_mul_overflow(value, 10, &value) ||
-                                             __builtin_sub_overflow(value, static_cast<std::int64_t>(digit), &value)
-                                       : __builtin_mul_overflow(value, 10, &value) ||
-                                             __builtin_add_overflow(value, static_cast<std::int64_t>(digit), &value);
-        if (overflow) {
-            return fail(negative ? "number too small to fit in target type" : "number too large to fit in target type");
-        }
-    }
-    return value;
 }
 
 }  // namespace binscope

@@ -1,10 +1,7 @@
-// text_input.hpp - line-by-line reading of text input files, tab splitting
-// and the integer form of coordinate columns.
+// text_input.hpp - line-by-line reading of text input files.
 #pragma once
 
-#include <array>
 #include <cstddef>
-#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -56,30 +53,5 @@ private:
     std::string spill_;  // a line that spans more than one buffer fill
     std::size_t line_number_ = 0;
 };
-
-// Splits line on '\t' into at most N fields and returns how many it filled.
-// Empty fields count. When the line has more than N fields, the last one
-// filled ends at the next tab and the count is N.
-template <std::size_t N>
-std::size_t split_tabs(std::string_view line, std::array<std::string_view, N>& fields) {
-    std::size_t count = 0;
-    std::size_t pos = 0;
-    while (count < N) {
-        const std::size_t tab = line.find('\t', pos);
-        if (tab == std::string_view::npos) {
-            fields[count++] = line.substr(pos);
-            break;
-        }
-        fields[count++] = line.substr(pos, tab - pos);
-        pos = tab + 1;
-    }
-    return count;
-}
-
-// A signed 64-bit decimal: an optional '+' or '-' and one or more digits,
-// nothing else. Errors: "cannot parse integer from empty string", "invalid
-// digit found in string", "number too large to fit in target type", "number
-// too small to fit in target type".
-Result<std::int64_t> parse_int64(std::string_view text);
 
 }  // namespace binscope

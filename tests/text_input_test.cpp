@@ -1,4 +1,4 @@
-// text_input_test.cpp - line reading, integer parsing and UTF-8 helpers.
+// text_input_test.cpp - line reading.
 #include "text_input.hpp"
 
 #include <gtest/gtest.h>
@@ -27,24 +27,6 @@ ReadResult read_all(const std::string& path) {
         if (!*next) return result;
         result.lines.emplace_back(reader.line_number(), std::string(**next));
     }
-}
-
-TEST(ParseInt64, AcceptsOnlySignAndDigits) {
-    EXPECT_EQ(parse_int64("+42").value(), 42);
-    EXPECT_EQ(parse_int64("-007").value(), -7);
-    EXPECT_EQ(parse_int64("9223372036854775807").value(), INT64_MAX);
-    EXPECT_EQ(parse_int64("-9223372036854775808").value(), INT64_MIN);
-    const std::pair<const char*, const char*> bad[] = {
-        {"", "cannot parse integer from empty string"},
-        {"-", "invalid digit found in string"},
-        {" 1", "invalid digit found in string"},
-        {"1.5", "invalid digit found in string"},
-        {"+-1", "invalid digit found in string"},
-        {"9223372036854775808", "number too large to fit in target type"},
-        {"-9223372036854775809", "number too small to fit in target type"},
-        {"99999999999999999999x", "number too large to fit in target type"},  // overflow seen first
-    };
-    for (const auto& [text, message] : bad) EXPECT_EQ(parse_int64(text).error().chain().at(0), message) << text;
 }
 
 TEST(LineReader, NumbersEveryLineAndKeepsLongLinesWhole) {
