@@ -10,60 +10,46 @@
 
 #include "utf8.hpp"
 
-namespace binscope {
+namespace binscope::detail {
 
-LineReader::LineReader(int fd) : fd_(fd), buffer_(new char[buffer_size]) {}
-
-LineReader::LineReader(LineReader&& other) noexcept
-    : fd_(other.fd_),
-      buffer_(std::move(other.buffer_)),
-      pos_(other.pos_),
-      end_(other.end_),
-      at_eof_(other.at_eof_),
-      spill_(std::move(other.spill_)),
-      line_number_(other.line_number_) {
-    other.fd_ = -1;
-}
-
-LineReader& LineReader::operator=(LineReader&& other) noexcept {
-    if (this != &other) {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = other.fd_;
-        other.fd_ = -1;
-        buffer_ = std::move(other.buffer_);
-        pos_ = other.pos_;
-        end_ = other.end_;
-        at_eof_ = other.at_eof_;
-        spill_ = std::move(other.spill_);
-        line_number_ = other.line_number_;
-    }
-    return *this;
-}
-
-LineReader::~LineReader() {
-    if (fd_ >= 0) ::close(fd_);
-}
-
-Result<LineReader> LineReader::open(const std::string& path) {
+Result<InputBytes> InputBytes::open(const std::string& path) {
     int fd;
     do {
         fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) return fail(Error::from_errno(errno));
-    return LineReader(fd);
+    return InputBytes(fd);
+}
+
+InputBytes& InputBytes::operator=(InputBytes&& other) noexcept {
+    if (this != &other) {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = std::exchange(other.fd_, -1);
+    }
+    return *this;
+}
+
+InputBytes::~InputBytes() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+Result<std::size_t> InputBytes::read(std::span<char> out) {
+    ssize_t got;
+    do {
+        got = ::read(fd_, out.data(), out.size());
+    } while (got < 0 && errno == EINTR);
+    if (got < 0) return fail(Error::from_errno(errno));
+    return static_cast<std::size_t>(got);
 }
 
 Result<bool> LineReader::fill() {
     if (at_eof_) return false;
-    ssize_t got;
-    do {
-        got = ::read(fd_, buffer_.get(), buffer_size);
-    } while (got < 0 && errno == EINTR);
-    if (got < 0) return fail(Error::from_errno(errno));
+    auto got = bytes_.read(std::span<char>(buffer_.get(), buffer_size));
+    if (!got) return fail(std::move(got.error()));
     pos_ = 0;
-    end_ = static_cast<std::size_t>(got);
-    if (got == 0) at_eof_ = true;
-    return got > 0;
+    end_ = *got;
+    if (*got == 0) at_eof_ = true;
+    return *got > 0;
 }
 
 std::optional<std::string_view> LineReader::finish_line(std::string_view raw) {
@@ -116,4 +102,8 @@ Result<std::optional<std::string_view>> LineReader::next() {
     }
 }
 
-}  // namespace binscope
+Error reading_error(Error error, const LineErrors& errors, std::size_t line) {
+    return std::move(error).context(fmt::format("{} line {}", errors.reading, line));
+}
+
+}  // namespace binscope::detail
