@@ -13,30 +13,15 @@
 namespace binscope::detail {
 
 Result<InputBytes> InputBytes::open(const std::string& path) {
-    int fd;
-    do {
-        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0) return fail(Error::from_errno(errno));
-    return InputBytes(fd);
-}
-
-InputBytes& InputBytes::operator=(InputBytes&& other) noexcept {
-    if (this != &other) {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = std::exchange(other.fd_, -1);
-    }
-    return *this;
-}
-
-InputBytes::~InputBytes() {
-    if (fd_ >= 0) ::close(fd_);
+    auto fd = open_file(path, O_RDONLY);
+    if (!fd) return fail(std::move(fd.error()));
+    return InputBytes(std::move(*fd));
 }
 
 Result<std::size_t> InputBytes::read(std::span<char> out) {
     ssize_t got;
     do {
-        got = ::read(fd_, out.data(), out.size());
+        got = ::read(fd_.get(), out.data(), out.size());
     } while (got < 0 && errno == EINTR);
     if (got < 0) return fail(Error::from_errno(errno));
     return static_cast<std::size_t>(got);

@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "error.hpp"
+#include "file_descriptor.hpp"
 
 namespace binscope {
 
@@ -31,18 +32,12 @@ public:
     // Opens path read-only; the error is the system's ("... (os error N)").
     static Result<InputBytes> open(const std::string& path);
 
-    InputBytes(InputBytes&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-    InputBytes& operator=(InputBytes&& other) noexcept;
-    InputBytes(const InputBytes&) = delete;
-    InputBytes& operator=(const InputBytes&) = delete;
-    ~InputBytes();
-
     // The next bytes, at most out.size() of them; 0 at the end of the file.
     Result<std::size_t> read(std::span<char> out);
 
 private:
-    explicit InputBytes(int fd) : fd_(fd) {}
-    int fd_ = -1;
+    explicit InputBytes(FileDescriptor fd) : fd_(std::move(fd)) {}
+    FileDescriptor fd_;
 };
 
 // Splits the bytes of a file into lines read through an 8192-byte buffer.

@@ -8,16 +8,15 @@
 #include <cerrno>
 #include <cstring>
 
+#include "file_descriptor.hpp"
+
 namespace binscope::bigwig {
 
 namespace {
 
 class FileSource final : public ByteSource {
 public:
-    FileSource(int fd, std::uint64_t size) : ByteSource(size), fd_(fd) {}
-    ~FileSource() override { ::close(fd_); }
-    FileSource(const FileSource&) = delete;
-    FileSource& operator=(const FileSource&) = delete;
+    FileSource(FileDescriptor fd, std::uint64_t size) : ByteSource(size), fd_(std::move(fd)) {}
 
     Status read_at(std::uint64_t offset, std::span<std::uint8_t> out) override {
         std::size_t done = 0;
@@ -25,7 +24,7 @@ public:
             std::uint64_t at = offset + done;
             if (at < offset || at > static_cast<std::uint64_t>(INT64_MAX))
                 return fail(short_read());
-            ssize_t n = ::pread(fd_, out.data() + done, out.size() - done, static_cast<off_t>(at));
+            ssize_t n = ::pread(fd_.get(), out.data() + done, out.size() - done, static_cast<off_t>(at));
             if (n < 0) {
                 if (errno == EINTR) continue;
                 return fail(Error::from_errno(errno));
@@ -37,7 +36,7 @@ public:
     }
 
 private:
-    int fd_;
+    FileDescriptor fd_;
 };
 
 class MemorySource final : public ByteSource {
@@ -57,22 +56,15 @@ private:
 }  // namespace
 
 Result<std::unique_ptr<ByteSource>> open_file_source(const std::string& path) {
-    int fd = -1;
     // Non-blocking so that a named pipe without a writer fails at its first
     // read (a pipe cannot be read at offsets) instead of hanging the open;
     // regular files ignore the flag.
-    do {
-        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0) return fail(Error::from_errno(errno));
+    auto fd = open_file(path, O_RDONLY | O_NONBLOCK);
+    if (!fd) return fail(std::move(fd.error()));
     struct stat st {};
-    if (::fstat(fd, &st) != 0) {
-        const int err = errno;
-        ::close(fd);
-        return fail(Error::from_errno(err));
-    }
+    if (::fstat(fd->get(), &st) != 0) return fail(Error::from_errno(errno));
     auto size = st.st_size > 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
-    return std::unique_ptr<ByteSource>(new FileSource(fd, size));
+    return std::unique_ptr<ByteSource>(new FileSource(std::move(*fd), size));
 }
 
 std::unique_ptr<ByteSource> memory_source(std::string bytes) {
