@@ -8,6 +8,7 @@
 
 #include "bigwig/byte_cursor.hpp"
 #include "bigwig/file_errors.hpp"
+#include "bigwig/tree_node.hpp"
 #include "utf8.hpp"
 
 namespace binscope::bigwig {
@@ -91,24 +92,18 @@ Result<std::vector<ChromInfo>> read_chrom_tree(ByteSource& source, ByteOrder ord
         pending.pop_back();
         if (!visited.insert(offset).second) return fail(invalid_chroms());
 
-        std::array<std::uint8_t, 4> node_head{};
-        if (!source.read_at(offset, node_head)) return fail(invalid_chroms());
-        ByteCursor nc(node_head, order);
-        std::uint8_t is_leaf = 0, reserved = 0;
-        std::uint16_t count = 0;
-        nc.u8(is_leaf);
-        nc.u8(reserved);
-        nc.u16(count);
-        const std::uint64_t length = count * item_size;
+        auto node = read_node_head(source, order, offset);
+        if (!node) return fail(invalid_chroms());
+        const std::uint64_t length = node->count * item_size;
         if (!source.holds(offset + 4, length) || length + 4 > budget) return fail(invalid_chroms());
         budget -= length + 4;
         items.resize(length);
         if (!source.read_at(offset + 4, items)) return fail(invalid_chroms());
 
         ByteCursor c(items, order);
-        if (is_leaf != 1) {
-            push_children(c, count, header->key_size, pending);
-        } else if (!read_leaves(c, count, header->key_size, chroms)) {
+        if (node->is_leaf != 1) {
+            push_children(c, node->count, header->key_size, pending);
+        } else if (!read_leaves(c, node->count, header->key_size, chroms)) {
             return fail(invalid_chroms());
         }
     }

@@ -8,6 +8,7 @@
 
 #include "bigwig/byte_cursor.hpp"
 #include "bigwig/file_errors.hpp"
+#include "bigwig/tree_node.hpp"
 
 namespace binscope::bigwig {
 
@@ -38,14 +39,9 @@ Result<const RTreeIndex::Node*> RTreeIndex::node_at(ByteSource& source, std::uin
     if (auto it = cache_.find(offset); it != cache_.end()) return &it->second;
 
     ++stats.node_reads;
-    std::array<std::uint8_t, 4> head{};
-    if (auto r = source.read_at(offset, head); !r) return fail(read_failed(r.error()));
-    ByteCursor hc(head, order_);
-    std::uint8_t is_leaf = 0, reserved = 0;
-    std::uint16_t count = 0;
-    hc.u8(is_leaf);
-    hc.u8(reserved);
-    hc.u16(count);
+    auto head = read_node_head(source, order_, offset);
+    if (!head) return fail(read_failed(head.error()));
+    const auto [is_leaf, count] = *head;
     if (is_leaf > 1) return fail(invalid_file(fmt::format("Unexpected isleaf: {}", is_leaf)));
     const std::uint64_t item_size = is_leaf ? kLeafItemSize : kInnerItemSize;
     const std::uint64_t length = count * item_size;
