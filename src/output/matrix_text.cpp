@@ -106,15 +106,8 @@ std::string matrix_header_line(const Matrix& matrix, const std::vector<std::stri
 }
 
 float row_score(const float* values, std::size_t count) {
-    double sum = 0.0;
-    std::size_t numbers = 0;
-    for (std::size_t i = 0; i < count; ++i) {
-        if (std::isnan(values[i])) continue;
-        sum += static_cast<double>(values[i]);
-        ++numbers;
-    }
-    if (numbers == 0) return std::numeric_limits<float>::quiet_NaN();
-    return static_cast<float>(sum / static_cast<double>(numbers));
+    const auto mean = mean_of_numbers({values, count});
+    return mean ? static_cast<float>(*mean) : std::numeric_limits<float>::quiet_NaN();
 }
 
 void append_matrix_rows(TextBuffer& out, const Matrix& matrix, std::size_t begin, std::size_t end) {
