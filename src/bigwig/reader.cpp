@@ -16,6 +16,7 @@
 #include "bigwig/file_header.hpp"
 #include "bigwig/quoted_path.hpp"
 #include "bigwig/rtree_index.hpp"
+#include "bigwig/run_query.hpp"
 #include "bigwig/section_decoder.hpp"
 #include "error.hpp"
 
@@ -62,6 +63,9 @@ struct BigWigReader::Impl {
 
     std::expected<void, BBIReadError> query(std::string_view chrom, std::uint32_t start, std::uint32_t end,
                                             std::span<float> out);
+    // Loads the index root and fills `found` with the checked blocks of
+    // [start, end] of chromosome id.
+    std::expected<void, BBIReadError> find_checked(std::uint32_t id, std::uint32_t start, std::uint32_t end);
     std::optional<std::uint32_t> chrom_id(std::string_view name);
     // Keeps only the last occurrence of every block: a block applied again
     // later rewrites every base it wrote before, so earlier copies change
@@ -82,6 +86,7 @@ struct BigWigReader::Impl {
     std::vector<std::size_t> by_block;     // scratch of drop_repeated_blocks
     std::vector<bool> keep;                // scratch of drop_repeated_blocks
     ReaderStats stats;
+    bigwig::RunQuery run;  // the run query in progress
 };
 
 std::optional<std::uint32_t> BigWigReader::Impl::chrom_id(std::string_view name) {
@@ -117,14 +122,11 @@ void BigWigReader::Impl::drop_repeated_blocks() {
     found.resize(kept);
 }
 
-std::expected<void, BBIReadError> BigWigReader::Impl::query(std::string_view chrom, std::uint32_t start,
-                                                            std::uint32_t end, std::span<float> out) {
-    auto id = chrom_id(chrom);
-    if (!id) return std::unexpected(BBIReadError{BBIReadError::Kind::InvalidChromosome, std::string(chrom)});
+std::expected<void, BBIReadError> BigWigReader::Impl::find_checked(std::uint32_t id, std::uint32_t start,
+                                                                   std::uint32_t end) {
     if (auto r = index.load_root(*source, header.full_index_offset, stats); !r) return r;
-
     found.clear();
-    if (auto r = index.find_blocks(*source, *id, start, end, found, stats); !r) return r;
+    if (auto r = index.find_blocks(*source, id, start, end, found, stats); !r) return r;
     drop_repeated_blocks();
     // Distinct blocks of a well-formed file never share bytes.
     std::uint64_t total = 0;
@@ -135,7 +137,14 @@ std::expected<void, BBIReadError> BigWigReader::Impl::query(std::string_view chr
         if (total > source->size())
             return std::unexpected(BBIReadError{BBIReadError::Kind::InvalidFile, "Data blocks overlap"});
     }
+    return {};
+}
 
+std::expected<void, BBIReadError> BigWigReader::Impl::query(std::string_view chrom, std::uint32_t start,
+                                                            std::uint32_t end, std::span<float> out) {
+    auto id = chrom_id(chrom);
+    if (!id) return std::unexpected(BBIReadError{BBIReadError::Kind::InvalidChromosome, std::string(chrom)});
+    if (auto r = find_checked(*id, start, end); !r) return r;
     std::fill(out.begin(), out.end(), std::numeric_limits<float>::quiet_NaN());
     for (const auto& b : found) {
         auto section = blocks.get(*source, order, b, stats);
@@ -183,6 +192,19 @@ ByteOrder BigWigReader::byte_order() const { return impl_->order; }
 const BigWigHeader& BigWigReader::header() const { return impl_->header; }
 const std::vector<ZoomHeader>& BigWigReader::zoom_headers() const { return impl_->zooms; }
 const ReaderStats& BigWigReader::stats() const { return impl_->stats; }
+
+std::expected<void, BBIReadError> BigWigReader::begin_runs(std::string_view chrom, std::uint32_t start,
+                                                           std::uint32_t end, RunOrder order) {
+    auto id = impl_->chrom_id(chrom);
+    if (!id) return std::unexpected(BBIReadError{BBIReadError::Kind::InvalidChromosome, std::string(chrom)});
+    if (auto r = impl_->find_checked(*id, start, end); !r) return r;
+    impl_->run.begin(*id, start, end, order, impl_->found);
+    return {};
+}
+
+std::expected<RunBatch, BBIReadError> BigWigReader::next_runs() {
+    return impl_->run.next(*impl_->source, impl_->order, impl_->blocks, impl_->stats);
+}
 
 std::expected<std::vector<float>, BBIReadError> BigWigReader::values(std::string_view chrom, std::uint32_t start,
                                                                      std::uint32_t end) {
