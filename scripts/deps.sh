@@ -26,8 +26,9 @@ install_missing() {
     "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
-# What building the program needs; the tests add GoogleTest.
+# What building the program needs; the tests add GoogleTest, groff (the
+# manual page) and Snakemake (the workflow in examples/workflow).
 BUILD_PACKAGES=(cmake g++ make zlib1g-dev libdeflate-dev libfmt-dev)
-TEST_PACKAGES=(libgtest-dev)
+TEST_PACKAGES=(libgtest-dev groff-base snakemake)
 
 build_jobs() { nproc 2>/dev/null || echo 2; }

@@ -15,20 +15,9 @@ namespace {
 namespace fs = std::filesystem;
 using testing::ProcessResult;
 using testing::run_binscope;
+using testing::split;
 using testing::TempDir;
 using testing::write_file;
-
-std::vector<std::string> split_lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        lines.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
-    return lines;
-}
 
 // A folder with two score files over chr1 and a BED file of two genes.
 class RunFixture : public ::testing::Test {
@@ -142,7 +131,7 @@ TEST_F(RunFixture, DriverRefusals) {
     write_file(file("black.bed"), "chr1\t0\t9000\n");
     const ProcessResult black = run({"--blackListFileName", file("black.bed")});
     EXPECT_EQ(black.status, 1);
-    const auto lines = split_lines(black.err);
+    const auto lines = split(black.err, '\n');
     ASSERT_EQ(lines.size(), 3u) << black.err;
     EXPECT_EQ(lines[1], "[binscope] Blacklist (1 intervals): kept 0/2 regions");
     EXPECT_EQ(lines[2], "Error: All regions filtered by blacklist.");
@@ -159,7 +148,7 @@ TEST_F(RunFixture, ProgressLinesInStageOrder) {
     const ProcessResult r = run({"--blackListFileName", file("black.bed"), "--skipZeros", "-p", "0"});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(split_lines(r.err), (std::vector<std::string>{
+    EXPECT_EQ(split(r.err, '\n'), (std::vector<std::string>{
                                       "[binscope] Loading 1 BED file(s) and 2 bigWig file(s)",
                                       "[binscope] Blacklist (1 intervals): kept 1/2 regions",
                                       "[binscope] Parsed 1 region(s) in 1 group(s)",

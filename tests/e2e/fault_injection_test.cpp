@@ -16,7 +16,6 @@
 #include <cstring>
 #include <filesystem>
 #include <set>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -34,6 +33,7 @@ using testing::ProcessResult;
 using testing::read_file;
 using testing::read_gzip_file;
 using testing::run_binscope;
+using testing::split;
 using testing::TempDir;
 using testing::write_file;
 
@@ -47,13 +47,6 @@ std::uint64_t le64(const std::string& bytes, std::uint64_t at) {
 std::uint16_t le16(const std::string& bytes, std::uint64_t at) {
     return static_cast<std::uint16_t>(static_cast<unsigned char>(bytes.at(at)) |
                                       static_cast<unsigned char>(bytes.at(at + 1)) << 8);
-}
-
-std::vector<std::string> split(const std::string& text, char sep) {
-    std::vector<std::string> parts;
-    std::stringstream in(text);
-    for (std::string part; std::getline(in, part, sep);) parts.push_back(part);
-    return parts;
 }
 
 // Two score files over chr1/chr2 and three genes; every run below starts

@@ -74,6 +74,13 @@ std::string read_gzip_file(const fs::path& path) {
     return out;
 }
 
+std::vector<std::string> split(const std::string& text, char sep) {
+    std::vector<std::string> parts;
+    std::stringstream in(text);
+    for (std::string part; std::getline(in, part, sep);) parts.push_back(part);
+    return parts;
+}
+
 ProcessResult run_binscope(const std::vector<std::string>& args) {
     int out_pipe[2], err_pipe[2];
     if (pipe(out_pipe) != 0 || pipe(err_pipe) != 0) throw std::runtime_error("pipe");
