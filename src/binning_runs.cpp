@@ -44,14 +44,19 @@ void RowRuns::fail(bool unsorted) {
     query_done_ = true;
 }
 
+void RowRuns::fetch() {
+    auto next = reader_->next_runs();
+    if (!next || next->unsorted)
+        fail(next.has_value());
+    else if (next->runs.empty())
+        query_done_ = true;
+    else
+        batch_ = next->runs;
+}
+
 void RowRuns::finish() {
-    while (!query_done_) {
-        auto next = reader_->next_runs();
-        if (!next || next->unsorted)
-            fail(next.has_value());
-        else if (next->runs.empty())
-            query_done_ = true;
-    }
+    while (!query_done_) fetch();
+    batch_ = {};
 }
 
 RowRuns::Piece RowRuns::pull() {
@@ -61,15 +66,7 @@ RowRuns::Piece RowRuns::pull() {
     }
     const Stretch& s = stretches_[current_];
     const std::uint64_t stretch_end = end_of(s);
-    while (batch_.empty() && !query_done_) {
-        auto next = reader_->next_runs();
-        if (!next || next->unsorted)
-            fail(next.has_value());
-        else if (next->runs.empty())
-            query_done_ = true;
-        else
-            batch_ = next->runs;
-    }
+    while (batch_.empty() && !query_done_) fetch();
     Piece piece{cursor_, stretch_end, kNaN};
     if (!batch_.empty()) {
         const ScoreRun& run = batch_.front();

@@ -59,6 +59,8 @@ private:
     // The piece starting at cursor_.
     Piece pull();
     void open(std::size_t stretch, std::uint64_t at);
+    // The reader's next runs into batch_, or the end of the query.
+    void fetch();
     void fail(bool unsorted);
 
     BigWigReader* reader_ = nullptr;

@@ -1,7 +1,8 @@
 // binning_test.cpp - rows computed from score runs against the plain
 // per-base reference, bit for bit: random score files (sorted records, or
-// overlapping and out of order ones; many small blocks), random regions
-// with metagene blocks, both strands, every layout and every statistic.
+// overlapping and out of order ones; many small blocks; a broken block),
+// random regions with metagene blocks, both strands, every layout and every
+// statistic.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -107,14 +108,7 @@ void expect_same_row(BigWigReader& reader, const Sample& sample, const Region& r
         ASSERT_EQ(std::bit_cast<std::uint32_t>(row[c]), std::bit_cast<std::uint32_t>(want[c]))
             << "column " << c << " of " << row.size() << ", " << region.chrom << " " << region.blocks[0].start << " "
             << static_cast<char>(region.strand) << ", type " << static_cast<int>(p.averageTypeBins) << ", bin "
-            << p.binSize << ", body " << p.regionBodyLength << ", zero " << p.missingDataAsZero << [&] {
-                   std::string t;
-                   for (auto& z : layout.zones) {
-                       t += " | zone bins " + std::to_string(z.bins);
-                       for (auto& b : z.intervals) t += " [" + std::to_string(b.start) + "," + std::to_string(b.end) + ")";
-                   }
-                   return t;
-               }();
+            << p.binSize << ", body " << p.regionBodyLength << ", zero " << p.missingDataAsZero;
 }
 
 TEST(RowFromRuns, EqualsThePerBaseReferenceBitForBit) {
@@ -128,6 +122,11 @@ TEST(RowFromRuns, EqualsThePerBaseReferenceBitForBit) {
         options.compress = pick(rng, 2) == 0;
         options.items_per_block = 1 + pick(rng, 40);
         options.rtree_fanout = 2 + pick(rng, 6);
+        if (file % 8 == 5) {
+            // Every read that meets the first block fails: no values at all.
+            options.compress = true;
+            options.breakage = BigWigBreak::BlockNotZlib;
+        }
         const std::string path = dir.file("r" + std::to_string(file) + ".bw");
         write_bigwig(path, {{"chr1", length}, {"2", length / 2}},
                      {random_section("chr1", length, disorder, rng), random_section("2", length / 2, disorder, rng)},

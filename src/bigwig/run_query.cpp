@@ -94,7 +94,10 @@ std::expected<void, BBIReadError> RunQuery::paint(std::uint32_t from, ByteSource
         extent = Extent{std::numeric_limits<std::uint32_t>::max(), 0, true};
         if ((*section)->chrom_id == chrom_)
             for (const Run& run : (*section)->runs)
-                if (run.start < run.end) extent.first = std::min(extent.first, run.start), extent.last = std::max(extent.last, run.end);
+                if (run.start < run.end) {
+                    extent.first = std::min(extent.first, run.start);
+                    extent.last = std::max(extent.last, run.end);
+                }
     }
     return {};
 }
