@@ -12,7 +12,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <expected>
 #include <string>
 #include <vector>
 
@@ -36,7 +35,7 @@ bool starts_with_magic(const std::uint8_t* p) {
     return m == 0x888FFC26 || m == 0x26FC8F88 || m == 0x8789F2EB || m == 0xEBF28987;
 }
 
-using Answer = std::expected<std::vector<float>, binscope::BBIReadError>;
+using Answer = binscope::Result<std::vector<float>>;
 
 Answer check_query(binscope::BigWigReader& reader, const std::string& chrom, std::uint32_t start, std::uint32_t end) {
     if (start >= end) return {};
@@ -50,7 +49,7 @@ Answer check_query(binscope::BigWigReader& reader, const std::string& chrom, std
 void check_same(const Answer& a, const Answer& b) {
     if (a.has_value() != b.has_value()) std::abort();
     if (!a) {
-        if (a.error().kind != b.error().kind || a.error().detail != b.error().detail) std::abort();
+        if (a.error().kind() != b.error().kind() || a.error().chain() != b.error().chain()) std::abort();
         return;
     }
     if (a->size() != b->size() || (!a->empty() && std::memcmp(a->data(), b->data(), a->size() * sizeof(float)) != 0))
@@ -82,7 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     };
     auto reader = open();
     if (!reader) {
-        (void)reader.error().text();
+        (void)reader.error().message();
         return 0;
     }
     // The chromosome list is what the run builds its tables from.

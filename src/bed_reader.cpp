@@ -8,7 +8,8 @@
 
 #include "text_input.hpp"
 #include "text_input_path.hpp"
-#include "text_input_utf8.hpp"
+#include "text_util.hpp"
+#include "utf8.hpp"
 
 namespace binscope {
 
@@ -24,10 +25,7 @@ bool is_gtf_path(std::string_view path) {
     if (!name) return false;
     const auto ext = file_extension(*name);
     if (!ext || ext->size() > 4 || !is_valid_utf8(*ext)) return false;
-    std::string lower(*ext);
-    for (char& c : lower) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
+    const std::string lower = ascii_lower(*ext);
     return lower == "gtf" || lower == "gff" || lower == "gff3";
 }
 
@@ -115,29 +113,22 @@ Status parse_bed_line(std::string_view line, bool metagene, std::size_t group, s
 
 Status read_bed_file(const std::string& path, bool metagene, RegionSet& set) {
     const std::string shown = to_utf8_lossy(path);
-    auto reader = LineReader::open(path);
-    if (!reader) return fail(std::move(reader.error()).context(fmt::format("opening BED {}", shown)));
-    while (true) {
-        auto next = reader->next();
-        if (!next) {
-            return fail(std::move(next.error()).context(fmt::format("reading {} line {}", shown, reader->line_number())));
-        }
-        if (!*next) return {};
-        const std::string_view line = **next;
-        if (line.empty()) continue;
+    const LineErrors errors{fmt::format("opening BED {}", shown), fmt::format("reading {}", shown)};
+    return for_each_line(path, errors, [&](std::string_view line, std::size_t number) -> Status {
+        if (line.empty()) return {};
         if (line[0] == '#') {
             // A '#' line names the group of the regions below it.
             const std::string_view name = trim_space(line.substr(1));
             if (!name.empty()) set.groups.emplace_back(name);
-            continue;
+            return {};
         }
-        if (line.starts_with("track ") || line.starts_with("browser ")) continue;
+        if (line.starts_with("track ") || line.starts_with("browser ")) return {};
         auto parsed = parse_bed_line(line, metagene, set.groups.size() - 1, set.regions);
         if (!parsed) {
-            return fail(Error(fmt::format("parsing {} line {}: {}", shown, reader->line_number(), line))
-                            .caused_by(parsed.error()));
+            return fail(Error(fmt::format("parsing {} line {}: {}", shown, number, line)).caused_by(parsed.error()));
         }
-    }
+        return {};
+    });
 }
 
 }  // namespace

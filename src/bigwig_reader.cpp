@@ -4,14 +4,13 @@
 
 #include <algorithm>
 #include <limits>
+#include <new>
 
 namespace binscope {
 
 Result<ChromLengthTable> open_chrom_table(const std::string& path) {
     auto reader = BigWigReader::open(path);
-    if (!reader)
-        return fail(Error("Opening " + path)
-                        .caused_by(Error("opening bigwig " + path).caused_by(Error(reader.error().text()))));
+    if (!reader) return fail(std::move(reader.error()).context("opening bigwig " + path).context("Opening " + path));
     ChromLengthTable table;
     table.reserve(reader->chroms().size());
     // A name listed twice keeps its last length.
@@ -62,8 +61,12 @@ void interval_values(BigWigReader& reader, std::string_view name, std::uint32_t 
     const std::int64_t qe = std::max<std::int64_t>(std::min<std::int64_t>(end, length), 0);
     if (qe <= qs) return;
     auto part = out.subspan(static_cast<std::size_t>(qs - start), static_cast<std::size_t>(qe - qs));
-    if (!reader.values_into(name, static_cast<std::uint32_t>(qs), static_cast<std::uint32_t>(qe), part))
-        std::fill(part.begin(), part.end(), nan);
+    auto read = reader.values_into(name, static_cast<std::uint32_t>(qs), static_cast<std::uint32_t>(qe), part);
+    if (read) return;
+    // A file's problems are missing values; running out of memory ends the
+    // run, as everywhere else (the callers here take no error).
+    if (read.error().kind() == ErrorKind::out_of_memory) throw std::bad_alloc();
+    std::fill(part.begin(), part.end(), nan);
 }
 
 }  // namespace binscope

@@ -46,7 +46,7 @@ std::optional<std::pair<std::string, std::uint32_t>> resolve_chrom(const ChromLe
 // Per-base values of [start, end) in region coordinates (start <= end),
 // written into out (end - start floats): NaN below 0, at or past the
 // chromosome length, where the file has no value, and everywhere when the
-// query fails.
+// query fails. Throws std::bad_alloc when the query runs out of memory.
 void interval_values(BigWigReader& reader, std::string_view name, std::uint32_t length, std::int64_t start,
                      std::int64_t end, std::span<float> out);
 

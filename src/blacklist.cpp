@@ -7,7 +7,8 @@
 #include <fmt/format.h>
 
 #include "text_input.hpp"
-#include "text_input_utf8.hpp"
+#include "text_util.hpp"
+#include "utf8.hpp"
 
 namespace binscope {
 
@@ -19,32 +20,12 @@ std::size_t Blacklist::interval_count() const {
 
 namespace {
 
-Result<Blacklist> read_blacklist(const std::string& path, const std::string& shown) {
-    auto reader = LineReader::open(path);
-    if (!reader) return fail(std::move(reader.error()).context(fmt::format("opening blacklist {}", shown)));
-    Blacklist blacklist;
-    std::array<std::string_view, 3> fields;
-    while (true) {
-        auto next = reader->next();
-        if (!next) return fail(std::move(next.error()).context(fmt::format("blacklist line {}", reader->line_number())));
-        if (!*next) break;
-        const std::string_view line = **next;
-        if (line.empty() || line[0] == '#' || line.starts_with("track") || line.starts_with("browser")) continue;
-        if (split_tabs(line, fields) < 3) continue;
-        auto start = parse_int64(fields[1]);
-        if (!start) return fail(Error("bad blacklist start").caused_by(start.error()));
-        auto end = parse_int64(fields[2]);
-        if (!end) return fail(Error("bad blacklist end").caused_by(end.error()));
-        if (*start >= *end) continue;
-        auto found = blacklist.intervals.find(std::string(fields[0]));
-        if (found == blacklist.intervals.end()) found = blacklist.intervals.emplace(fields[0], std::vector<Block>{}).first;
-        found->second.push_back({*start, *end});
-    }
+// Sorts every chromosome's intervals and merges those that overlap or touch.
+void merge_intervals(Blacklist& blacklist) {
     for (auto& [chrom, list] : blacklist.intervals) {
         std::stable_sort(list.begin(), list.end(), [](const Block& a, const Block& b) { return a.start < b.start; });
         std::vector<Block> merged;
         for (const Block& block : list) {
-            // Touching intervals merge as well as overlapping ones.
             if (!merged.empty() && block.start <= merged.back().end) {
                 merged.back().end = std::max(merged.back().end, block.end);
             } else {
@@ -53,6 +34,27 @@ Result<Blacklist> read_blacklist(const std::string& path, const std::string& sho
         }
         list = std::move(merged);
     }
+}
+
+Result<Blacklist> read_blacklist(const std::string& path, const std::string& shown) {
+    Blacklist blacklist;
+    std::array<std::string_view, 3> fields;
+    const LineErrors errors{fmt::format("opening blacklist {}", shown), "blacklist"};
+    auto status = for_each_line(path, errors, [&](std::string_view line, std::size_t) -> Status {
+        if (line.empty() || line[0] == '#' || line.starts_with("track") || line.starts_with("browser")) return {};
+        if (split_tabs(line, fields) < 3) return {};
+        auto start = parse_int64(fields[1]);
+        if (!start) return fail(Error("bad blacklist start").caused_by(start.error()));
+        auto end = parse_int64(fields[2]);
+        if (!end) return fail(Error("bad blacklist end").caused_by(end.error()));
+        if (*start >= *end) return {};
+        auto found = blacklist.intervals.find(std::string(fields[0]));
+        if (found == blacklist.intervals.end()) found = blacklist.intervals.emplace(fields[0], std::vector<Block>{}).first;
+        found->second.push_back({*start, *end});
+        return {};
+    });
+    if (!status) return fail(std::move(status.error()));
+    merge_intervals(blacklist);
     return blacklist;
 }
 

@@ -5,14 +5,15 @@
 #include <fmt/format.h>
 
 #include <array>
-#include <charconv>
 #include <cstdlib>
 #include <optional>
 #include <span>
-#include <expected>
 #include <string_view>
 #include <type_traits>
 #include <variant>
+
+#include "error.hpp"
+#include "text_util.hpp"
 
 namespace binscope {
 
@@ -143,52 +144,11 @@ std::string display(const OptionSpec& opt) {
 
 // ---- values ---------------------------------------------------------------
 
-using Parsed = std::expected<void, std::string>;
-
-bool all_digits(std::string_view text) {
-    for (char c : text)
-        if (c < '0' || c > '9') return false;
-    return true;
-}
-
-// Decimal digits after an optional '+' (or '-' when signed), nothing else.
-template <class Int>
-std::expected<Int, std::string> parse_integer(std::string_view text) {
-    if (text.empty()) return std::unexpected("cannot parse integer from empty string");
-    std::string_view digits = text;
-    bool negative = false;
-    if (digits.front() == '+' || (std::is_signed_v<Int> && digits.front() == '-')) {
-        negative = digits.front() == '-';
-        digits.remove_prefix(1);
-    }
-    if (digits.empty() || !all_digits(digits)) return std::unexpected("invalid digit found in string");
-    Int value{};
-    // from_chars reads the sign itself; the leading '+' is already gone.
-    const char* first = negative ? digits.data() - 1 : digits.data();
-    auto [ptr, ec] = std::from_chars(first, digits.data() + digits.size(), value);
-    if (ec == std::errc::result_out_of_range)
-        return std::unexpected(negative ? "number too small to fit in target type"
-                                        : "number too large to fit in target type");
-    if (ec != std::errc() || ptr != digits.data() + digits.size())
-        return std::unexpected("invalid digit found in string");
-    return value;
-}
-
-bool equals_ignore_case(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char c = a[i];
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        if (c != b[i]) return false;
-    }
-    return true;
-}
-
 // Decimal and exponent notation, "inf", "infinity" and "nan" in any case,
 // each with an optional sign. Values beyond the float range become
 // infinities (or zero), as the decimal text rounds to them.
-std::expected<double, std::string> parse_float(std::string_view text) {
-    const auto invalid = std::unexpected(std::string("invalid float literal"));
+Result<double> parse_float(std::string_view text) {
+    const auto invalid = fail("invalid float literal");
     std::string_view body = text;
     if (!body.empty() && (body.front() == '+' || body.front() == '-')) body.remove_prefix(1);
     bool special = equals_ignore_case(body, "inf") || equals_ignore_case(body, "infinity") ||
@@ -217,55 +177,55 @@ std::expected<double, std::string> parse_float(std::string_view text) {
     return std::strtod(copy.c_str(), nullptr);
 }
 
-Parsed store(bool& field, std::string_view) {
+Status store(bool& field, std::string_view) {
     field = true;
     return {};
 }
 
-Parsed store(std::int64_t& field, std::string_view value) {
-    auto parsed = parse_integer<std::int64_t>(value);
-    if (!parsed) return std::unexpected(parsed.error());
+Status store(std::int64_t& field, std::string_view value) {
+    auto parsed = parse_integer<std::int64_t>(value, DigitCheck::whole_text_first);
+    if (!parsed) return fail(std::move(parsed.error()));
     field = *parsed;
     return {};
 }
 
-Parsed store(std::size_t& field, std::string_view value) {
-    auto parsed = parse_integer<std::size_t>(value);
-    if (!parsed) return std::unexpected(parsed.error());
+Status store(std::size_t& field, std::string_view value) {
+    auto parsed = parse_integer<std::size_t>(value, DigitCheck::whole_text_first);
+    if (!parsed) return fail(std::move(parsed.error()));
     field = *parsed;
     return {};
 }
 
-Parsed store(double& field, std::string_view value) {
+Status store(double& field, std::string_view value) {
     auto parsed = parse_float(value);
-    if (!parsed) return std::unexpected(parsed.error());
+    if (!parsed) return fail(std::move(parsed.error()));
     field = *parsed;
     return {};
 }
 
-Parsed store(std::optional<double>& field, std::string_view value) {
+Status store(std::optional<double>& field, std::string_view value) {
     double parsed = 0;
     if (auto ok = store(parsed, value); !ok) return ok;
     field = parsed;
     return {};
 }
 
-Parsed store(std::string& field, std::string_view value) {
+Status store(std::string& field, std::string_view value) {
     field = value;
     return {};
 }
 
-Parsed store(std::optional<std::string>& field, std::string_view value) {
+Status store(std::optional<std::string>& field, std::string_view value) {
     field = std::string(value);
     return {};
 }
 
-Parsed store(std::vector<std::string>& field, std::string_view value) {
+Status store(std::vector<std::string>& field, std::string_view value) {
     field.emplace_back(value);
     return {};
 }
 
-Parsed store(std::optional<std::vector<std::string>>& field, std::string_view value) {
+Status store(std::optional<std::vector<std::string>>& field, std::string_view value) {
     if (!field) field.emplace();
     field->emplace_back(value);
     return {};
@@ -280,7 +240,7 @@ R& record_for(Cli& cli) {
         return std::get<R>(cli.command);
 }
 
-Parsed store_value(const OptionSpec& opt, Cli& cli, std::string_view value) {
+Status store_value(const OptionSpec& opt, Cli& cli, std::string_view value) {
     return std::visit([&]<class R, class T>(T R::*member) { return store(record_for<R>(cli).*member, value); },
                       opt.field);
 }
@@ -538,7 +498,8 @@ private:
         }
         for (std::string_view value : values)
             if (auto ok = store_value(opt, cli_, value); !ok)
-                return error(fmt::format("invalid value '{}' for '{}': {}", value, display(opt), ok.error()));
+                return error(
+                    fmt::format("invalid value '{}' for '{}': {}", value, display(opt), ok.error().message()));
         return std::nullopt;
     }
 

@@ -1,12 +1,20 @@
 // error.hpp - the error value every stage returns: a message plus its causes.
 #pragma once
 
+#include <cstdint>
 #include <expected>
 #include <string>
 #include <utility>
 #include <vector>
 
 namespace binscope {
+
+// What a caller may have to tell apart without reading the text. Most
+// errors are of no particular kind.
+enum class ErrorKind : std::uint8_t {
+    none,
+    out_of_memory,  // an allocation failed: the run ends, wherever it happened
+};
 
 // An error is an ordered chain of messages, outermost first. A caller adds
 // context by wrapping: Error("opening x").caused_by(system_error) or
@@ -16,12 +24,15 @@ class Error {
 public:
     Error() = default;
     explicit Error(std::string message) { chain_.push_back(std::move(message)); }
+    Error(ErrorKind kind, std::string message) : chain_{std::move(message)}, kind_(kind) {}
 
-    // Wraps this error in an outer message (which becomes the first line).
+    // Wraps this error in an outer message (which becomes the first line);
+    // the kind stays.
     [[nodiscard]] Error context(std::string outer) &&;
     [[nodiscard]] Error context(std::string outer) const&;
 
-    // Appends `cause` (with its own chain) below this error's chain.
+    // Appends `cause` (with its own chain) below this error's chain; this
+    // error's kind stays.
     [[nodiscard]] Error caused_by(const Error& cause) &&;
 
     // The outermost message (empty for a default-constructed error).
@@ -29,12 +40,14 @@ public:
     // Causes, outermost first (the chain without its first message).
     std::vector<std::string> causes() const;
     const std::vector<std::string>& chain() const { return chain_; }
+    ErrorKind kind() const { return kind_; }
 
     // An error from an errno value: "<strerror text> (os error N)".
     static Error from_errno(int err);
 
 private:
     std::vector<std::string> chain_;
+    ErrorKind kind_ = ErrorKind::none;
 };
 
 template <class T>

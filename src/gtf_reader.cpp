@@ -10,7 +10,8 @@
 #include "bed_reader.hpp"
 #include "text_input.hpp"
 #include "text_input_path.hpp"
-#include "text_input_utf8.hpp"
+#include "text_util.hpp"
+#include "utf8.hpp"
 
 namespace binscope {
 
@@ -89,84 +90,79 @@ void parse_attributes(std::string_view column, Visit&& visit) {
     }
 }
 
-// ASCII case-insensitive comparison with a lower-case word.
-bool equals_lower(std::string_view text, std::string_view lower) {
-    if (text.size() != lower.size()) return false;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        char c = text[i];
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        if (c != lower[i]) return false;
+using GtfFields = std::array<std::string_view, 9>;
+
+// The bases an exon line covers, 0-based: [start - 1, end). A transcript
+// line's columns are checked alike; its block covers nothing.
+Result<Block> feature_bases(const GtfFields& fields, bool exon, std::string_view shown, std::size_t number) {
+    auto start = parse_int64(fields[3]);
+    if (!start) return fail(Error(fmt::format("bad start at {}:{}", shown, number)).caused_by(start.error()));
+    auto end = parse_int64(fields[4]);
+    if (!end) return fail(Error(fmt::format("bad end at {}:{}", shown, number)).caused_by(end.error()));
+    if (!exon) return Block{};
+    // The 1-based start must have a 0-based form.
+    if (*start == INT64_MIN) {
+        return fail(Error(fmt::format("bad start at {}:{}", shown, number))
+                        .caused_by(Error("number too small to fit in target type")));
     }
-    return true;
+    return Block{*start - 1, *end};
+}
+
+// Adds a transcript or exon line to the transcript its transcript_id
+// names; a line without one is skipped.
+void add_feature(const GtfFields& fields, bool exon, Block bases, std::size_t group, TranscriptTable& table) {
+    std::string_view transcript_id, transcript_name, gene_name;
+    bool has_id = false, has_transcript_name = false, has_gene_name = false;
+    parse_attributes(fields[8], [&](std::string_view key, std::string_view value) {
+        if (key == "transcript_id") {
+            transcript_id = value;
+            has_id = true;
+        } else if (key == "transcript_name") {
+            transcript_name = value;
+            has_transcript_name = true;
+        } else if (key == "gene_name") {
+            gene_name = value;
+            has_gene_name = true;
+        }
+    });
+    if (!has_id) return;
+
+    Region& region = table.slot(transcript_id);
+    // Only the first line of a transcript sets its fields.
+    if (region.chrom.empty()) {
+        region.chrom = fields[0];
+        region.name = has_transcript_name ? transcript_name : has_gene_name ? gene_name : transcript_id;
+        region.strand = parse_strand(fields[6]);
+        region.score = '0';  // a char: g++ 12 warns falsely of overlap for the literal
+        region.group = group;
+    }
+    if (exon) region.blocks.push_back(bases);
 }
 
 Status read_gtf_file(const std::string& path, RegionSet& set) {
     const std::string shown = to_utf8_lossy(path);
+    const LineErrors errors{fmt::format("opening GTF {}", shown), fmt::format("reading {}", shown)};
     TranscriptTable table;
-    auto reader = LineReader::open(path);
-    if (!reader) return fail(std::move(reader.error()).context(fmt::format("opening GTF {}", shown)));
-    std::array<std::string_view, 9> fields;
-    while (true) {
-        auto next = reader->next();
-        if (!next) {
-            return fail(std::move(next.error()).context(fmt::format("reading {} line {}", shown, reader->line_number())));
-        }
-        if (!*next) break;
-        const std::string_view line = **next;
-        if (line.empty()) continue;
+    GtfFields fields;
+    auto status = for_each_line(path, errors, [&](std::string_view line, std::size_t number) -> Status {
+        if (line.empty()) return {};
         if (line[0] == '#') {
             // Group line; "#!" lines are genome build headers, not groups.
             const std::string_view name = trim_space(line.substr(1));
-            if (name.empty() || name[0] == '!') continue;
+            if (name.empty() || name[0] == '!') return {};
             table.flush(set.regions);
             set.groups.emplace_back(name);
-            continue;
+            return {};
         }
-        if (split_tabs(line, fields) < 9) continue;
-        const bool exon = equals_lower(fields[2], "exon");
-        if (!exon && !equals_lower(fields[2], "transcript")) continue;
-
-        auto start = parse_int64(fields[3]);
-        if (!start) {
-            return fail(Error(fmt::format("bad start at {}:{}", shown, reader->line_number())).caused_by(start.error()));
-        }
-        auto end = parse_int64(fields[4]);
-        if (!end) {
-            return fail(Error(fmt::format("bad end at {}:{}", shown, reader->line_number())).caused_by(end.error()));
-        }
-        // The 1-based start must have a 0-based form.
-        if (exon && *start == INT64_MIN) {
-            return fail(Error(fmt::format("bad start at {}:{}", shown, reader->line_number()))
-                            .caused_by(Error("number too small to fit in target type")));
-        }
-
-        std::string_view transcript_id, transcript_name, gene_name;
-        bool has_id = false, has_transcript_name = false, has_gene_name = false;
-        parse_attributes(fields[8], [&](std::string_view key, std::string_view value) {
-            if (key == "transcript_id") {
-                transcript_id = value;
-                has_id = true;
-            } else if (key == "transcript_name") {
-                transcript_name = value;
-                has_transcript_name = true;
-            } else if (key == "gene_name") {
-                gene_name = value;
-                has_gene_name = true;
-            }
-        });
-        if (!has_id) continue;
-
-        Region& region = table.slot(transcript_id);
-        // Only the first line of a transcript sets its fields.
-        if (region.chrom.empty()) {
-            region.chrom = fields[0];
-            region.name = has_transcript_name ? transcript_name : has_gene_name ? gene_name : transcript_id;
-            region.strand = parse_strand(fields[6]);
-            region.score = "0";
-            region.group = set.groups.size() - 1;
-        }
-        if (exon) region.blocks.push_back({*start - 1, *end});
-    }
+        if (split_tabs(line, fields) < 9) return {};
+        const bool exon = equals_ignore_case(fields[2], "exon");
+        if (!exon && !equals_ignore_case(fields[2], "transcript")) return {};
+        auto bases = feature_bases(fields, exon, shown, number);
+        if (!bases) return fail(std::move(bases.error()));
+        add_feature(fields, exon, *bases, set.groups.size() - 1, table);
+        return {};
+    });
+    if (!status) return status;
     table.flush(set.regions);
     return {};
 }

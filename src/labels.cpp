@@ -4,7 +4,7 @@
 #include <fmt/format.h>
 
 #include "text_input_path.hpp"
-#include "text_input_utf8.hpp"
+#include "utf8.hpp"
 
 namespace binscope {
 

@@ -4,23 +4,11 @@
 #include <fmt/format.h>
 #include <limits>
 
+#include "text_util.hpp"
+
 namespace binscope {
 
 namespace {
-
-std::string ascii_upper(std::string_view text) {
-    std::string out(text);
-    for (char& c : out)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return out;
-}
-
-std::string ascii_lower(std::string_view text) {
-    std::string out(text);
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return out;
-}
 
 void copy_common(const CommonArgs& a, Params& p) {
     p.scoreFileName = a.score_file_name;

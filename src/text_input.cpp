@@ -1,5 +1,4 @@
-// text_input.cpp - buffered line reading with UTF-8 checks, and the integer
-// parser of coordinate columns.
+// text_input.cpp - buffered line reading with UTF-8 checks.
 #include "text_input.hpp"
 
 #include <fcntl.h>
@@ -9,62 +8,33 @@
 #include <cstring>
 #include <fmt/format.h>
 
-#include "text_input_utf8.hpp"
+#include "utf8.hpp"
 
-namespace binscope {
+namespace binscope::detail {
 
-LineReader::LineReader(int fd) : fd_(fd), buffer_(new char[buffer_size]) {}
-
-LineReader::LineReader(LineReader&& other) noexcept
-    : fd_(other.fd_),
-      buffer_(std::move(other.buffer_)),
-      pos_(other.pos_),
-      end_(other.end_),
-      at_eof_(other.at_eof_),
-      spill_(std::move(other.spill_)),
-      line_number_(other.line_number_) {
-    other.fd_ = -1;
+Result<InputBytes> InputBytes::open(const std::string& path) {
+    auto fd = open_file(path, O_RDONLY);
+    if (!fd) return fail(std::move(fd.error()));
+    return InputBytes(std::move(*fd));
 }
 
-LineReader& LineReader::operator=(LineReader&& other) noexcept {
-    if (this != &other) {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = other.fd_;
-        other.fd_ = -1;
-        buffer_ = std::move(other.buffer_);
-        pos_ = other.pos_;
-        end_ = other.end_;
-        at_eof_ = other.at_eof_;
-        spill_ = std::move(other.spill_);
-        line_number_ = other.line_number_;
-    }
-    return *this;
-}
-
-LineReader::~LineReader() {
-    if (fd_ >= 0) ::close(fd_);
-}
-
-Result<LineReader> LineReader::open(const std::string& path) {
-    int fd;
+Result<std::size_t> InputBytes::read(std::span<char> out) {
+    ssize_t got;
     do {
-        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0) return fail(Error::from_errno(errno));
-    return LineReader(fd);
+        got = ::read(fd_.get(), out.data(), out.size());
+    } while (got < 0 && errno == EINTR);
+    if (got < 0) return fail(Error::from_errno(errno));
+    return static_cast<std::size_t>(got);
 }
 
 Result<bool> LineReader::fill() {
     if (at_eof_) return false;
-    ssize_t got;
-    do {
-        got = ::read(fd_, buffer_.get(), buffer_size);
-    } while (got < 0 && errno == EINTR);
-    if (got < 0) return fail(Error::from_errno(errno));
+    auto got = bytes_.read(std::span<char>(buffer_.get(), buffer_size));
+    if (!got) return fail(std::move(got.error()));
     pos_ = 0;
-    end_ = static_cast<std::size_t>(got);
-    if (got == 0) at_eof_ = true;
-    return got > 0;
+    end_ = *got;
+    if (*got == 0) at_eof_ = true;
+    return *got > 0;
 }
 
 std::optional<std::string_view> LineReader::finish_line(std::string_view raw) {
@@ -117,30 +87,8 @@ Result<std::optional<std::string_view>> LineReader::next() {
     }
 }
 
-Result<std::int64_t> parse_int64(std::string_view text) {
-    if (text.empty()) return fail("cannot parse integer from empty string");
-    bool negative = false;
-    std::size_t i = 0;
-    if (text[0] == '+' || text[0] == '-') {
-        negative = text[0] == '-';
-        i = 1;
-        if (text.size() == 1) return fail("invalid digit found in string");
-    }
-    // Accumulating towards the sign keeps INT64_MIN representable; the
-    // first overflow wins over a bad character further on.
-    std::int64_t value = 0;
-    for (; i < text.size(); ++i) {
-        const unsigned digit = static_cast<unsigned char>(text[i]) - unsigned{'0'};
-        if (digit > 9) return fail("invalid digit found in string");
-        const bool overflow = negative ? __builtin_mul_overflow(value, 10, &value) ||
-                                             __builtin_sub_overflow(value, static_cast<std::int64_t>(digit), &value)
-                                       : __builtin_mul_overflow(value, 10, &value) ||
-                                             __builtin_add_overflow(value, static_cast<std::int64_t>(digit), &value);
-        if (overflow) {
-            return fail(negative ? "number too small to fit in target type" : "number too large to fit in target type");
-        }
-    }
-    return value;
+Error reading_error(Error error, const LineErrors& errors, std::size_t line) {
+    return std::move(error).context(fmt::format("{} line {}", errors.reading, line));
 }
 
-}  // namespace binscope
+}  // namespace binscope::detail

@@ -1,23 +1,46 @@
-// text_input.hpp - line-by-line reading of text input files, tab splitting
-// and the integer form of coordinate columns.
+// text_input.hpp - line-by-line reading of text input files.
 #pragma once
 
-#include <array>
 #include <cstddef>
-#include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "error.hpp"
+#include "file_descriptor.hpp"
 
 namespace binscope {
 
-// Reads a text file line by line through an 8192-byte buffer. Lines are
-// numbered from 1 and every line counts, blank ones included. Each line
-// comes without its trailing '\r' and '\n' characters. Text that is not
-// valid UTF-8 is a read error, reported on the line that holds it.
+// The context the errors of for_each_line get: `opening` around the
+// system's error opening the file, `reading` and " line N" around the
+// error reading line N.
+struct LineErrors {
+    std::string opening;
+    std::string reading;
+};
+
+namespace detail {
+
+// An input file read from its start: the one place the bytes of a text
+// input come from, so that a compressed file can be inflated here without
+// the line splitting above knowing.
+class InputBytes {
+public:
+    // Opens path read-only; the error is the system's ("... (os error N)").
+    static Result<InputBytes> open(const std::string& path);
+
+    // The next bytes, at most out.size() of them; 0 at the end of the file.
+    Result<std::size_t> read(std::span<char> out);
+
+private:
+    explicit InputBytes(FileDescriptor fd) : fd_(std::move(fd)) {}
+    FileDescriptor fd_;
+};
+
+// Splits the bytes of a file into lines read through an 8192-byte buffer.
 class LineReader {
 public:
     static constexpr std::size_t buffer_size = 8192;
@@ -25,14 +48,7 @@ public:
     // no region, annotation or blacklist line comes anywhere near it.
     static constexpr std::size_t max_line_length = std::size_t{256} << 20;
 
-    // Opens path read-only; the error is the system's ("... (os error N)").
-    static Result<LineReader> open(const std::string& path);
-
-    LineReader(LineReader&& other) noexcept;
-    LineReader& operator=(LineReader&& other) noexcept;
-    LineReader(const LineReader&) = delete;
-    LineReader& operator=(const LineReader&) = delete;
-    ~LineReader();
+    explicit LineReader(InputBytes bytes) : bytes_(std::move(bytes)), buffer_(new char[buffer_size]) {}
 
     // The next line, or nothing at the end of the file. The view stays
     // valid until the next call. After an error, line_number() is the
@@ -43,12 +59,11 @@ public:
     std::size_t line_number() const { return line_number_; }
 
 private:
-    explicit LineReader(int fd);
     // Reads more bytes into the buffer; false at the end of the file.
     Result<bool> fill();
     std::optional<std::string_view> finish_line(std::string_view raw);
 
-    int fd_ = -1;
+    InputBytes bytes_;
     std::unique_ptr<char[]> buffer_;
     std::size_t pos_ = 0;  // next unread byte of buffer_
     std::size_t end_ = 0;  // bytes held in buffer_
@@ -57,29 +72,29 @@ private:
     std::size_t line_number_ = 0;
 };
 
-// Splits line on '\t' into at most N fields and returns how many it filled.
-// Empty fields count. When the line has more than N fields, the last one
-// filled ends at the next tab and the count is N.
-template <std::size_t N>
-std::size_t split_tabs(std::string_view line, std::array<std::string_view, N>& fields) {
-    std::size_t count = 0;
-    std::size_t pos = 0;
-    while (count < N) {
-        const std::size_t tab = line.find('\t', pos);
-        if (tab == std::string_view::npos) {
-            fields[count++] = line.substr(pos);
-            break;
-        }
-        fields[count++] = line.substr(pos, tab - pos);
-        pos = tab + 1;
-    }
-    return count;
-}
+// `error` in the context errors.reading + " line " + line.
+Error reading_error(Error error, const LineErrors& errors, std::size_t line);
 
-// A signed 64-bit decimal: an optional '+' or '-' and one or more digits,
-// nothing else. Errors: "cannot parse integer from empty string", "invalid
-// digit found in string", "number too large to fit in target type", "number
-// too small to fit in target type".
-Result<std::int64_t> parse_int64(std::string_view text);
+}  // namespace detail
+
+// Calls visit(line, number) for every line of the text file at path, in
+// order, and stops at the first error: opening or reading the file (in the
+// context `errors` gives) or one visit returns (passed on as it is). Lines
+// are numbered from 1 and every line counts, blank ones included. Each
+// line comes without its trailing '\r' and '\n' characters and stays valid
+// only during its visit. Text that is not valid UTF-8 is a read error of
+// the line that holds it.
+template <class Visit>
+Status for_each_line(const std::string& path, const LineErrors& errors, Visit&& visit) {
+    auto bytes = detail::InputBytes::open(path);
+    if (!bytes) return fail(std::move(bytes.error()).context(errors.opening));
+    detail::LineReader reader(std::move(*bytes));
+    while (true) {
+        auto next = reader.next();
+        if (!next) return fail(detail::reading_error(std::move(next.error()), errors, reader.line_number()));
+        if (!*next) return {};
+        if (Status visited = visit(**next, reader.line_number()); !visited) return visited;
+    }
+}
 
 }  // namespace binscope

@@ -3,8 +3,6 @@
 #include "bed_reader.hpp"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "support/test_files.hpp"
 
@@ -116,13 +114,6 @@ TEST(BedReader, HostileFiles) {
               (Chain{"reading " + dir.path().string() + " line 1", "Is a directory (os error 21)"}));
     EXPECT_EQ(read_regions({dir.file("none.bed")}, false).error().chain(),
               (Chain{"opening BED " + dir.file("none.bed"), "No such file or directory (os error 2)"}));
-    if (geteuid() != 0) {  // root reads anything
-        write_file(dir.file("locked.bed"), "chr1\t1\t2\n");
-        chmod(dir.file("locked.bed").c_str(), 0);
-        EXPECT_EQ(read_regions({dir.file("locked.bed")}, false).error().chain().at(1), "Permission denied (os error 13)");
-    }
-    EXPECT_EQ(read_error(dir, "chr1\t1\t2\nchr1\t3\xFE\t4\n"),
-              (Chain{"reading " + dir.file("a.bed") + " line 2", "stream did not contain valid UTF-8"}));
     // A NUL byte is text: part of the chromosome name, or a bad digit.
     EXPECT_EQ(read_one(dir, std::string("chr\0001\t1\t2\n", 10))->regions[0].chrom, std::string("chr\0001", 5));
     EXPECT_EQ(read_error(dir, std::string("chr1\t1\0\t2\n", 10)).at(2), "invalid digit found in string");
@@ -130,10 +121,6 @@ TEST(BedReader, HostileFiles) {
     ASSERT_TRUE(empty);
     EXPECT_TRUE(empty->regions.empty());
     EXPECT_EQ(empty->groups, std::vector<std::string>{"genes"});
-    // A 10 MB line: one region with a 10 MB name.
-    auto huge = read_one(dir, "chr1\t1\t2\t" + std::string(10 << 20, 'n'));
-    ASSERT_TRUE(huge);
-    EXPECT_EQ(huge->regions.at(0).name.size(), std::size_t{10 << 20});
 }
 
 TEST(BedReaderReal, CustomTrackAndJunctions) {

@@ -93,7 +93,7 @@ TEST(GtfReader, Errors) {
         auto set = read_gtf({path});
         return set ? Chain{} : set.error().chain();
     };
-    EXPECT_EQ(error_of("\n" + gtf("chr1", "exon", "1x", "10", "+", "transcript_id t")),
+    EXPECT_EQ(error_of(std::string("\n") + gtf("chr1", "exon", "1x", "10", "+", "transcript_id t")),
               (Chain{"bad start at " + path + ":2", "invalid digit found in string"}));
     EXPECT_EQ(error_of(gtf("chr1", "transcript", "1", "", "+", "transcript_id t")),
               (Chain{"bad end at " + path + ":1", "cannot parse integer from empty string"}));

@@ -1,10 +1,9 @@
-// text_input_test.cpp - line reading, integer parsing and UTF-8 helpers.
+// text_input_test.cpp - line reading.
 #include "text_input.hpp"
 
 #include <gtest/gtest.h>
 
 #include "support/test_files.hpp"
-#include "text_input_utf8.hpp"
 
 namespace binscope {
 namespace {
@@ -12,51 +11,33 @@ namespace {
 using testing::TempDir;
 using testing::write_file;
 
-// Numbered lines of a file, then the error text and its line number if any.
+using Chain = std::vector<std::string>;
+
+// Numbered lines of a file, then the error chain if any.
 struct ReadResult {
     std::vector<std::pair<std::size_t, std::string>> lines;
-    std::string error;
-    std::size_t error_line = 0;
+    Chain error;
 };
 
 ReadResult read_all(const std::string& path) {
     ReadResult result;
-    LineReader reader = LineReader::open(path).value();
-    while (true) {
-        auto next = reader.next();
-        if (!next) return {result.lines, next.error().message(), reader.line_number()};
-        if (!*next) return result;
-        result.lines.emplace_back(reader.line_number(), std::string(**next));
-    }
+    auto status = for_each_line(path, {"opening", "reading"}, [&](std::string_view line, std::size_t number) -> Status {
+        result.lines.emplace_back(number, std::string(line));
+        return {};
+    });
+    if (!status) result.error = status.error().chain();
+    return result;
 }
 
-TEST(ParseInt64, AcceptsOnlySignAndDigits) {
-    EXPECT_EQ(parse_int64("+42").value(), 42);
-    EXPECT_EQ(parse_int64("-007").value(), -7);
-    EXPECT_EQ(parse_int64("9223372036854775807").value(), INT64_MAX);
-    EXPECT_EQ(parse_int64("-9223372036854775808").value(), INT64_MIN);
-    const std::pair<const char*, const char*> bad[] = {
-        {"", "cannot parse integer from empty string"},
-        {"-", "invalid digit found in string"},
-        {" 1", "invalid digit found in string"},
-        {"1.5", "invalid digit found in string"},
-        {"+-1", "invalid digit found in string"},
-        {"9223372036854775808", "number too large to fit in target type"},
-        {"-9223372036854775809", "number too small to fit in target type"},
-        {"99999999999999999999x", "number too large to fit in target type"},  // overflow seen first
-    };
-    for (const auto& [text, message] : bad) EXPECT_EQ(parse_int64(text).error().chain().at(0), message) << text;
-}
-
-TEST(LineReader, NumbersEveryLineAndKeepsLongLinesWhole) {
+TEST(ForEachLine, NumbersEveryLineAndKeepsLongLinesWhole) {
     TempDir dir;
     // Lines that end exactly at, and straddle, buffer boundaries.
-    const std::string a(LineReader::buffer_size - 1, 'a');
-    const std::string b(LineReader::buffer_size * 3 + 17, 'b');
+    const std::string a(detail::LineReader::buffer_size - 1, 'a');
+    const std::string b(detail::LineReader::buffer_size * 3 + 17, 'b');
     const std::string huge(10 << 20, 'c');
     write_file(dir.file("a.txt"), "one\r\n\ntwo\r\r\nmid\rdle \n" + a + "\n" + b + "\r\n" + huge);
     const ReadResult result = read_all(dir.file("a.txt"));
-    EXPECT_EQ(result.error, "");
+    EXPECT_TRUE(result.error.empty());
     const std::vector<std::pair<std::size_t, std::string>> expected = {
         {1, "one"}, {2, ""}, {3, "two"}, {4, "mid\rdle "}, {5, a}, {6, b}, {7, huge}};
     EXPECT_TRUE(result.lines == expected);
@@ -65,32 +46,21 @@ TEST(LineReader, NumbersEveryLineAndKeepsLongLinesWhole) {
     EXPECT_TRUE(read_all(dir.file("empty.txt")).lines.empty());
 }
 
-TEST(LineReader, InvalidUtf8IsAnErrorOnItsLine) {
+TEST(ForEachLine, InvalidUtf8IsAnErrorOnItsLine) {
     TempDir dir;
     // A NUL byte is valid text; the lone continuation byte on line 3 is not.
     write_file(dir.file("bad.txt"), std::string("ok\nnul\0here\nbad\x80\nnever\n", 23));
     ReadResult result = read_all(dir.file("bad.txt"));
-    EXPECT_EQ(result.error, "stream did not contain valid UTF-8");
-    EXPECT_EQ(result.error_line, 3u);
+    EXPECT_EQ(result.error, (Chain{"reading line 3", "stream did not contain valid UTF-8"}));
     ASSERT_EQ(result.lines.size(), 2u);
     EXPECT_EQ(result.lines[1].second, std::string("nul\0here", 8));
 
     // A character split by a buffer boundary is fine; one cut short by the
     // end of the file is not.
-    write_file(dir.file("split.txt"), std::string(LineReader::buffer_size - 1, 'x') + "\xC3\xA9\n\xC3");
+    write_file(dir.file("split.txt"), std::string(detail::LineReader::buffer_size - 1, 'x') + "\xC3\xA9\n\xC3");
     result = read_all(dir.file("split.txt"));
     EXPECT_EQ(result.lines.size(), 1u);
-    EXPECT_EQ(result.error_line, 2u);
-}
-
-TEST(Utf8, LossyConversionAndWhiteSpace) {
-    // A truncated three-byte sequence is one part; two stray bytes are two.
-    EXPECT_EQ(to_utf8_lossy("\xC3\xA9\xE2\x82z\x80\xFF"), "\xC3\xA9\xEF\xBF\xBDz\xEF\xBF\xBD\xEF\xBF\xBD");
-    EXPECT_FALSE(is_valid_utf8("\xED\xA0\x80"));  // surrogate
-    EXPECT_FALSE(is_valid_utf8("\xC0\xAF"));      // overlong
-    EXPECT_EQ(trim_space(" \t\xC2\xA0name x\xE3\x80\x80\r"), "name x");
-    EXPECT_EQ(trim_space("\xE2\x80\x83"), "");
-    EXPECT_EQ(trim_space("\xE2\x82\xAC"), "\xE2\x82\xAC");  // the euro sign is no space
+    EXPECT_EQ(result.error.at(0), "reading line 2");
 }
 
 }  // namespace

@@ -5,7 +5,8 @@
 #include <libdeflate.h>
 
 #include <algorithm>
-#include <new>
+
+#include "bigwig/file_errors.hpp"
 
 namespace binscope::bigwig {
 
@@ -18,10 +19,6 @@ constexpr std::size_t kMaxCachedRuns = 256 * 1024 / sizeof(Run);
 // The raw read buffer is given back after a block larger than this.
 constexpr std::size_t kKeepRawCapacity = 4 << 20;
 
-std::unexpected<BBIReadError> invalid(std::string message) {
-    return std::unexpected(BBIReadError{BBIReadError::Kind::InvalidFile, std::move(message)});
-}
-
 }  // namespace
 
 void BlockCache::FreeDecompressor::operator()(libdeflate_decompressor* d) const { libdeflate_free_decompressor(d); }
@@ -31,8 +28,31 @@ BlockCache::BlockCache(std::uint32_t uncompress_buf_size)
 
 BlockCache::~BlockCache() = default;
 
-std::expected<const DecodedSection*, BBIReadError> BlockCache::get(ByteSource& source, ByteOrder order, DataBlock block,
-                                                                   ReaderStats& stats) {
+Result<std::span<const std::uint8_t>> BlockCache::inflate(ReaderStats& stats) {
+    if (!decompressor_) {
+        decompressor_.reset(libdeflate_alloc_decompressor());
+        if (!decompressor_)
+            return fail(Error(ErrorKind::out_of_memory, "Error occurred: no memory for a decompressor"));
+    }
+    // uncompressBufSize comes from the file; nothing past kMaxSectionBytes
+    // is ever decoded, so the buffer never needs to be larger.
+    const std::size_t capacity = std::min<std::uint64_t>(uncompress_buf_size_, kMaxSectionBytes);
+    if (inflated_.size() < capacity) inflated_.resize(capacity);
+    ++stats.blocks_inflated;
+    std::size_t written = 0;
+    auto result = libdeflate_zlib_decompress(decompressor_.get(), raw_.data(), raw_.size(), inflated_.data(), capacity,
+                                             &written);
+    if (result == LIBDEFLATE_INSUFFICIENT_SPACE) {
+        return fail(invalid_file(capacity == uncompress_buf_size_
+                                     ? "Block decompresses to more than uncompressBufSize"
+                                     : "Block decompresses to more than a section can hold"));
+    }
+    if (result != LIBDEFLATE_SUCCESS) return fail(invalid_file("Block is not a valid zlib stream"));
+    return std::span<const std::uint8_t>(inflated_.data(), written);
+}
+
+Result<const DecodedSection*> BlockCache::get(ByteSource& source, ByteOrder order, DataBlock block,
+                                              ReaderStats& stats) {
     ++clock_;
     for (Entry& e : entries_) {
         if (e.last_use != 0 && e.offset == block.offset && e.size == block.size) {
@@ -43,37 +63,20 @@ std::expected<const DecodedSection*, BBIReadError> BlockCache::get(ByteSource& s
     }
 
     // Only what the file really holds is ever allocated.
-    if (!source.holds(block.offset, block.size))
-        return std::unexpected(BBIReadError{BBIReadError::Kind::IoError, kShortReadText});
+    if (!source.holds(block.offset, block.size)) return fail(read_failed(short_read()));
     ++stats.block_reads;
     raw_.resize(block.size);
-    if (auto r = source.read_at(block.offset, raw_); !r)
-        return std::unexpected(BBIReadError{BBIReadError::Kind::IoError, r.error().text});
+    if (auto r = source.read_at(block.offset, raw_); !r) return fail(read_failed(r.error()));
 
     std::span<const std::uint8_t> data = raw_;
     if (uncompress_buf_size_ != 0) {
-        if (!decompressor_) {
-            decompressor_.reset(libdeflate_alloc_decompressor());
-            if (!decompressor_) throw std::bad_alloc();
-        }
-        // uncompressBufSize comes from the file; nothing past kMaxSectionBytes
-        // is ever decoded, so the buffer never needs to be larger.
-        const std::size_t capacity = std::min<std::uint64_t>(uncompress_buf_size_, kMaxSectionBytes);
-        if (inflated_.size() < capacity) inflated_.resize(capacity);
-        ++stats.blocks_inflated;
-        std::size_t written = 0;
-        auto result = libdeflate_zlib_decompress(decompressor_.get(), raw_.data(), raw_.size(), inflated_.data(),
-                                                 capacity, &written);
-        if (result == LIBDEFLATE_INSUFFICIENT_SPACE)
-            return invalid(capacity == uncompress_buf_size_ ? "Block decompresses to more than uncompressBufSize"
-                                                            : "Block decompresses to more than a section can hold");
-        if (result != LIBDEFLATE_SUCCESS) return invalid("Block is not a valid zlib stream");
-        data = std::span<const std::uint8_t>(inflated_.data(), written);
+        auto inflated = inflate(stats);
+        if (!inflated) return fail(std::move(inflated.error()));
+        data = *inflated;
     }
-
     auto decoded = decode_section(data, order, scratch_);
     if (raw_.capacity() > kKeepRawCapacity) raw_ = {};
-    if (!decoded) return std::unexpected(decoded.error());
+    if (!decoded) return fail(std::move(decoded.error()));
     if (scratch_.runs.size() > kMaxCachedRuns) return &scratch_;
     Entry& victim = *std::min_element(entries_.begin(), entries_.end(),
                                       [](const Entry& a, const Entry& b) { return a.last_use < b.last_use; });

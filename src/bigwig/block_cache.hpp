@@ -3,15 +3,15 @@
 #pragma once
 
 #include <cstdint>
-#include <expected>
 #include <memory>
 #include <span>
 #include <vector>
 
-#include "bigwig/reader.hpp"
 #include "bigwig/byte_source.hpp"
+#include "bigwig/reader.hpp"
 #include "bigwig/rtree_index.hpp"
 #include "bigwig/section_decoder.hpp"
+#include "error.hpp"
 
 struct libdeflate_decompressor;
 
@@ -32,12 +32,15 @@ public:
     // The decoded section of a block, valid until the next call. A block
     // that does not decompress, or decompresses to more than
     // uncompressBufSize (or than any section can hold), or is shorter than a
-    // section header, is InvalidFile; a block reaching past the end of the
-    // file is a short-read IoError.
-    std::expected<const DecodedSection*, BBIReadError> get(ByteSource& source, ByteOrder order, DataBlock block,
-                                                           ReaderStats& stats);
+    // section header, is an invalid file; a block reaching past the end of
+    // the file is a short read. Without memory for a decompressor, the error
+    // is of kind out_of_memory.
+    Result<const DecodedSection*> get(ByteSource& source, ByteOrder order, DataBlock block, ReaderStats& stats);
 
 private:
+    // Decompresses raw_ into inflated_ and returns what it holds.
+    Result<std::span<const std::uint8_t>> inflate(ReaderStats& stats);
+
     struct Entry {
         std::uint64_t offset = 0, size = 0;
         std::uint64_t last_use = 0;  // 0: empty

@@ -8,7 +8,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "error.hpp"
+#include "file_descriptor.hpp"
 
 namespace binscope::bigwig {
 
@@ -16,38 +16,35 @@ namespace {
 
 class FileSource final : public ByteSource {
 public:
-    FileSource(int fd, std::uint64_t size) : ByteSource(size), fd_(fd) {}
-    ~FileSource() override { ::close(fd_); }
-    FileSource(const FileSource&) = delete;
-    FileSource& operator=(const FileSource&) = delete;
+    FileSource(FileDescriptor fd, std::uint64_t size) : ByteSource(size), fd_(std::move(fd)) {}
 
-    std::expected<void, IoFailure> read_at(std::uint64_t offset, std::span<std::uint8_t> out) override {
+    Status read_at(std::uint64_t offset, std::span<std::uint8_t> out) override {
         std::size_t done = 0;
         while (done < out.size()) {
             std::uint64_t at = offset + done;
             if (at < offset || at > static_cast<std::uint64_t>(INT64_MAX))
-                return std::unexpected(IoFailure{kShortReadText});
-            ssize_t n = ::pread(fd_, out.data() + done, out.size() - done, static_cast<off_t>(at));
+                return fail(short_read());
+            ssize_t n = ::pread(fd_.get(), out.data() + done, out.size() - done, static_cast<off_t>(at));
             if (n < 0) {
                 if (errno == EINTR) continue;
-                return std::unexpected(IoFailure{Error::from_errno(errno).message()});
+                return fail(Error::from_errno(errno));
             }
-            if (n == 0) return std::unexpected(IoFailure{kShortReadText});
+            if (n == 0) return fail(short_read());
             done += static_cast<std::size_t>(n);
         }
         return {};
     }
 
 private:
-    int fd_;
+    FileDescriptor fd_;
 };
 
 class MemorySource final : public ByteSource {
 public:
     explicit MemorySource(std::string bytes) : ByteSource(bytes.size()), bytes_(std::move(bytes)) {}
 
-    std::expected<void, IoFailure> read_at(std::uint64_t offset, std::span<std::uint8_t> out) override {
-        if (!holds(offset, out.size())) return std::unexpected(IoFailure{kShortReadText});
+    Status read_at(std::uint64_t offset, std::span<std::uint8_t> out) override {
+        if (!holds(offset, out.size())) return fail(short_read());
         if (!out.empty()) std::memcpy(out.data(), bytes_.data() + offset, out.size());
         return {};
     }
@@ -58,23 +55,16 @@ private:
 
 }  // namespace
 
-std::expected<std::unique_ptr<ByteSource>, int> open_file_source(const std::string& path) {
-    int fd = -1;
+Result<std::unique_ptr<ByteSource>> open_file_source(const std::string& path) {
     // Non-blocking so that a named pipe without a writer fails at its first
     // read (a pipe cannot be read at offsets) instead of hanging the open;
     // regular files ignore the flag.
-    do {
-        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0) return std::unexpected(errno);
+    auto fd = open_file(path, O_RDONLY | O_NONBLOCK);
+    if (!fd) return fail(std::move(fd.error()));
     struct stat st {};
-    if (::fstat(fd, &st) != 0) {
-        int err = errno;
-        ::close(fd);
-        return std::unexpected(err);
-    }
+    if (::fstat(fd->get(), &st) != 0) return fail(Error::from_errno(errno));
     auto size = st.st_size > 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
-    return std::unique_ptr<ByteSource>(new FileSource(fd, size));
+    return std::unique_ptr<ByteSource>(new FileSource(std::move(*fd), size));
 }
 
 std::unique_ptr<ByteSource> memory_source(std::string bytes) {

@@ -3,28 +3,24 @@
 #pragma once
 
 #include <cstdint>
-#include <expected>
 #include <memory>
 #include <span>
 #include <string>
 
+#include "error.hpp"
+
 namespace binscope::bigwig {
 
-// A failed or short read: the text callers print.
-struct IoFailure {
-    std::string text;
-};
-
-// The text of a read that came back short.
-inline constexpr const char* kShortReadText = "failed to fill whole buffer";
+// The error of a read that came back short.
+inline Error short_read() { return Error("failed to fill whole buffer"); }
 
 class ByteSource {
 public:
     virtual ~ByteSource() = default;
 
     // Fills out with the bytes at [offset, offset + out.size()); a read that
-    // comes back short is an IoFailure with kShortReadText.
-    virtual std::expected<void, IoFailure> read_at(std::uint64_t offset, std::span<std::uint8_t> out) = 0;
+    // comes back short is short_read(), a failed one the system's error.
+    virtual Status read_at(std::uint64_t offset, std::span<std::uint8_t> out) = 0;
 
     // The size when the source was opened. Callers check claimed lengths
     // against it before allocating room for them.
@@ -40,8 +36,8 @@ private:
     std::uint64_t size_;
 };
 
-// Opens path read-only; on failure the errno value.
-std::expected<std::unique_ptr<ByteSource>, int> open_file_source(const std::string& path);
+// Opens path read-only; the error is the system's ("... (os error N)").
+Result<std::unique_ptr<ByteSource>> open_file_source(const std::string& path);
 
 std::unique_ptr<ByteSource> memory_source(std::string bytes);
 

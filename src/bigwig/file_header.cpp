@@ -5,6 +5,7 @@
 
 #include "bigwig/byte_cursor.hpp"
 #include "bigwig/chrom_tree.hpp"
+#include "bigwig/file_errors.hpp"
 
 namespace binscope::bigwig {
 
@@ -16,17 +17,11 @@ constexpr std::uint32_t kBigWigMagicSwapped = 0x26FC8F88;
 constexpr std::uint32_t kBigBedMagicSwapped = 0xEBF28987;
 constexpr std::uint64_t kZoomHeaderSize = 24;
 
-using OpenError = BigWigReadOpenError;
-
-std::unexpected<OpenError> io_error(const IoFailure& f) {
-    return std::unexpected(OpenError{OpenError::Kind::IoError, f.text});
-}
-
 }  // namespace
 
-std::expected<FileLayout, BigWigReadOpenError> read_layout(ByteSource& source) {
+Result<FileLayout> read_layout(ByteSource& source) {
     std::array<std::uint8_t, 64> head{};
-    if (auto r = source.read_at(0, head); !r) return io_error(r.error());
+    if (auto r = source.read_at(0, head); !r) return fail(std::move(r.error()));
 
     FileLayout layout;
     bool bigbed = false;
@@ -37,7 +32,7 @@ std::expected<FileLayout, BigWigReadOpenError> read_layout(ByteSource& source) {
     case kBigWigMagic: layout.order = ByteOrder::Big; break;
     case kBigBedMagicSwapped: layout.order = ByteOrder::Little, bigbed = true; break;
     case kBigBedMagic: layout.order = ByteOrder::Big, bigbed = true; break;
-    default: return std::unexpected(OpenError{OpenError::Kind::NotABigWig, {}});
+    default: return fail(not_a_bigwig());
     }
 
     BigWigHeader& h = layout.header;
@@ -57,9 +52,9 @@ std::expected<FileLayout, BigWigReadOpenError> read_layout(ByteSource& source) {
     if (h.zoom_levels > 0) {
         const std::uint64_t length = h.zoom_levels * kZoomHeaderSize;
         // Read in one piece; at most 65535 * 24 bytes, and only when the file has them.
-        if (!source.holds(64, length)) return io_error(IoFailure{kShortReadText});
+        if (!source.holds(64, length)) return fail(short_read());
         std::vector<std::uint8_t> bytes(length);
-        if (auto r = source.read_at(64, bytes); !r) return io_error(r.error());
+        if (auto r = source.read_at(64, bytes); !r) return fail(std::move(r.error()));
         ByteCursor zc(bytes, layout.order);
         layout.zooms.resize(h.zoom_levels);
         for (ZoomHeader& z : layout.zooms) {
@@ -71,10 +66,10 @@ std::expected<FileLayout, BigWigReadOpenError> read_layout(ByteSource& source) {
     }
 
     auto chroms = read_chrom_tree(source, layout.order, h.chrom_tree_offset);
-    if (!chroms) return std::unexpected(chroms.error());
+    if (!chroms) return fail(std::move(chroms.error()));
     layout.chroms = std::move(*chroms);
 
-    if (bigbed) return std::unexpected(OpenError{OpenError::Kind::NotABigWig, {}});
+    if (bigbed) return fail(not_a_bigwig());
     return layout;
 }
 

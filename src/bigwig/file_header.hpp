@@ -2,11 +2,11 @@
 // zoom headers and chromosome list.
 #pragma once
 
-#include <expected>
 #include <vector>
 
-#include "bigwig/reader.hpp"
 #include "bigwig/byte_source.hpp"
+#include "bigwig/reader.hpp"
+#include "error.hpp"
 
 namespace binscope::bigwig {
 
@@ -17,8 +17,9 @@ struct FileLayout {
     std::vector<ChromInfo> chroms;
 };
 
-// Decodes everything an open needs. A bigBed file is read like a bigWig
-// file, chromosome tree included, and only then refused with NotABigWig.
-std::expected<FileLayout, BigWigReadOpenError> read_layout(ByteSource& source);
+// Decodes everything an open needs; the errors are BigWigReader::open's. A
+// bigBed file is read like a bigWig file, chromosome tree included, and
+// only then refused with NotABigWig.
+Result<FileLayout> read_layout(ByteSource& source);
 
 }  // namespace binscope::bigwig

@@ -3,7 +3,7 @@
 
 #include <fmt/format.h>
 
-#include "bigwig/utf8.hpp"
+#include "utf8.hpp"
 
 namespace binscope::bigwig {
 

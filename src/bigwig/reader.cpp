@@ -13,36 +13,21 @@
 
 #include "bigwig/block_cache.hpp"
 #include "bigwig/byte_source.hpp"
+#include "bigwig/file_errors.hpp"
 #include "bigwig/file_header.hpp"
 #include "bigwig/quoted_path.hpp"
 #include "bigwig/rtree_index.hpp"
 #include "bigwig/run_query.hpp"
 #include "bigwig/section_decoder.hpp"
-#include "error.hpp"
+#include "progress.hpp"
 
 namespace binscope {
 
-std::string BigWigReadOpenError::text() const {
-    switch (kind) {
-    case Kind::NotABigWig: return "NotABigWig";
-    case Kind::InvalidChroms: return "InvalidChroms";
-    case Kind::IoError: return io_text;
-    }
-    return io_text;
-}
-
-std::string BBIReadError::text() const {
-    switch (kind) {
-    case Kind::InvalidChromosome: return "The passed chromosome (" + detail + ") was incorrect.";
-    case Kind::UnknownMagic: return "Invalid magic (likely a bug).";
-    case Kind::InvalidFile: return "The file was invalid: " + detail;
-    case Kind::BedValueError: return "Error parsing bed-like data.";
-    case Kind::IoError: return "Error occurred: " + detail;
-    }
-    return detail;
-}
-
 namespace {
+
+Error unknown_chromosome(std::string_view chrom) {
+    return Error(fmt::format("The passed chromosome ({}) was incorrect.", chrom));
+}
 
 struct StringHash {
     using is_transparent = void;
@@ -61,11 +46,10 @@ struct BigWigReader::Impl {
           index(order),
           blocks(header.uncompress_buf_size) {}
 
-    std::expected<void, BBIReadError> query(std::string_view chrom, std::uint32_t start, std::uint32_t end,
-                                            std::span<float> out);
+    Status query(std::string_view chrom, std::uint32_t start, std::uint32_t end, std::span<float> out);
     // Loads the index root and fills `found` with the checked blocks of
     // [start, end] of chromosome id.
-    std::expected<void, BBIReadError> find_checked(std::uint32_t id, std::uint32_t start, std::uint32_t end);
+    Status find_checked(std::uint32_t id, std::uint32_t start, std::uint32_t end);
     std::optional<std::uint32_t> chrom_id(std::string_view name);
     // Keeps only the last occurrence of every block: a block applied again
     // later rewrites every base it wrote before, so earlier copies change
@@ -122,8 +106,7 @@ void BigWigReader::Impl::drop_repeated_blocks() {
     found.resize(kept);
 }
 
-std::expected<void, BBIReadError> BigWigReader::Impl::find_checked(std::uint32_t id, std::uint32_t start,
-                                                                   std::uint32_t end) {
+Status BigWigReader::Impl::find_checked(std::uint32_t id, std::uint32_t start, std::uint32_t end) {
     if (auto r = index.load_root(*source, header.full_index_offset, stats); !r) return r;
     found.clear();
     if (auto r = index.find_blocks(*source, id, start, end, found, stats); !r) return r;
@@ -131,24 +114,22 @@ std::expected<void, BBIReadError> BigWigReader::Impl::find_checked(std::uint32_t
     // Distinct blocks of a well-formed file never share bytes.
     std::uint64_t total = 0;
     for (const auto& b : found) {
-        if (!source->holds(b.offset, b.size))
-            return std::unexpected(BBIReadError{BBIReadError::Kind::IoError, bigwig::kShortReadText});
+        if (!source->holds(b.offset, b.size)) return fail(bigwig::read_failed(bigwig::short_read()));
         total += b.size;
-        if (total > source->size())
-            return std::unexpected(BBIReadError{BBIReadError::Kind::InvalidFile, "Data blocks overlap"});
+        if (total > source->size()) return fail(bigwig::invalid_file("Data blocks overlap"));
     }
     return {};
 }
 
-std::expected<void, BBIReadError> BigWigReader::Impl::query(std::string_view chrom, std::uint32_t start,
-                                                            std::uint32_t end, std::span<float> out) {
+Status BigWigReader::Impl::query(std::string_view chrom, std::uint32_t start, std::uint32_t end,
+                                 std::span<float> out) {
     auto id = chrom_id(chrom);
-    if (!id) return std::unexpected(BBIReadError{BBIReadError::Kind::InvalidChromosome, std::string(chrom)});
+    if (!id) return fail(unknown_chromosome(chrom));
     if (auto r = find_checked(*id, start, end); !r) return r;
     std::fill(out.begin(), out.end(), std::numeric_limits<float>::quiet_NaN());
     for (const auto& b : found) {
         auto section = blocks.get(*source, order, b, stats);
-        if (!section) return std::unexpected(section.error());
+        if (!section) return fail(std::move(section.error()));
         if (auto r = bigwig::write_section(**section, *id, start, end, out); !r) return r;
     }
     return {};
@@ -156,26 +137,23 @@ std::expected<void, BBIReadError> BigWigReader::Impl::query(std::string_view chr
 
 namespace {
 
-std::expected<BigWigReader, BigWigReadOpenError> fail_open(const std::string& display_path, BigWigReadOpenError error) {
+std::unexpected<Error> fail_open(const std::string& display_path, Error error) {
     std::string line = "Error when opening: " + bigwig::quoted_path(display_path) + "\n";
-    std::fwrite(line.data(), 1, line.size(), stderr);
-    return std::unexpected(std::move(error));
+    write_stderr(line);
+    return fail(std::move(error));
 }
 
 }  // namespace
 
-std::expected<BigWigReader, BigWigReadOpenError> BigWigReader::open(const std::string& path) {
+Result<BigWigReader> BigWigReader::open(const std::string& path) {
     auto source = bigwig::open_file_source(path);
-    if (!source)
-        return std::unexpected(
-            BigWigReadOpenError{BigWigReadOpenError::Kind::IoError, Error::from_errno(source.error()).message()});
+    if (!source) return fail(std::move(source.error()));
     auto layout = bigwig::read_layout(**source);
     if (!layout) return fail_open(path, std::move(layout.error()));
     return BigWigReader(std::make_unique<Impl>(std::move(*source), std::move(*layout)));
 }
 
-std::expected<BigWigReader, BigWigReadOpenError> BigWigReader::open_memory(std::string bytes,
-                                                                           const std::string& display_path) {
+Result<BigWigReader> BigWigReader::open_memory(std::string bytes, const std::string& display_path) {
     auto source = bigwig::memory_source(std::move(bytes));
     auto layout = bigwig::read_layout(*source);
     if (!layout) return fail_open(display_path, std::move(layout.error()));
@@ -193,31 +171,28 @@ const BigWigHeader& BigWigReader::header() const { return impl_->header; }
 const std::vector<ZoomHeader>& BigWigReader::zoom_headers() const { return impl_->zooms; }
 const ReaderStats& BigWigReader::stats() const { return impl_->stats; }
 
-std::expected<void, BBIReadError> BigWigReader::begin_runs(std::string_view chrom, std::uint32_t start,
-                                                           std::uint32_t end, RunOrder order) {
+Status BigWigReader::begin_runs(std::string_view chrom, std::uint32_t start, std::uint32_t end, RunOrder order) {
     auto id = impl_->chrom_id(chrom);
-    if (!id) return std::unexpected(BBIReadError{BBIReadError::Kind::InvalidChromosome, std::string(chrom)});
+    if (!id) return fail(unknown_chromosome(chrom));
     if (auto r = impl_->find_checked(*id, start, end); !r) return r;
     impl_->run.begin(*id, start, end, order, impl_->found);
     return {};
 }
 
-std::expected<RunBatch, BBIReadError> BigWigReader::next_runs() {
+Result<RunBatch> BigWigReader::next_runs() {
     return impl_->run.next(*impl_->source, impl_->order, impl_->blocks, impl_->stats);
 }
 
-std::expected<std::vector<float>, BBIReadError> BigWigReader::values(std::string_view chrom, std::uint32_t start,
-                                                                     std::uint32_t end) {
+Result<std::vector<float>> BigWigReader::values(std::string_view chrom, std::uint32_t start, std::uint32_t end) {
     std::vector<float> out(end > start ? end - start : 0, std::numeric_limits<float>::quiet_NaN());
-    if (auto r = values_into(chrom, start, end, out); !r) return std::unexpected(std::move(r.error()));
+    if (auto r = values_into(chrom, start, end, out); !r) return fail(std::move(r.error()));
     return out;
 }
 
-std::expected<void, BBIReadError> BigWigReader::values_into(std::string_view chrom, std::uint32_t start,
-                                                            std::uint32_t end, std::span<float> out) {
+Status BigWigReader::values_into(std::string_view chrom, std::uint32_t start, std::uint32_t end,
+                                 std::span<float> out) {
     if (out.size() != (end > start ? std::size_t{end - start} : 0))
-        return std::unexpected(
-            BBIReadError{BBIReadError::Kind::InvalidFile, "result buffer does not match the interval"});
+        return fail(bigwig::invalid_file("result buffer does not match the interval"));
     if (end <= start) return {};
     return impl_->query(chrom, start, end, out);
 }

@@ -3,35 +3,17 @@
 #pragma once
 
 #include <cstdint>
-#include <expected>
 #include <memory>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "error.hpp"
+
 namespace binscope {
 
 enum class ByteOrder { Little, Big };
-
-// Why a file could not be opened as a bigWig file.
-struct BigWigReadOpenError {
-    enum class Kind { NotABigWig, InvalidChroms, IoError };
-    Kind kind = Kind::IoError;
-    std::string io_text;  // the carried error's text, for IoError
-
-    // "NotABigWig", "InvalidChroms", or the carried error's text.
-    std::string text() const;
-};
-
-// Why one interval query failed.
-struct BBIReadError {
-    enum class Kind { InvalidChromosome, UnknownMagic, InvalidFile, BedValueError, IoError };
-    Kind kind = Kind::IoError;
-    std::string detail;  // chromosome name, invalid-file message or io text
-
-    std::string text() const;
-};
 
 struct ChromInfo {
     std::string name;
@@ -100,15 +82,16 @@ struct ReaderStats {
 // is never shared between threads.
 class BigWigReader {
 public:
-    // Opens and validates the file, reading its whole chromosome tree. On a
+    // Opens and validates the file, reading its whole chromosome tree. The
+    // error is "NotABigWig", "InvalidChroms" or that of the failed read
+    // ("failed to fill whole buffer" when short, else the system's). On a
     // failure after the file was opened, writes "Error when opening: "
     // and the quoted path to standard error.
-    static std::expected<BigWigReader, BigWigReadOpenError> open(const std::string& path);
+    static Result<BigWigReader> open(const std::string& path);
 
     // As open(), reading the file's bytes from memory; display_path stands
     // for the path in the "Error when opening: " line.
-    static std::expected<BigWigReader, BigWigReadOpenError> open_memory(std::string bytes,
-                                                                        const std::string& display_path);
+    static Result<BigWigReader> open_memory(std::string bytes, const std::string& display_path);
 
     BigWigReader(BigWigReader&&) noexcept;
     BigWigReader& operator=(BigWigReader&&) noexcept;
@@ -125,24 +108,24 @@ public:
     const ReaderStats& stats() const;
 
     // One score per base of [start, end) of the named chromosome, NaN where
-    // no record covers the base. Requires start < end.
-    std::expected<std::vector<float>, BBIReadError> values(std::string_view chrom, std::uint32_t start,
-                                                           std::uint32_t end);
+    // no record covers the base. Requires start < end. Errors: "The passed
+    // chromosome (<name>) was incorrect.", "Invalid magic (likely a bug).",
+    // "The file was invalid: <what>", "Error occurred: <read error>"; a
+    // decompressor that cannot be had is of kind out_of_memory.
+    Result<std::vector<float>> values(std::string_view chrom, std::uint32_t start, std::uint32_t end);
 
     // As values(), writing into out (end - start floats), without
     // allocating the result. After an error out holds no useful values.
-    std::expected<void, BBIReadError> values_into(std::string_view chrom, std::uint32_t start,
-                                                  std::uint32_t end, std::span<float> out);
+    Status values_into(std::string_view chrom, std::uint32_t start, std::uint32_t end, std::span<float> out);
 
     // Starts a run query on [start, end) of the named chromosome
     // (start < end), finding and checking its blocks as values() does: an
     // error here is one values() gives for the interval.
-    std::expected<void, BBIReadError> begin_runs(std::string_view chrom, std::uint32_t start, std::uint32_t end,
-                                                 RunOrder order);
+    Status begin_runs(std::string_view chrom, std::uint32_t start, std::uint32_t end, RunOrder order);
     // The next runs of the query, in position order and clipped to it; the
     // bases between them have no value, and every base has the value
     // values() gives it. An error means values() fails on the interval.
-    std::expected<RunBatch, BBIReadError> next_runs();
+    Result<RunBatch> next_runs();
 
     struct Impl;
 

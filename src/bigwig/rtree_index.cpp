@@ -7,6 +7,8 @@
 #include <utility>
 
 #include "bigwig/byte_cursor.hpp"
+#include "bigwig/file_errors.hpp"
+#include "bigwig/tree_node.hpp"
 
 namespace binscope::bigwig {
 
@@ -19,47 +21,33 @@ constexpr std::uint64_t kInnerItemSize = 24;
 constexpr std::uint64_t kNodeCacheBytes = 1 << 20;
 constexpr std::size_t kInitialQueue = 2048;
 
-std::unexpected<BBIReadError> io_error(std::string text) {
-    return std::unexpected(BBIReadError{BBIReadError::Kind::IoError, std::move(text)});
-}
-std::unexpected<BBIReadError> invalid(std::string message) {
-    return std::unexpected(BBIReadError{BBIReadError::Kind::InvalidFile, std::move(message)});
-}
-
 }  // namespace
 
-std::expected<void, BBIReadError> RTreeIndex::load_root(ByteSource& source, std::uint64_t index_offset,
-                                                        ReaderStats& stats) {
+Status RTreeIndex::load_root(ByteSource& source, std::uint64_t index_offset, ReaderStats& stats) {
     if (root_) return {};
     std::array<std::uint8_t, kIndexHeaderSize> head{};
     ++stats.index_header_reads;
-    if (auto r = source.read_at(index_offset, head); !r) return io_error(r.error().text);
+    if (auto r = source.read_at(index_offset, head); !r) return fail(read_failed(r.error()));
     std::uint32_t magic = 0;
     ByteCursor(head, order_).u32(magic);
-    if (magic != kIndexMagic) return std::unexpected(BBIReadError{BBIReadError::Kind::UnknownMagic, {}});
+    if (magic != kIndexMagic) return fail(unknown_magic());
     root_ = index_offset + kIndexHeaderSize;
     return {};
 }
 
-std::expected<const RTreeIndex::Node*, BBIReadError> RTreeIndex::node_at(ByteSource& source, std::uint64_t offset,
-                                                                         ReaderStats& stats) {
+Result<const RTreeIndex::Node*> RTreeIndex::node_at(ByteSource& source, std::uint64_t offset, ReaderStats& stats) {
     if (auto it = cache_.find(offset); it != cache_.end()) return &it->second;
 
     ++stats.node_reads;
-    std::array<std::uint8_t, 4> head{};
-    if (auto r = source.read_at(offset, head); !r) return io_error(r.error().text);
-    ByteCursor hc(head, order_);
-    std::uint8_t is_leaf = 0, reserved = 0;
-    std::uint16_t count = 0;
-    hc.u8(is_leaf);
-    hc.u8(reserved);
-    hc.u16(count);
-    if (is_leaf > 1) return invalid(fmt::format("Unexpected isleaf: {}", is_leaf));
+    auto head = read_node_head(source, order_, offset);
+    if (!head) return fail(read_failed(head.error()));
+    const auto [is_leaf, count] = *head;
+    if (is_leaf > 1) return fail(invalid_file(fmt::format("Unexpected isleaf: {}", is_leaf)));
     const std::uint64_t item_size = is_leaf ? kLeafItemSize : kInnerItemSize;
     const std::uint64_t length = count * item_size;
-    if (!source.holds(offset + 4, length)) return io_error(kShortReadText);
+    if (!source.holds(offset + 4, length)) return fail(read_failed(short_read()));
     bytes_.resize(length);
-    if (auto r = source.read_at(offset + 4, bytes_); !r) return io_error(r.error().text);
+    if (auto r = source.read_at(offset + 4, bytes_); !r) return fail(read_failed(r.error()));
 
     Node node;
     node.leaf = is_leaf == 1;
@@ -109,10 +97,9 @@ bool RTreeIndex::first_visit(std::uint64_t offset) {
     return visited_many_.insert(offset).second;
 }
 
-std::expected<void, BBIReadError> RTreeIndex::find_blocks(ByteSource& source, std::uint32_t chrom, std::uint32_t start,
-                                                          std::uint32_t end, std::vector<DataBlock>& out,
-                                                          ReaderStats& stats) {
-    if (!root_) return std::unexpected(BBIReadError{BBIReadError::Kind::UnknownMagic, {}});
+Status RTreeIndex::find_blocks(ByteSource& source, std::uint32_t chrom, std::uint32_t start, std::uint32_t end,
+                               std::vector<DataBlock>& out, ReaderStats& stats) {
+    if (!root_) return fail(unknown_magic());
     pending_.clear();
     if (pending_.capacity() < kInitialQueue) pending_.reserve(kInitialQueue);
     pending_.push_back(*root_);
@@ -125,12 +112,12 @@ std::expected<void, BBIReadError> RTreeIndex::find_blocks(ByteSource& source, st
     while (!pending_.empty()) {
         const std::uint64_t offset = pending_.back();
         pending_.pop_back();
-        if (!first_visit(offset)) return invalid("R-tree node reached twice");
+        if (!first_visit(offset)) return fail(invalid_file("R-tree node reached twice"));
         auto node = node_at(source, offset, stats);
-        if (!node) return std::unexpected(node.error());
+        if (!node) return fail(std::move(node.error()));
         const Node& n = **node;
         const std::uint64_t length = 4 + n.items.size() * (n.leaf ? kLeafItemSize : kInnerItemSize);
-        if (length > budget) return invalid("R-tree larger than the file");
+        if (length > budget) return fail(invalid_file("R-tree larger than the file"));
         budget -= length;
 
         children_.clear();

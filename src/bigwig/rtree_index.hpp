@@ -3,14 +3,14 @@
 #pragma once
 
 #include <cstdint>
-#include <expected>
 #include <optional>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
-#include "bigwig/reader.hpp"
 #include "bigwig/byte_source.hpp"
+#include "bigwig/reader.hpp"
+#include "error.hpp"
 
 namespace binscope::bigwig {
 
@@ -25,16 +25,17 @@ public:
     explicit RTreeIndex(ByteOrder order) : order_(order) {}
 
     // Reads the index header at index_offset unless an earlier call already
-    // succeeded; a wrong magic is UnknownMagic and is tried again next time.
-    std::expected<void, BBIReadError> load_root(ByteSource& source, std::uint64_t index_offset, ReaderStats& stats);
+    // succeeded; a wrong magic is unknown_magic() and is tried again next
+    // time.
+    Status load_root(ByteSource& source, std::uint64_t index_offset, ReaderStats& stats);
     bool root_loaded() const { return root_.has_value(); }
 
     // Appends to out, in pre-order left to right, every leaf item whose span
     // overlaps or touches [start, end] of chrom. Requires load_root first.
     // A node reached twice in one search, or a search through more node
-    // bytes than the file holds, is InvalidFile.
-    std::expected<void, BBIReadError> find_blocks(ByteSource& source, std::uint32_t chrom, std::uint32_t start,
-                                                  std::uint32_t end, std::vector<DataBlock>& out, ReaderStats& stats);
+    // bytes than the file holds, is an invalid file.
+    Status find_blocks(ByteSource& source, std::uint32_t chrom, std::uint32_t start, std::uint32_t end,
+                       std::vector<DataBlock>& out, ReaderStats& stats);
 
 private:
     struct Item {
@@ -49,7 +50,7 @@ private:
         std::vector<Item> items;
     };
 
-    std::expected<const Node*, BBIReadError> node_at(ByteSource& source, std::uint64_t offset, ReaderStats& stats);
+    Result<const Node*> node_at(ByteSource& source, std::uint64_t offset, ReaderStats& stats);
     // False when this search has already been at offset.
     bool first_visit(std::uint64_t offset);
 

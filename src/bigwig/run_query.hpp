@@ -3,12 +3,12 @@
 #pragma once
 
 #include <cstdint>
-#include <expected>
 #include <vector>
 
 #include "bigwig/block_cache.hpp"
 #include "bigwig/reader.hpp"
 #include "bigwig/rtree_index.hpp"
+#include "error.hpp"
 
 namespace binscope::bigwig {
 
@@ -20,8 +20,7 @@ public:
                const std::vector<DataBlock>& blocks);
 
     // The next runs (see BigWigReader::next_runs).
-    std::expected<RunBatch, BBIReadError> next(ByteSource& source, ByteOrder order, BlockCache& cache,
-                                               ReaderStats& stats);
+    Result<RunBatch> next(ByteSource& source, ByteOrder order, BlockCache& cache, ReaderStats& stats);
 
 private:
     // The bases a block's runs of this chromosome cover, once it has been
@@ -31,14 +30,11 @@ private:
         bool known = false;
     };
 
-    std::expected<RunBatch, BBIReadError> next_sorted(ByteSource& source, ByteOrder order, BlockCache& cache,
-                                                      ReaderStats& stats);
-    std::expected<RunBatch, BBIReadError> next_painted(ByteSource& source, ByteOrder order, BlockCache& cache,
-                                                       ReaderStats& stats);
+    Result<RunBatch> next_sorted(ByteSource& source, ByteOrder order, BlockCache& cache, ReaderStats& stats);
+    Result<RunBatch> next_painted(ByteSource& source, ByteOrder order, BlockCache& cache, ReaderStats& stats);
     // Paints window_ (bases from `from` on) with every block that may reach
     // it, in block order.
-    std::expected<void, BBIReadError> paint(std::uint32_t from, ByteSource& source, ByteOrder order,
-                                            BlockCache& cache, ReaderStats& stats);
+    Status paint(std::uint32_t from, ByteSource& source, ByteOrder order, BlockCache& cache, ReaderStats& stats);
 
     std::uint32_t chrom_ = 0, start_ = 0, end_ = 0;
     RunOrder order_ = RunOrder::Sorted;

@@ -8,16 +8,13 @@
 #include <fmt/format.h>
 
 #include "bigwig/byte_cursor.hpp"
+#include "bigwig/file_errors.hpp"
 
 namespace binscope::bigwig {
 
 namespace {
 
 constexpr std::size_t kSectionHeaderSize = 24;
-
-std::unexpected<BBIReadError> invalid(std::string message) {
-    return std::unexpected(BBIReadError{BBIReadError::Kind::InvalidFile, std::move(message)});
-}
 
 // bedGraph records (start, end, value, 12 bytes) have the layout of Run,
 // so they are copied whole and, in a file of the other byte order, turned
@@ -69,13 +66,12 @@ bool for_each_clipped(const DecodedSection& section, std::uint32_t start, std::u
 
 }  // namespace
 
-std::expected<void, BBIReadError> decode_section(std::span<const std::uint8_t> data, ByteOrder order,
-                                                 DecodedSection& out) {
-    out.error.clear();
+Status decode_section(std::span<const std::uint8_t> data, ByteOrder order, DecodedSection& out) {
+    out.records = {};
     out.runs.clear();
     out.ordered = false;
     ByteCursor c(data, order);
-    if (c.remaining() < kSectionHeaderSize) return invalid("Block shorter than its section header");
+    if (c.remaining() < kSectionHeaderSize) return fail(invalid_file("Block shorter than its section header"));
     std::uint32_t section_start = 0, section_end = 0, item_step = 0, item_span = 0;
     std::uint8_t type = 0, reserved = 0;
     std::uint16_t item_count = 0;
@@ -93,10 +89,10 @@ std::expected<void, BBIReadError> decode_section(std::span<const std::uint8_t> d
     case 1: record_size = 12; break;
     case 2: record_size = 8; break;
     case 3: record_size = 4; break;
-    default: out.error = fmt::format("Unknown bigwig section type: {}", type); return {};
+    default: out.records = fail(invalid_file(fmt::format("Unknown bigwig section type: {}", type))); return {};
     }
     if (c.remaining() < std::size_t{item_count} * record_size) {
-        out.error = "Section records run past the end of the block";
+        out.records = fail(invalid_file("Section records run past the end of the block"));
         return {};
     }
 
@@ -125,10 +121,10 @@ std::expected<void, BBIReadError> decode_section(std::span<const std::uint8_t> d
     return {};
 }
 
-std::expected<void, BBIReadError> write_section(const DecodedSection& section, std::uint32_t chrom, std::uint32_t start,
-                                                std::uint32_t end, std::span<float> values) {
+Status write_section(const DecodedSection& section, std::uint32_t chrom, std::uint32_t start, std::uint32_t end,
+                     std::span<float> values) {
     if (section.chrom_id != chrom) return {};
-    if (!section.error.empty()) return invalid(section.error);
+    if (!section.records) return section.records;
 
     for_each_clipped(section, start, end, [&](std::uint32_t cs, std::uint32_t ce, float value) {
         std::fill(values.begin() + (cs - start), values.begin() + (ce - start), value);
@@ -137,10 +133,10 @@ std::expected<void, BBIReadError> write_section(const DecodedSection& section, s
     return {};
 }
 
-std::expected<bool, BBIReadError> append_runs(const DecodedSection& section, std::uint32_t chrom, std::uint32_t start,
-                                              std::uint32_t end, std::uint32_t& done, std::vector<ScoreRun>& out) {
+Result<bool> append_runs(const DecodedSection& section, std::uint32_t chrom, std::uint32_t start, std::uint32_t end,
+                         std::uint32_t& done, std::vector<ScoreRun>& out) {
     if (section.chrom_id != chrom) return true;
-    if (!section.error.empty()) return invalid(section.error);
+    if (!section.records) return fail(section.records.error());
     return for_each_clipped(section, start, end, [&](std::uint32_t cs, std::uint32_t ce, float value) {
         if (cs < done) return false;
         out.push_back({cs, ce, value});

@@ -29,16 +29,9 @@ Matrix skip_zero_rows(Matrix matrix) {
     std::vector<std::size_t> kept;
     kept.reserve(matrix.rows());
     for (std::size_t r = 0; r < matrix.rows(); ++r) {
-        const float* row = matrix.row(r);
-        double sum = 0.0;
-        std::size_t count = 0;
-        for (std::size_t c = 0; c < matrix.cols; ++c) {
-            if (std::isnan(row[c])) continue;
-            sum += static_cast<double>(row[c]);
-            ++count;
-        }
+        const auto mean = mean_of_numbers({matrix.row(r), matrix.cols});
         // A NaN mean (both infinities) is not equal to zero: the row stays.
-        if (count > 0 && sum / static_cast<double>(count) != 0.0) kept.push_back(r);
+        if (mean && *mean != 0.0) kept.push_back(r);
     }
     if (kept.size() == matrix.rows()) return matrix;
     matrix.select_rows(kept);

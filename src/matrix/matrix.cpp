@@ -2,6 +2,7 @@
 #include "matrix/matrix.hpp"
 
 #include <algorithm>
+#include <cmath>
 
 namespace binscope {
 
@@ -27,6 +28,18 @@ void Matrix::select_rows(std::span<const std::size_t> order) {
     for (std::size_t i = 0; i < order.size(); ++i)
         std::copy_n(at(order[i]), cols, picked_values.begin() + static_cast<std::ptrdiff_t>(i * cols));
     values = std::move(picked_values);
+}
+
+std::optional<double> mean_of_numbers(std::span<const float> values) {
+    double sum = 0.0;
+    std::size_t count = 0;
+    for (float v : values) {
+        if (std::isnan(v)) continue;
+        sum += static_cast<double>(v);
+        ++count;
+    }
+    if (count == 0) return std::nullopt;
+    return sum / static_cast<double>(count);
 }
 
 std::vector<std::size_t> compute_group_boundaries(const std::vector<Region>& regions) {

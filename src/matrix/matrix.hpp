@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -55,6 +56,10 @@ struct Matrix {
     // values and regions alike; group boundaries are left to the caller.
     void select_rows(std::span<const std::size_t> order);
 };
+
+// The mean, summed in double precision, of the values that are numbers;
+// nothing when none is.
+std::optional<double> mean_of_numbers(std::span<const float> values);
 
 // [0, i1, ..., rows]: each inner entry is the first row of a new group.
 std::vector<std::size_t> compute_group_boundaries(const std::vector<Region>& regions);

@@ -7,6 +7,7 @@
 
 #include "labels.hpp"
 #include "output/number_format.hpp"
+#include "output/text_fields.hpp"
 
 namespace binscope {
 
@@ -44,15 +45,6 @@ std::string optional_number(const std::optional<double>& value) {
 }
 
 const char* bool_text(bool value) { return value ? "true" : "false"; }
-
-// The strand as text; anything but the three known characters shows as '.'.
-char strand_char(char32_t strand) {
-    return strand == U'+' || strand == U'-' ? static_cast<char>(strand) : '.';
-}
-
-void append_int(TextBuffer& out, std::int64_t value) {
-    out.commit(write_int(out.reserve(kNumberTextMax), value));
-}
 
 }  // namespace
 
@@ -114,15 +106,8 @@ std::string matrix_header_line(const Matrix& matrix, const std::vector<std::stri
 }
 
 float row_score(const float* values, std::size_t count) {
-    double sum = 0.0;
-    std::size_t numbers = 0;
-    for (std::size_t i = 0; i < count; ++i) {
-        if (std::isnan(values[i])) continue;
-        sum += static_cast<double>(values[i]);
-        ++numbers;
-    }
-    if (numbers == 0) return std::numeric_limits<float>::quiet_NaN();
-    return static_cast<float>(sum / static_cast<double>(numbers));
+    const auto mean = mean_of_numbers({values, count});
+    return mean ? static_cast<float>(*mean) : std::numeric_limits<float>::quiet_NaN();
 }
 
 void append_matrix_rows(TextBuffer& out, const Matrix& matrix, std::size_t begin, std::size_t end) {
@@ -133,15 +118,9 @@ void append_matrix_rows(TextBuffer& out, const Matrix& matrix, std::size_t begin
 
         out.append(region.chrom);
         out.append('\t');
-        for (std::size_t b = 0; b < region.blocks.size(); ++b) {
-            if (b > 0) out.append(',');
-            append_int(out, region.blocks[b].start);
-        }
+        append_block_list(out, region.blocks, [](const Block& b) { return b.start; });
         out.append('\t');
-        for (std::size_t b = 0; b < region.blocks.size(); ++b) {
-            if (b > 0) out.append(',');
-            append_int(out, region.blocks[b].end);
-        }
+        append_block_list(out, region.blocks, [](const Block& b) { return b.end; });
         out.append('\t');
         out.append(region.name);
         out.append('\t');

@@ -9,33 +9,17 @@
 namespace binscope {
 
 Result<OutputFile> OutputFile::create(const std::string& path) {
-    int fd;
-    do {
-        fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0) return fail(Error::from_errno(errno));
-    return OutputFile(fd);
-}
-
-OutputFile& OutputFile::operator=(OutputFile&& other) noexcept {
-    if (this != &other) {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = other.fd_;
-        other.fd_ = -1;
-    }
-    return *this;
-}
-
-OutputFile::~OutputFile() {
-    if (fd_ >= 0) ::close(fd_);
+    auto fd = open_file(path, O_WRONLY | O_CREAT | O_TRUNC, 0666);
+    if (!fd) return fail(std::move(fd.error()));
+    return OutputFile(std::move(*fd));
 }
 
 Status OutputFile::write(std::string_view data) {
-    if (fd_ < 0) return fail(Error::from_errno(EBADF));
+    if (fd_.get() < 0) return fail(Error::from_errno(EBADF));
     const char* p = data.data();
     std::size_t left = data.size();
     while (left > 0) {
-        const ssize_t n = ::write(fd_, p, left);
+        const ssize_t n = ::write(fd_.get(), p, left);
         if (n < 0) {
             if (errno == EINTR) continue;
             return fail(Error::from_errno(errno));
@@ -48,9 +32,8 @@ Status OutputFile::write(std::string_view data) {
 }
 
 Status OutputFile::close() {
-    if (fd_ < 0) return {};
-    const int fd = fd_;
-    fd_ = -1;
+    if (fd_.get() < 0) return {};
+    const int fd = fd_.release();
     // On Linux the descriptor is gone even when close is interrupted, so
     // EINTR is no failure and must not be retried.
     if (::close(fd) != 0 && errno != EINTR) return fail(Error::from_errno(errno));

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "error.hpp"
+#include "file_descriptor.hpp"
 
 namespace binscope {
 
@@ -17,13 +18,8 @@ public:
     // Creates or truncates `path` with permissions 0666 less the umask.
     static Result<OutputFile> create(const std::string& path);
 
-    OutputFile(OutputFile&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
-    OutputFile& operator=(OutputFile&& other) noexcept;
-    OutputFile(const OutputFile&) = delete;
-    OutputFile& operator=(const OutputFile&) = delete;
-    // Closes a file that was not closed explicitly, ignoring errors (the
-    // caller is already returning an earlier one).
-    ~OutputFile();
+    // A file that was not closed explicitly is closed when destroyed,
+    // ignoring errors (the caller is already returning an earlier one).
 
     // Writes all of `data`, resuming after short writes and interruptions.
     Status write(std::string_view data);
@@ -31,8 +27,8 @@ public:
     Status close();
 
 private:
-    explicit OutputFile(int fd) : fd_(fd) {}
-    int fd_ = -1;
+    explicit OutputFile(FileDescriptor fd) : fd_(std::move(fd)) {}
+    FileDescriptor fd_;
 };
 
 // Text output through an 8192-byte buffer.

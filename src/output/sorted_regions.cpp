@@ -3,9 +3,8 @@
 #include "output/sorted_regions.hpp"
 
 #include "labels.hpp"
-#include "output/number_format.hpp"
 #include "output/output_file.hpp"
-#include "output/text_buffer.hpp"
+#include "output/text_fields.hpp"
 
 namespace binscope {
 
@@ -14,15 +13,6 @@ namespace {
 constexpr std::string_view kHeader =
     "#chrom\tstart\tend\tname\tscore\tstrand\tthickStart\tthickEnd\titemRgb\tblockCount\tblockSizes\tblockStarts"
     "\tpeakloom_group\n";
-
-void append_int(TextBuffer& out, std::int64_t value) {
-    out.commit(write_int(out.reserve(kNumberTextMax), value));
-}
-
-// The strand as text; anything but the three known characters is shown as '.'.
-char strand_char(char32_t strand) {
-    return strand == U'+' || strand == U'-' ? static_cast<char>(strand) : '.';
-}
 
 // Differences of extreme coordinates wrap instead of overflowing.
 std::int64_t difference(std::int64_t a, std::int64_t b) {
@@ -71,15 +61,9 @@ Status write_sorted_regions(const std::string& path, const Matrix& matrix) {
         line.append("\t0\t");
         append_int(line, static_cast<std::int64_t>(region.blocks.size()));
         line.append('\t');
-        for (std::size_t b = 0; b < region.blocks.size(); ++b) {
-            if (b > 0) line.append(',');
-            append_int(line, difference(region.blocks[b].end, region.blocks[b].start));
-        }
+        append_block_list(line, region.blocks, [](const Block& b) { return difference(b.end, b.start); });
         line.append('\t');
-        for (std::size_t b = 0; b < region.blocks.size(); ++b) {
-            if (b > 0) line.append(',');
-            append_int(line, difference(region.blocks[b].start, start));
-        }
+        append_block_list(line, region.blocks, [&](const Block& b) { return difference(b.start, start); });
         line.append('\t');
         if (label < labels.size()) line.append(labels[label]);
         line.append('\n');

@@ -17,8 +17,7 @@ struct QueryBreak {
     const char* name;
     BigWigBreak breakage;
     bool compress;
-    BBIReadError::Kind kind;
-    const char* text;     // empty: any text of that kind
+    const char* text;
     bool other_chrom_ok;  // chr2, away from the damage, still reads
 };
 
@@ -54,42 +53,38 @@ TEST_P(HostileQuery, EndsTheQueryWithAnErrorAndKeepsTheReaderUsable) {
     for (int attempt = 0; attempt < 2; ++attempt) {
         auto v = r->values("chr1", 0, 400);
         ASSERT_FALSE(v.has_value());
-        EXPECT_EQ(v.error().kind, b.kind) << v.error().text();
-        if (*b.text) {
-            EXPECT_EQ(v.error().text(), b.text);
-        }
+        EXPECT_EQ(v.error().message(), b.text);
     }
     if (b.other_chrom_ok) {
         auto other = r->values("chr2", 50, 52);
-        ASSERT_TRUE(other.has_value()) << other.error().text();
+        ASSERT_TRUE(other.has_value()) << other.error().message();
         EXPECT_EQ((*other)[1], 2.5f);
     }
 }
 
-using K = BBIReadError::Kind;
+constexpr const char* kShortRead = "Error occurred: failed to fill whole buffer";
+constexpr const char* kNoHeader = "The file was invalid: Block shorter than its section header";
+using B = BigWigBreak;
 INSTANTIATE_TEST_SUITE_P(
     Breaks, HostileQuery,
-    ::testing::Values(QueryBreak{"RTreeCycle", BigWigBreak::RTreeCycle, true, K::InvalidFile,
-                                 "The file was invalid: R-tree node reached twice", true},
-                      QueryBreak{"RTreeBadIsLeaf", BigWigBreak::RTreeBadIsLeaf, true, K::InvalidFile,
-                                 "The file was invalid: Unexpected isleaf: 7", false},
-                      QueryBreak{"RTreeNodeHugeCount", BigWigBreak::RTreeNodeHugeCount, true, K::IoError,
-                                 "Error occurred: failed to fill whole buffer", false},
-                      QueryBreak{"Truncated", BigWigBreak::Truncate, true, K::IoError, "", false},
-                      QueryBreak{"BlockHugeSize", BigWigBreak::BlockHugeSize, true, K::IoError,
-                                 "Error occurred: failed to fill whole buffer", true},
-                      QueryBreak{"BlockOffsetPastEnd", BigWigBreak::BlockOffsetPastEnd, true, K::IoError, "", true},
-                      QueryBreak{"BlocksOverlap", BigWigBreak::BlocksOverlap, false, K::InvalidFile,
-                                 "The file was invalid: Data blocks overlap", true},
-                      QueryBreak{"BlockNotZlib", BigWigBreak::BlockNotZlib, true, K::InvalidFile, "", true},
-                      QueryBreak{"InflatesBeyondBufSize", BigWigBreak::UncompressBufTooSmall, true, K::InvalidFile,
-                                 "The file was invalid: Block decompresses to more than uncompressBufSize", false},
-                      QueryBreak{"SectionShortCompressed", BigWigBreak::SectionShort, true, K::InvalidFile, "", true},
-                      QueryBreak{"SectionShortStored", BigWigBreak::SectionShort, false, K::InvalidFile, "", true},
-                      QueryBreak{"RecordsPastBlockEnd", BigWigBreak::RecordsPastBlockEnd, true, K::InvalidFile, "",
-                                 true},
-                      QueryBreak{"UnknownSectionType", BigWigBreak::UnknownSectionType, false, K::InvalidFile,
-                                 "The file was invalid: Unknown bigwig section type: 9", true}),
+    ::testing::Values(
+        QueryBreak{"RTreeCycle", B::RTreeCycle, true, "The file was invalid: R-tree node reached twice", true},
+        QueryBreak{"RTreeBadIsLeaf", B::RTreeBadIsLeaf, true, "The file was invalid: Unexpected isleaf: 7", false},
+        QueryBreak{"RTreeNodeHugeCount", B::RTreeNodeHugeCount, true, kShortRead, false},
+        QueryBreak{"Truncated", B::Truncate, true, kShortRead, false},
+        QueryBreak{"BlockHugeSize", B::BlockHugeSize, true, kShortRead, true},
+        QueryBreak{"BlockOffsetPastEnd", B::BlockOffsetPastEnd, true, kShortRead, true},
+        QueryBreak{"BlocksOverlap", B::BlocksOverlap, false, "The file was invalid: Data blocks overlap", true},
+        QueryBreak{"BlockNotZlib", B::BlockNotZlib, true,
+                   "The file was invalid: Block is not a valid zlib stream", true},
+        QueryBreak{"InflatesBeyondBufSize", B::UncompressBufTooSmall, true,
+                   "The file was invalid: Block decompresses to more than uncompressBufSize", false},
+        QueryBreak{"SectionShortCompressed", B::SectionShort, true, kNoHeader, true},
+        QueryBreak{"SectionShortStored", B::SectionShort, false, kNoHeader, true},
+        QueryBreak{"RecordsPastBlockEnd", B::RecordsPastBlockEnd, true,
+                   "The file was invalid: Section records run past the end of the block", true},
+        QueryBreak{"UnknownSectionType", B::UnknownSectionType, false,
+                   "The file was invalid: Unknown bigwig section type: 9", true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(HostileFile, HugeBufferSizeAndDeepRTreeChainsStillRead) {
@@ -101,7 +96,7 @@ TEST(HostileFile, HugeBufferSizeAndDeepRTreeChainsStillRead) {
         auto r = BigWigReader::open_memory(sample_file(o), "mem.bw");
         ASSERT_TRUE(r.has_value());
         auto v = r->values("chr1", 393, 396);
-        ASSERT_TRUE(v.has_value()) << v.error().text();
+        ASSERT_TRUE(v.has_value()) << v.error().message();
         EXPECT_EQ((*v)[0], 39.0f);
         EXPECT_TRUE(std::isnan((*v)[2]));
     }
@@ -157,7 +152,6 @@ TEST(HostileFile, TruncatedAndCorruptedFilesNeverCrash) {
         exercise(bad);
     }
     ::testing::internal::GetCapturedStderr();
-    SUCCEED();
 }
 
 }  // namespace

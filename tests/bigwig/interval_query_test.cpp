@@ -35,13 +35,13 @@ std::string show(const std::vector<float>& v) {
 
 BigWigReader open_bytes(const std::string& bytes) {
     auto r = BigWigReader::open_memory(bytes, "mem.bw");
-    if (!r) throw std::runtime_error("open failed: " + r.error().text());
+    if (!r) throw std::runtime_error("open failed: " + r.error().message());
     return std::move(*r);
 }
 
 std::vector<float> query(BigWigReader& r, std::string_view chrom, std::uint32_t start, std::uint32_t end) {
     auto v = r.values(chrom, start, end);
-    if (!v) throw std::runtime_error("query failed: " + v.error().text());
+    if (!v) throw std::runtime_error("query failed: " + v.error().message());
     return *v;
 }
 
@@ -120,7 +120,7 @@ TEST(IntervalQuery, UnknownChromosomeAndWrongIndexMagicAreQueryErrors) {
     BigWigReader r = open_bytes(bigwig_bytes({{"chr1", 100}}, {bedgraph_section("chr1", {{0, 10, 1}})}));
     auto v = r.values("chr9", 0, 5);
     ASSERT_FALSE(v.has_value());
-    EXPECT_EQ(v.error().text(), "The passed chromosome (chr9) was incorrect.");
+    EXPECT_EQ(v.error().message(), "The passed chromosome (chr9) was incorrect.");
     EXPECT_EQ(r.stats().index_header_reads, 0u);
 
     BigWigOptions o;
@@ -129,7 +129,7 @@ TEST(IntervalQuery, UnknownChromosomeAndWrongIndexMagicAreQueryErrors) {
     for (int attempt = 1; attempt <= 2; ++attempt) {
         v = bad.values("chr1", 0, 5);
         ASSERT_FALSE(v.has_value());
-        EXPECT_EQ(v.error().text(), "Invalid magic (likely a bug).");
+        EXPECT_EQ(v.error().message(), "Invalid magic (likely a bug).");
         EXPECT_EQ(bad.stats().index_header_reads, static_cast<std::uint64_t>(attempt));
     }
 }

@@ -30,7 +30,7 @@ std::string matrix_text_without_thread_count(const std::string& path) {
     const std::size_t at = text.find(key);
     if (at == std::string::npos || at > text.find('\n')) return text;
     const std::size_t digits = text.find_first_not_of("0123456789", at + key.size());
-    return text.replace(at + key.size(), digits - at - key.size(), "N");
+    return text.replace(at + key.size(), digits - at - key.size(), 1, 'N');
 }
 
 struct Outputs {

@@ -1,5 +1,5 @@
-// text_input_utf8.cpp - UTF-8 checks, lossy conversion and Unicode white space.
-#include "text_input_utf8.hpp"
+// utf8.cpp - UTF-8 checks, decoding, lossy conversion and Unicode white space.
+#include "utf8.hpp"
 
 #include <cstdint>
 #include <cstring>
@@ -84,6 +84,14 @@ bool is_valid_utf8(std::string_view text) {
         p += len;
     }
     return true;
+}
+
+std::size_t utf8_sequence(std::string_view text, std::size_t at, char32_t& cp) {
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data()) + at;
+    const int len = sequence_length(p, text.size() - at);
+    if (len < 0) return 0;
+    cp = decode(p, len);
+    return static_cast<std::size_t>(len);
 }
 
 std::string to_utf8_lossy(std::string_view text) {

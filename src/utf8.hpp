@@ -1,5 +1,5 @@
-// text_input_utf8.hpp - UTF-8 checks, lossy conversion and Unicode white
-// space, for input lines and file names.
+// utf8.hpp - UTF-8 checks, decoding, lossy conversion and Unicode white
+// space: for input lines, file names and score-file chromosome names.
 #pragma once
 
 #include <cstddef>
@@ -8,8 +8,13 @@
 
 namespace binscope {
 
-// True when text is well-formed UTF-8.
+// True when text is well-formed UTF-8: no overlong forms, surrogates or
+// values above U+10FFFF.
 bool is_valid_utf8(std::string_view text);
+
+// Length of the well-formed sequence starting at text[at] (1 to 4), its
+// code point going to cp; 0 when the bytes there are not one.
+std::size_t utf8_sequence(std::string_view text, std::size_t at, char32_t& cp);
 
 // text with every ill-formed sequence (each maximal invalid part) replaced
 // by U+FFFD.
