@@ -5,9 +5,6 @@
 #include <cmath>
 #include <limits>
 #include <optional>
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
 
 #include "binning.hpp"
 #include "binning_aggregate.hpp"
@@ -16,49 +13,8 @@ namespace binscope {
 
 namespace {
 
-struct SumCount {
-    float sum = -0.0f;
-    std::uint64_t count = 0;
-};
-
-// The number of values from values[i] on that are bit-identical to it.
-std::uint64_t run_length(const float* values, std::uint64_t i, std::uint64_t n) {
-    const std::uint32_t bits = std::bit_cast<std::uint32_t>(values[i]);
-    std::uint64_t j = i + 1;
-#ifdef __SSE2__
-    const __m128i want = _mm_set1_epi32(static_cast<int>(bits));
-    for (; j + 4 <= n; j += 4) {
-        const __m128i got = _mm_loadu_si128(reinterpret_cast<const __m128i*>(values + j));
-        const unsigned same = static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(got, want))));
-        if (same != 0xF) return j + static_cast<std::uint64_t>(std::countr_one(same)) - i;
-    }
-#endif
-    while (j < n && std::bit_cast<std::uint32_t>(values[j]) == bits) ++j;
-    return j - i;
-}
-
-// Calls f(value, count) for runs of bit-identical values that are not NaN,
-// in position order. Score files hold runs of equal values, so long runs
-// are handed over whole (and added with add_repeated) instead of base by
-// base; where runs are short, stretches are handed over value by value.
-template <class F>
-void for_each_run(const float* values, std::uint64_t n, F&& f) {
-    constexpr std::uint64_t kLongRun = 16, kStretch = 64;
-    std::uint64_t i = 0;
-    while (i < n) {
-        if (n - i >= kLongRun) {
-            const std::uint64_t k = run_length(values, i, n);
-            if (k >= kLongRun) {
-                if (!std::isnan(values[i])) f(values[i], k);
-                i += k;
-                continue;
-            }
-        }
-        const std::uint64_t end = std::min(n, i + kStretch);
-        for (; i < end; ++i)
-            if (!std::isnan(values[i])) f(values[i], 1);
-    }
-}
+// Runs a std keeps for its second sum before it asks for the runs again.
+constexpr std::size_t kKeptRuns = std::size_t{1} << 16;
 
 // s + v + v + ... (`count` additions of v), each rounded, in order.
 inline float add_run(float s, float v, std::uint64_t count) {
@@ -69,104 +25,10 @@ inline float add_run(float s, float v, std::uint64_t count) {
     return add_repeated(s, v, count);
 }
 
-SumCount sum_count(std::span<const BinPiece> pieces, bool missing_as_zero) {
-    SumCount r;
-    for (const BinPiece& p : pieces) {
-        if (p.values != nullptr) {
-            for_each_run(p.values, p.count, [&r](float v, std::uint64_t k) {
-                r.sum = add_run(r.sum, v, k);
-                r.count += k;
-            });
-        } else if (missing_as_zero && p.count > 0) {
-            // Adding 0.0 any number of times is one addition: it only turns
-            // -0.0 into 0.0.
-            r.sum += 0.0f;
-            r.count += p.count;
-        }
-    }
-    return r;
-}
-
-// The smaller (or larger) value at each step, from +inf (or -inf).
-template <bool Min>
-float extreme(std::span<const BinPiece> pieces, bool missing_as_zero) {
-    float m = Min ? std::numeric_limits<float>::infinity() : -std::numeric_limits<float>::infinity();
-    bool any = false;
-    auto take = [&m](float v) {
-        if (Min ? v < m : v > m) m = v;
-    };
-    for (const BinPiece& p : pieces) {
-        if (p.values != nullptr) {
-            for (std::uint64_t i = 0; i < p.count; ++i) {
-                const float v = p.values[i];
-                if (!std::isnan(v)) {
-                    take(v);
-                    any = true;
-                }
-            }
-        } else if (missing_as_zero && p.count > 0) {
-            take(0.0f);
-            any = true;
-        }
-    }
-    return any ? m : missing_value();
-}
-
-float std_dev(std::span<const BinPiece> pieces, bool missing_as_zero) {
-    const SumCount sc = sum_count(pieces, missing_as_zero);
-    if (sc.count == 0) return missing_value();
-    const float n = static_cast<float>(sc.count);
-    const float mean = sc.sum / n;
-    float q = -0.0f;
-    for (const BinPiece& p : pieces) {
-        if (p.values != nullptr) {
-            for_each_run(p.values, p.count, [&q, mean](float v, std::uint64_t k) {
-                const float dv = v - mean;
-                q = add_run(q, dv * dv, k);
-            });
-        } else if (missing_as_zero && p.count > 0) {
-            const float dv = 0.0f - mean;
-            q = add_repeated(q, dv * dv, p.count);
-        }
-    }
-    return std::sqrt(q / n);
-}
-
-float median(std::span<const BinPiece> pieces, bool missing_as_zero, std::vector<float>& scratch) {
-    scratch.clear();
-    std::uint64_t zeros = 0;  // value-less positions counting as 0.0
-    for (const BinPiece& p : pieces) {
-        if (p.values != nullptr) {
-            for (std::uint64_t i = 0; i < p.count; ++i)
-                if (!std::isnan(p.values[i])) scratch.push_back(p.values[i]);
-        } else if (missing_as_zero) {
-            zeros += p.count;
-        }
-    }
-    const std::uint64_t n = scratch.size() + zeros;
-    if (n == 0) return missing_value();
-    const std::uint64_t mid = n / 2;
-
-    if (zeros == 0) {
-        // Only the order statistics at mid (and mid - 1) matter.
-        const auto at_mid = scratch.begin() + static_cast<std::ptrdiff_t>(mid);
-        std::nth_element(scratch.begin(), at_mid, scratch.end());
-        if (n % 2 == 1) return *at_mid;
-        const float below = *std::max_element(scratch.begin(), at_mid);
-        return (below + *at_mid) * 0.5f;
-    }
-    // The zeros sit, unmaterialised, where they sort: before the first
-    // value that is not below 0.
-    std::sort(scratch.begin(), scratch.end());
-    const std::uint64_t zero_at =
-        static_cast<std::uint64_t>(std::lower_bound(scratch.begin(), scratch.end(), 0.0f) - scratch.begin());
-    auto at = [&](std::uint64_t i) {
-        if (i < zero_at) return scratch[i];
-        if (i - zero_at < zeros) return 0.0f;
-        return scratch[i - zeros];
-    };
-    if (n % 2 == 1) return at(mid);
-    return (at(mid - 1) + at(mid)) * 0.5f;
+// A key that orders values as numbers, -0.0 before 0.0.
+inline std::uint32_t order_key(float v) {
+    const std::uint32_t bits = std::bit_cast<std::uint32_t>(v);
+    return bits & 0x80000000u ? ~bits : bits | 0x80000000u;
 }
 
 // Repetitions up to this many are added one by one: each addition waits
@@ -277,21 +139,114 @@ float add_repeated(float q, float x, std::uint64_t times) {
     return add_by_binades(q, x, times);
 }
 
-float aggregate_pieces(std::span<const BinPiece> pieces, AverageType type, bool missing_as_zero,
-                       std::vector<float>& scratch) {
-    switch (type) {
-        case AverageType::Mean: {
-            const SumCount sc = sum_count(pieces, missing_as_zero);
-            return sc.count == 0 ? missing_value() : sc.sum / static_cast<float>(sc.count);
+void BinStatistic::clear() {
+    sum_ = -0.0f;
+    count_ = 0;
+    extreme_ = type_ == AverageType::Min ? std::numeric_limits<float>::infinity()
+                                         : -std::numeric_limits<float>::infinity();
+    runs_.clear();
+    limit_ = kKeptRuns;
+    overflow_ = second_pass_ = false;
+}
+
+void BinStatistic::add(float value, std::uint64_t count) {
+    if (std::isnan(value)) {
+        if (!missing_as_zero_) return;
+        value = 0.0f;
+    }
+    if (second_pass_) {
+        const float dv = value - mean_;
+        squares_ = add_run(squares_, dv * dv, count);
+        return;
+    }
+    count_ += count;
+    switch (type_) {
+        case AverageType::Mean:
+        case AverageType::Sum: sum_ = add_run(sum_, value, count); break;
+        case AverageType::Min: extreme_ = value < extreme_ ? value : extreme_; break;
+        case AverageType::Max: extreme_ = value > extreme_ ? value : extreme_; break;
+        case AverageType::Std:
+            sum_ = add_run(sum_, value, count);
+            keep(value, count);
+            break;
+        case AverageType::Median: keep(value, count); break;
+    }
+}
+
+void BinStatistic::keep(float value, std::uint64_t count) {
+    if (type_ == AverageType::Std) {
+        if (overflow_) return;
+        if (!runs_.empty() && std::bit_cast<std::uint32_t>(runs_.back().value) == std::bit_cast<std::uint32_t>(value))
+            runs_.back().count += count;
+        else if (runs_.size() < limit_)
+            runs_.push_back({value, count});
+        else
+            overflow_ = true;
+        return;
+    }
+    runs_.push_back({value, count});
+    if (runs_.size() < limit_) return;
+    // Only the multiset matters to a median: equal values become one run,
+    // and the limit grows when that leaves more than half of it.
+    std::sort(runs_.begin(), runs_.end(),
+              [](const ValueRun& a, const ValueRun& b) { return order_key(a.value) < order_key(b.value); });
+    std::size_t kept = 0;
+    for (const ValueRun& r : runs_) {
+        if (kept > 0 && order_key(runs_[kept - 1].value) == order_key(r.value))
+            runs_[kept - 1].count += r.count;
+        else
+            runs_[kept++] = r;
+    }
+    runs_.resize(kept);
+    if (kept > limit_ / 2) limit_ *= 2;
+}
+
+bool BinStatistic::wants_second_pass() {
+    if (type_ != AverageType::Std || !overflow_ || count_ == 0) return false;
+    mean_ = sum_ / static_cast<float>(count_);
+    squares_ = -0.0f;
+    second_pass_ = true;
+    return true;
+}
+
+float BinStatistic::std_dev() const {
+    const float n = static_cast<float>(count_);
+    if (second_pass_) return std::sqrt(squares_ / n);
+    const float mean = sum_ / n;
+    float q = -0.0f;
+    for (const ValueRun& r : runs_) {
+        const float dv = r.value - mean;
+        q = add_run(q, dv * dv, r.count);
+    }
+    return std::sqrt(q / n);
+}
+
+// Weighted selection: the runs sorted by value, the element at rank
+// count / 2 (and the one before it for an even count) found by counting.
+float BinStatistic::median() {
+    std::sort(runs_.begin(), runs_.end(),
+              [](const ValueRun& a, const ValueRun& b) { return order_key(a.value) < order_key(b.value); });
+    auto at = [&](std::uint64_t rank) {
+        for (const ValueRun& r : runs_) {
+            if (rank < r.count) return r.value;
+            rank -= r.count;
         }
-        case AverageType::Sum: {
-            const SumCount sc = sum_count(pieces, missing_as_zero);
-            return sc.count == 0 ? missing_value() : sc.sum;
-        }
-        case AverageType::Min: return extreme<true>(pieces, missing_as_zero);
-        case AverageType::Max: return extreme<false>(pieces, missing_as_zero);
-        case AverageType::Std: return std_dev(pieces, missing_as_zero);
-        case AverageType::Median: return median(pieces, missing_as_zero, scratch);
+        return missing_value();
+    };
+    const std::uint64_t mid = count_ / 2;
+    if (count_ % 2 == 1) return at(mid);
+    return (at(mid - 1) + at(mid)) * 0.5f;
+}
+
+float BinStatistic::result() {
+    if (count_ == 0) return missing_value();
+    switch (type_) {
+        case AverageType::Mean: return sum_ / static_cast<float>(count_);
+        case AverageType::Sum: return sum_;
+        case AverageType::Min:
+        case AverageType::Max: return extreme_;
+        case AverageType::Std: return std_dev();
+        case AverageType::Median: return median();
     }
     return missing_value();
 }

@@ -1,28 +1,54 @@
-// binning_aggregate.hpp - the statistic of one bin from the runs of
-// positions that make it up, in single precision and position order.
+// binning_aggregate.hpp - the statistic of one bin from the runs of equal
+// values that make it up, in single precision and position order.
 #pragma once
 
 #include <cstdint>
-#include <span>
 #include <vector>
 
 #include "params.hpp"
 
 namespace binscope {
 
-// A run of consecutive positions of a bin: `count` values from `values`,
-// or, when `values` is null, `count` positions below chromosome base 0,
-// which are never materialised.
-struct BinPiece {
-    const float* values = nullptr;
-    std::uint64_t count = 0;
-};
+// The statistic of one bin, fed the bin's positions in position order as
+// runs of equal values; a NaN value marks positions without a value, left
+// out, or counted as 0.0 when missing_as_zero is set. Every run of k
+// positions weighs as k single values: the result is bit for bit the one
+// the plain statistic of the bin's values, base by base, gives.
+class BinStatistic {
+public:
+    BinStatistic(AverageType type, bool missing_as_zero) : type_(type), missing_as_zero_(missing_as_zero) {}
 
-// The statistic over a bin made of pieces, in position order; NaN values
-// are missing. Value-less pieces are skipped, or count as 0.0 when
-// missing_as_zero is set. `scratch` is the buffer a median sorts.
-float aggregate_pieces(std::span<const BinPiece> pieces, AverageType type, bool missing_as_zero,
-                       std::vector<float>& scratch);
+    // Starts a new bin.
+    void clear();
+    void add(float value, std::uint64_t count);
+    // True when a std has seen more runs than it keeps: the bin's runs must
+    // then be added once more, in the same order, before result().
+    bool wants_second_pass();
+    float result();
+
+private:
+    struct ValueRun {
+        float value = 0;
+        std::uint64_t count = 0;
+    };
+
+    void keep(float value, std::uint64_t count);
+    float median();
+    float std_dev() const;
+
+    AverageType type_;
+    bool missing_as_zero_;
+    float sum_ = -0.0f;
+    std::uint64_t count_ = 0;
+    float extreme_ = 0;
+    // Std: the runs in position order, equal neighbours merged; median: the
+    // runs in any order, equal values merged when they grow past limit_.
+    std::vector<ValueRun> runs_;
+    std::size_t limit_ = 0;
+    bool overflow_ = false;     // std: more runs than kept
+    bool second_pass_ = false;  // std: adding (v - mean)^2
+    float mean_ = 0, squares_ = 0;
+};
 
 // q + x + x + ... with `times` additions, each rounded to single precision,
 // without performing them one by one (a zero run can be ~2^63 bases long).

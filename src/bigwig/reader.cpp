@@ -17,12 +17,17 @@
 #include "bigwig/file_header.hpp"
 #include "bigwig/quoted_path.hpp"
 #include "bigwig/rtree_index.hpp"
+#include "bigwig/run_query.hpp"
 #include "bigwig/section_decoder.hpp"
 #include "progress.hpp"
 
 namespace binscope {
 
 namespace {
+
+Error unknown_chromosome(std::string_view chrom) {
+    return Error(fmt::format("The passed chromosome ({}) was incorrect.", chrom));
+}
 
 struct StringHash {
     using is_transparent = void;
@@ -42,6 +47,9 @@ struct BigWigReader::Impl {
           blocks(header.uncompress_buf_size) {}
 
     Status query(std::string_view chrom, std::uint32_t start, std::uint32_t end, std::span<float> out);
+    // Loads the index root and fills `found` with the checked blocks of
+    // [start, end] of chromosome id.
+    Status find_checked(std::uint32_t id, std::uint32_t start, std::uint32_t end);
     std::optional<std::uint32_t> chrom_id(std::string_view name);
     // Keeps only the last occurrence of every block: a block applied again
     // later rewrites every base it wrote before, so earlier copies change
@@ -62,6 +70,7 @@ struct BigWigReader::Impl {
     std::vector<std::size_t> by_block;     // scratch of drop_repeated_blocks
     std::vector<bool> keep;                // scratch of drop_repeated_blocks
     ReaderStats stats;
+    bigwig::RunQuery run;  // the run query in progress
 };
 
 std::optional<std::uint32_t> BigWigReader::Impl::chrom_id(std::string_view name) {
@@ -97,14 +106,10 @@ void BigWigReader::Impl::drop_repeated_blocks() {
     found.resize(kept);
 }
 
-Status BigWigReader::Impl::query(std::string_view chrom, std::uint32_t start, std::uint32_t end,
-                                 std::span<float> out) {
-    auto id = chrom_id(chrom);
-    if (!id) return fail(fmt::format("The passed chromosome ({}) was incorrect.", chrom));
+Status BigWigReader::Impl::find_checked(std::uint32_t id, std::uint32_t start, std::uint32_t end) {
     if (auto r = index.load_root(*source, header.full_index_offset, stats); !r) return r;
-
     found.clear();
-    if (auto r = index.find_blocks(*source, *id, start, end, found, stats); !r) return r;
+    if (auto r = index.find_blocks(*source, id, start, end, found, stats); !r) return r;
     drop_repeated_blocks();
     // Distinct blocks of a well-formed file never share bytes.
     std::uint64_t total = 0;
@@ -113,7 +118,14 @@ Status BigWigReader::Impl::query(std::string_view chrom, std::uint32_t start, st
         total += b.size;
         if (total > source->size()) return fail(bigwig::invalid_file("Data blocks overlap"));
     }
+    return {};
+}
 
+Status BigWigReader::Impl::query(std::string_view chrom, std::uint32_t start, std::uint32_t end,
+                                 std::span<float> out) {
+    auto id = chrom_id(chrom);
+    if (!id) return fail(unknown_chromosome(chrom));
+    if (auto r = find_checked(*id, start, end); !r) return r;
     std::fill(out.begin(), out.end(), std::numeric_limits<float>::quiet_NaN());
     for (const auto& b : found) {
         auto section = blocks.get(*source, order, b, stats);
@@ -158,6 +170,18 @@ ByteOrder BigWigReader::byte_order() const { return impl_->order; }
 const BigWigHeader& BigWigReader::header() const { return impl_->header; }
 const std::vector<ZoomHeader>& BigWigReader::zoom_headers() const { return impl_->zooms; }
 const ReaderStats& BigWigReader::stats() const { return impl_->stats; }
+
+Status BigWigReader::begin_runs(std::string_view chrom, std::uint32_t start, std::uint32_t end, RunOrder order) {
+    auto id = impl_->chrom_id(chrom);
+    if (!id) return fail(unknown_chromosome(chrom));
+    if (auto r = impl_->find_checked(*id, start, end); !r) return r;
+    impl_->run.begin(*id, start, end, order, impl_->found);
+    return {};
+}
+
+Result<RunBatch> BigWigReader::next_runs() {
+    return impl_->run.next(*impl_->source, impl_->order, impl_->blocks, impl_->stats);
+}
 
 Result<std::vector<float>> BigWigReader::values(std::string_view chrom, std::uint32_t start, std::uint32_t end) {
     std::vector<float> out(end > start ? end - start : 0, std::numeric_limits<float>::quiet_NaN());

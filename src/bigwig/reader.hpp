@@ -43,6 +43,32 @@ struct ZoomHeader {
     std::uint64_t index_offset = 0;
 };
 
+// A stretch [start, end) of bases that share one score.
+struct ScoreRun {
+    std::uint32_t start = 0;
+    std::uint32_t end = 0;
+    float value = 0;
+};
+
+// How a run query walks a file's records.
+enum class RunOrder {
+    // As writers lay records out, sorted and disjoint: handed out as they are.
+    Sorted,
+    // Any records: windows of bases painted as values() paints them, then
+    // read back as runs.
+    Painted,
+};
+
+// One step of a run query: runs valid until the next step, none when the
+// query is done.
+struct RunBatch {
+    std::span<const ScoreRun> runs;
+    // A RunOrder::Sorted query met records that overlap or go back; the
+    // runs handed out so far may be wrong, and the query must start again
+    // as RunOrder::Painted.
+    bool unsorted = false;
+};
+
 // Work counters of one reader, for benchmarks and tests of the caches.
 struct ReaderStats {
     std::uint64_t index_header_reads = 0;  // R-tree index header loads
@@ -91,6 +117,15 @@ public:
     // As values(), writing into out (end - start floats), without
     // allocating the result. After an error out holds no useful values.
     Status values_into(std::string_view chrom, std::uint32_t start, std::uint32_t end, std::span<float> out);
+
+    // Starts a run query on [start, end) of the named chromosome
+    // (start < end), finding and checking its blocks as values() does: an
+    // error here is one values() gives for the interval.
+    Status begin_runs(std::string_view chrom, std::uint32_t start, std::uint32_t end, RunOrder order);
+    // The next runs of the query, in position order and clipped to it; the
+    // bases between them have no value, and every base has the value
+    // values() gives it. An error means values() fails on the interval.
+    Result<RunBatch> next_runs();
 
     struct Impl;
 

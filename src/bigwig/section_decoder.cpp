@@ -40,6 +40,30 @@ void decode_bedgraph(ByteCursor& c, ByteOrder order, DecodedSection& out) {
     out.ordered = ordered;
 }
 
+// Calls f(start, end, value) with the part inside [start, end) of every
+// run that overlaps it, in record order, while f returns true; returns
+// whether it always did. Inverted runs are skipped.
+template <class F>
+bool for_each_clipped(const DecodedSection& section, std::uint32_t start, std::uint32_t end, F&& f) {
+    auto clip = [&](const Run& r) {
+        if (!(r.end > start && r.start < end)) return true;
+        const std::uint32_t cs = std::max(r.start, start), ce = std::min(r.end, end);
+        return cs >= ce || f(cs, ce, r.value);
+    };
+    if (section.ordered) {
+        // Ends never decrease here, and runs are disjoint, so only the runs
+        // from the first one ending after start up to the query end matter.
+        auto it = std::partition_point(section.runs.begin(), section.runs.end(),
+                                       [&](const Run& r) { return r.end <= start; });
+        for (; it != section.runs.end() && it->start < end; ++it)
+            if (!clip(*it)) return false;
+    } else {
+        for (const Run& r : section.runs)
+            if (!clip(r)) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 Status decode_section(std::span<const std::uint8_t> data, ByteOrder order, DecodedSection& out) {
@@ -102,23 +126,23 @@ Status write_section(const DecodedSection& section, std::uint32_t chrom, std::ui
     if (section.chrom_id != chrom) return {};
     if (!section.records) return section.records;
 
-    auto put = [&](const Run& r) {
-        if (!(r.end > start && r.start < end)) return;
-        std::uint32_t cs = std::max(r.start, start), ce = std::min(r.end, end);
-        if (cs >= ce) return;
-        std::fill(values.begin() + (cs - start), values.begin() + (ce - start), r.value);
-    };
-    if (section.ordered) {
-        // Ends never decrease here, and runs are disjoint, so only the runs
-        // from the first one ending after start up to the query end matter,
-        // and their order does not.
-        auto it = std::partition_point(section.runs.begin(), section.runs.end(),
-                                       [&](const Run& r) { return r.end <= start; });
-        for (; it != section.runs.end() && it->start < end; ++it) put(*it);
-    } else {
-        for (const Run& r : section.runs) put(r);
-    }
+    for_each_clipped(section, start, end, [&](std::uint32_t cs, std::uint32_t ce, float value) {
+        std::fill(values.begin() + (cs - start), values.begin() + (ce - start), value);
+        return true;
+    });
     return {};
+}
+
+Result<bool> append_runs(const DecodedSection& section, std::uint32_t chrom, std::uint32_t start, std::uint32_t end,
+                         std::uint32_t& done, std::vector<ScoreRun>& out) {
+    if (section.chrom_id != chrom) return true;
+    if (!section.records) return fail(section.records.error());
+    return for_each_clipped(section, start, end, [&](std::uint32_t cs, std::uint32_t ce, float value) {
+        if (cs < done) return false;
+        out.push_back({cs, ce, value});
+        done = ce;
+        return true;
+    });
 }
 
 }  // namespace binscope::bigwig

@@ -45,4 +45,12 @@ Status decode_section(std::span<const std::uint8_t> data, ByteOrder order, Decod
 Status write_section(const DecodedSection& section, std::uint32_t chrom, std::uint32_t start, std::uint32_t end,
                      std::span<float> values);
 
+// Appends the runs of the section that overlap [start, end) of chrom to
+// out, clipped, in record order, while each starts at or after `done` (the
+// end of the run before it), which it moves on. False when a run starts
+// before `done`: the records overlap or go back. A section of another
+// chromosome appends nothing; inverted runs are skipped.
+Result<bool> append_runs(const DecodedSection& section, std::uint32_t chrom, std::uint32_t start, std::uint32_t end,
+                         std::uint32_t& done, std::vector<ScoreRun>& out);
+
 }  // namespace binscope::bigwig

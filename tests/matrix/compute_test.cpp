@@ -11,7 +11,6 @@
 #include "bigwig_reader.hpp"
 #include "matrix/compute.hpp"
 #include "support/bigwig_writer.hpp"
-#include "support/reference_statistic.hpp"
 #include "support/test_files.hpp"
 
 namespace binscope {
@@ -167,22 +166,6 @@ TEST_F(Compute, ScaleRegionsWithUnscaledParts) {
     expect_row(row(region({{100, 109}}), p), Row(100, nan));
     p.missingDataAsZero = true;
     expect_row(row(region({{100, 109}}), p), Row(100, 0.0f));
-}
-
-TEST_F(Compute, EveryStatisticAroundUncoveredBases) {
-    Row values;
-    for (int i = 590; i < 610; ++i) values.push_back(i < 600 ? static_cast<float>(i) : nan);
-    Row zeros = values;
-    for (float& v : zeros)
-        if (std::isnan(v)) v = 0.0f;
-    for (AverageType t : {AverageType::Mean, AverageType::Median, AverageType::Min, AverageType::Max,
-                          AverageType::Sum, AverageType::Std}) {
-        Params p = reference(RefPoint::TSS, 0, 20, 20);
-        p.averageTypeBins = t;
-        expect_row(row(region({{590, 700}}), p), Row{reference_statistic(values, t)});
-        p.missingDataAsZero = true;
-        expect_row(row(region({{590, 700}}), p), Row{reference_statistic(zeros, t)});
-    }
 }
 
 TEST_F(Compute, ChromosomeNamesMissingFilesThresholdsAndScale) {

@@ -28,7 +28,9 @@ float reference_statistic(std::span<const float> values, AverageType type) {
             return std::sqrt(q / n);
         }
         case AverageType::Median: {
-            std::sort(numbers.begin(), numbers.end());
+            // Ascending, -0.0 before 0.0.
+            std::sort(numbers.begin(), numbers.end(),
+                      [](float a, float b) { return a < b || (a == b && std::signbit(a) && !std::signbit(b)); });
             const std::size_t mid = numbers.size() / 2;
             return numbers.size() % 2 == 1 ? numbers[mid] : (numbers[mid - 1] + numbers[mid]) * 0.5f;
         }

@@ -1,0 +1,81 @@
+// reference_row.cpp - the plain per-base row.
+#include "support/reference_row.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "support/reference_statistic.hpp"
+
+namespace binscope::testing {
+
+namespace {
+
+constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+
+// The zone's intervals clipped to [.., length), and its bin count.
+std::pair<std::vector<Block>, std::int64_t> clip(const Zone& zone, std::int64_t length, std::int64_t bin_size) {
+    std::vector<Block> kept;
+    bool cut = false;
+    for (Block b : zone.intervals) {
+        if (b.start >= length) {
+            cut = true;
+            continue;
+        }
+        if (b.end > length) b.end = length, cut = true;
+        if (b.end > b.start) kept.push_back(b);
+    }
+    std::int64_t total = 0;
+    for (const Block& b : kept) total += b.end - b.start;
+    return {kept, cut ? total / bin_size : zone.bins};
+}
+
+}  // namespace
+
+std::vector<float> reference_row(BigWigReader& reader, const Sample& sample, const Region& region,
+                                 const ZoneLayout& layout, const Params& params) {
+    const auto width = static_cast<std::size_t>(bins_per_sample(params));
+    auto chrom = resolve_chrom(sample.chrom_table, region.chrom);
+    if (!chrom) chrom = resolve_chrom(sample.chrom_table, alternate_chrom_name(region.chrom));
+    if (!chrom) return std::vector<float>(width, kNaN);
+
+    std::vector<float> bases;
+    std::vector<std::pair<std::size_t, std::vector<Block>>> zones;  // offset, intervals
+    std::vector<std::int64_t> bins;
+    for (const Zone& zone : layout.zones) {
+        auto [intervals, n] = clip(zone, chrom->second, params.binSize);
+        zones.emplace_back(bases.size(), intervals);
+        bins.push_back(n);
+        for (const Block& b : intervals) {
+            std::vector<float> values(static_cast<std::size_t>(b.end - b.start));
+            interval_values(reader, chrom->first, chrom->second, b.start, b.end, values);
+            bases.insert(bases.end(), values.begin(), values.end());
+        }
+    }
+    if (params.missingDataAsZero)
+        for (float& v : bases)
+            if (std::isnan(v)) v = 0.0f;
+
+    std::vector<float> row(static_cast<std::size_t>(std::max<std::int64_t>(layout.left_nan_bins, 0)), kNaN);
+    for (std::size_t z = 0; z < zones.size(); ++z) {
+        const std::size_t o = zones[z].first;
+        const std::size_t length = (z + 1 < zones.size() ? zones[z + 1].first : bases.size()) - o;
+        const auto n = static_cast<std::uint64_t>(bins[z]);
+        const double step = static_cast<double>(length) / static_cast<double>(n);
+        for (std::uint64_t i = 0; i < n; ++i) {
+            const auto a = static_cast<std::size_t>(step * static_cast<double>(i) + static_cast<double>(o));
+            const std::size_t edge = i + 1 == n ? o + length
+                                                : static_cast<std::size_t>(step * static_cast<double>(i + 1) +
+                                                                           static_cast<double>(o));
+            const std::size_t b = std::min(std::max(edge, a + 1), bases.size());
+            row.push_back(a >= bases.size() ? kNaN
+                                            : reference_statistic({bases.data() + a, b - a}, params.averageTypeBins));
+        }
+    }
+    row.insert(row.end(), static_cast<std::size_t>(std::max<std::int64_t>(layout.right_nan_bins, 0)), kNaN);
+    row.resize(width, kNaN);
+    if (region.strand == U'-') std::reverse(row.begin(), row.end());
+    return row;
+}
+
+}  // namespace binscope::testing
