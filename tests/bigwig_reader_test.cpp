@@ -6,6 +6,7 @@
 
 #include "bigwig_reader.hpp"
 #include "support/bigwig_writer.hpp"
+#include "support/reference_row.hpp"
 #include "support/test_files.hpp"
 
 namespace binscope {
@@ -79,7 +80,7 @@ TEST(ReaderCache, OpensOneSlotPerFileOnceAndLeavesFailuresEmpty) {
     EXPECT_TRUE(slots[0].has_value());
     EXPECT_FALSE(slots[1].has_value());
     ASSERT_TRUE(slots[2].has_value());
-    ASSERT_TRUE(slots[0]->values("chr1", 0, 5).has_value());
+    ASSERT_TRUE(testing::read_values(*slots[0], "chr1", 0, 5).has_value());
 
     // Same count: the open readers (and what they have loaded) stay.
     auto& again = cache.readers(paths);

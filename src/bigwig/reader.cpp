@@ -183,12 +183,6 @@ Result<RunBatch> BigWigReader::next_runs() {
     return impl_->run.next(*impl_->source, impl_->order, impl_->blocks, impl_->stats);
 }
 
-Result<std::vector<float>> BigWigReader::values(std::string_view chrom, std::uint32_t start, std::uint32_t end) {
-    std::vector<float> out(end > start ? end - start : 0, std::numeric_limits<float>::quiet_NaN());
-    if (auto r = values_into(chrom, start, end, out); !r) return fail(std::move(r.error()));
-    return out;
-}
-
 Status BigWigReader::values_into(std::string_view chrom, std::uint32_t start, std::uint32_t end,
                                  std::span<float> out) {
     if (out.size() != (end > start ? std::size_t{end - start} : 0))

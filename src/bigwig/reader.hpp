@@ -54,7 +54,7 @@ struct ScoreRun {
 enum class RunOrder {
     // As writers lay records out, sorted and disjoint: handed out as they are.
     Sorted,
-    // Any records: windows of bases painted as values() paints them, then
+    // Any records: windows of bases painted as values_into() paints them, then
     // read back as runs.
     Painted,
 };
@@ -107,24 +107,22 @@ public:
     // What this reader's queries have read and decompressed so far.
     const ReaderStats& stats() const;
 
-    // One score per base of [start, end) of the named chromosome, NaN where
-    // no record covers the base. Requires start < end. Errors: "The passed
-    // chromosome (<name>) was incorrect.", "Invalid magic (likely a bug).",
-    // "The file was invalid: <what>", "Error occurred: <read error>"; a
-    // decompressor that cannot be had is of kind out_of_memory.
-    Result<std::vector<float>> values(std::string_view chrom, std::uint32_t start, std::uint32_t end);
-
-    // As values(), writing into out (end - start floats), without
-    // allocating the result. After an error out holds no useful values.
+    // One score per base of [start, end) of the named chromosome into out
+    // (end - start floats), NaN where no record covers the base. Errors:
+    // "The passed chromosome (<name>) was incorrect.", "Invalid magic
+    // (likely a bug).", "The file was invalid: <what>", "Error occurred:
+    // <read error>"; a decompressor that cannot be had is of kind
+    // out_of_memory. After an error out holds no useful values.
     Status values_into(std::string_view chrom, std::uint32_t start, std::uint32_t end, std::span<float> out);
 
     // Starts a run query on [start, end) of the named chromosome
-    // (start < end), finding and checking its blocks as values() does: an
-    // error here is one values() gives for the interval.
+    // (start < end), finding and checking its blocks as values_into() does: an
+    // error here is one values_into() gives for the interval.
     Status begin_runs(std::string_view chrom, std::uint32_t start, std::uint32_t end, RunOrder order);
     // The next runs of the query, in position order and clipped to it; the
     // bases between them have no value, and every base has the value
-    // values() gives it. An error means values() fails on the interval.
+    // values_into() gives it. An error means values_into() fails on the
+    // interval.
     Result<RunBatch> next_runs();
 
     struct Impl;

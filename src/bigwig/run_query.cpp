@@ -52,7 +52,7 @@ Result<RunBatch> RunQuery::next(ByteSource& source, ByteOrder order, BlockCache&
 
 Result<RunBatch> RunQuery::next_sorted(ByteSource& source, ByteOrder order, BlockCache& cache,
                                        ReaderStats& stats) {
-    // Every block is visited, as values() visits them, so that a block
+    // Every block is visited, as values_into() visits them, so that a block
     // that fails to decode fails the query here too.
     while (next_block_ < blocks_.size()) {
         auto section = cache.get(source, order, blocks_[next_block_++], stats);

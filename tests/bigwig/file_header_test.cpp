@@ -8,6 +8,7 @@
 
 #include "bigwig/reader.hpp"
 #include "support/bigwig_writer.hpp"
+#include "support/reference_row.hpp"
 #include "support/test_files.hpp"
 
 namespace binscope {
@@ -53,7 +54,7 @@ TEST(FileHeader, BothByteOrdersDecodeHeaderZoomsAndAThreeLevelTree) {
             EXPECT_EQ(r->chroms()[i].length, seven_chroms()[i].length);
             EXPECT_EQ(r->chroms()[i].id, i);
         }
-        auto v = r->values("chrX", 8, 12);
+        auto v = testing::read_values(*r, "chrX", 8, 12);
         ASSERT_TRUE(v.has_value());
         EXPECT_EQ((*v)[0], 2.5f);
         EXPECT_TRUE(std::isnan((*v)[2]));

@@ -10,6 +10,7 @@
 
 #include "bigwig/reader.hpp"
 #include "support/bigwig_writer.hpp"
+#include "support/reference_row.hpp"
 
 namespace binscope {
 namespace {
@@ -40,7 +41,7 @@ BigWigReader open_bytes(const std::string& bytes) {
 }
 
 std::vector<float> query(BigWigReader& r, std::string_view chrom, std::uint32_t start, std::uint32_t end) {
-    auto v = r.values(chrom, start, end);
+    auto v = testing::read_values(r, chrom, start, end);
     if (!v) throw std::runtime_error("query failed: " + v.error().message());
     return *v;
 }
@@ -118,7 +119,7 @@ TEST(IntervalQuery, ABlockListedTwiceActsAtItsLastPlace) {
 
 TEST(IntervalQuery, UnknownChromosomeAndWrongIndexMagicAreQueryErrors) {
     BigWigReader r = open_bytes(bigwig_bytes({{"chr1", 100}}, {bedgraph_section("chr1", {{0, 10, 1}})}));
-    auto v = r.values("chr9", 0, 5);
+    auto v = testing::read_values(r, "chr9", 0, 5);
     ASSERT_FALSE(v.has_value());
     EXPECT_EQ(v.error().message(), "The passed chromosome (chr9) was incorrect.");
     EXPECT_EQ(r.stats().index_header_reads, 0u);
@@ -127,7 +128,7 @@ TEST(IntervalQuery, UnknownChromosomeAndWrongIndexMagicAreQueryErrors) {
     o.breakage = BigWigBreak::IndexMagic;
     BigWigReader bad = open_bytes(bigwig_bytes({{"chr1", 100}}, {bedgraph_section("chr1", {{0, 10, 1}})}, o));
     for (int attempt = 1; attempt <= 2; ++attempt) {
-        v = bad.values("chr1", 0, 5);
+        v = testing::read_values(bad, "chr1", 0, 5);
         ASSERT_FALSE(v.has_value());
         EXPECT_EQ(v.error().message(), "Invalid magic (likely a bug).");
         EXPECT_EQ(bad.stats().index_header_reads, static_cast<std::uint64_t>(attempt));

@@ -9,6 +9,13 @@
 
 namespace binscope::testing {
 
+Result<std::vector<float>> read_values(BigWigReader& reader, std::string_view chrom, std::uint32_t start,
+                                       std::uint32_t end) {
+    std::vector<float> out(end - start);
+    if (auto done = reader.values_into(chrom, start, end, out); !done) return fail(std::move(done.error()));
+    return out;
+}
+
 namespace {
 
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();

@@ -3,8 +3,10 @@
 // every bin's statistic taken base by base. What the product must match.
 #pragma once
 
+#include <string_view>
 #include <vector>
 
+#include "bigwig/reader.hpp"
 #include "bigwig_reader.hpp"
 #include "labels.hpp"
 #include "params.hpp"
@@ -12,6 +14,11 @@
 #include "region/zones.hpp"
 
 namespace binscope::testing {
+
+// The scores of [start, end) (start < end) of a chromosome, one per base,
+// NaN where no record covers a base: the reader's per-base query.
+Result<std::vector<float>> read_values(BigWigReader& reader, std::string_view chrom, std::uint32_t start,
+                                       std::uint32_t end);
 
 // The bins_per_sample values in column order. Holds the whole array of
 // the clipped zones in memory: for small test regions only.
