@@ -23,13 +23,17 @@
 #include <system_error>
 #include <thread>
 
-#include "output/gzip_writer.hpp"
 #include "output/output_file.hpp"
 
 namespace binscope {
 
 namespace {
 
+// The header every file gets: no name, no time stamp, OS byte 255, so the
+// same text always gives the same file.
+constexpr std::array<unsigned char, 10> kGzipHeader{0x1F, 0x8B, 0x08, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0xFF};
+// The file is written in chunks of up to this many bytes.
+constexpr std::size_t kOutputChunk = 32768;
 // zlib counts in 32-bit units: larger texts are fed in pieces.
 constexpr std::size_t kMaxPiece = std::size_t{1} << 30;
 // Compressed segments waiting to be written, per thread: enough that no
@@ -91,7 +95,7 @@ private:
     bool ready_ = false;
 };
 
-// The file's bytes in chunks of up to GzipWriter::kOutputChunk.
+// The file's bytes in chunks of up to kOutputChunk.
 class ChunkedFile {
 public:
     explicit ChunkedFile(OutputFile& file) : file_(file) {}
@@ -118,7 +122,7 @@ public:
 
 private:
     OutputFile& file_;
-    std::array<unsigned char, GzipWriter::kOutputChunk> buffer_;
+    std::array<unsigned char, kOutputChunk> buffer_;
     std::size_t used_ = 0;
 };
 

@@ -12,7 +12,6 @@
 #include <random>
 #include <stdexcept>
 
-#include "output/gzip_writer.hpp"
 #include "output/matrix.hpp"
 #include "output/matrix_text.hpp"
 #include "support/test_files.hpp"
@@ -21,7 +20,6 @@ namespace binscope {
 namespace {
 
 using binscope::testing::read_file;
-using binscope::testing::read_gzip_file;
 using binscope::testing::TempDir;
 
 // Segment texts of mixed sizes and compressibility, one of them empty and
@@ -70,7 +68,7 @@ TEST(SegmentedGzip, OneMemberOfTheSegmentsInOrderWhateverTheThreadCount) {
         const std::string path = dir.file(fmt::format("t{}.gz", threads));
         ASSERT_TRUE(write_segmented_gzip(path, texts.size(), threads, fill));
         const std::string raw = read_file(path);
-        EXPECT_EQ(raw.substr(0, 10), std::string(reinterpret_cast<const char*>(kGzipHeader.data()), 10));
+        EXPECT_EQ(raw.substr(0, 10), std::string("\x1f\x8b\x08\x00\x00\x00\x00\x00\x00\xff", 10));
         EXPECT_EQ(single_member_text(raw), whole) << threads << " threads";
         if (first.empty())
             first = raw;
@@ -87,12 +85,15 @@ TEST(SegmentedGzip, OneMemberOfTheSegmentsInOrderWhateverTheThreadCount) {
 TEST(SegmentedGzip, FailuresStopEveryThread) {
     const auto texts = segment_texts();
     auto fill = [&](std::size_t k, TextBuffer& out) { out.append(texts[k]); };
+    TempDir dir;
+    auto missing = write_segmented_gzip(dir.file("no/such/dir.gz"), texts.size(), 2, fill);
+    ASSERT_FALSE(missing);
+    EXPECT_EQ(missing.error().chain(), std::vector<std::string>{"No such file or directory (os error 2)"});
     for (std::size_t threads : {1, 4}) {
         auto full = write_segmented_gzip("/dev/full", texts.size(), threads, fill);
         ASSERT_FALSE(full);
         EXPECT_EQ(full.error().chain(), std::vector<std::string>{"No space left on device (os error 28)"});
     }
-    TempDir dir;
     auto throwing = [&](std::size_t k, TextBuffer& out) {
         if (k == 25) throw std::runtime_error("no memory for segment 25");
         out.append(texts[k]);
@@ -100,9 +101,9 @@ TEST(SegmentedGzip, FailuresStopEveryThread) {
     EXPECT_THROW((void)write_segmented_gzip(dir.file("x.gz"), texts.size(), 4, throwing), std::runtime_error);
 }
 
-// The matrix file, cut into many segments, reads back as the text the
-// serial writer compresses.
-TEST(SegmentedGzip, MatrixFileTextEqualsTheSerialWriters) {
+// The matrix file, cut into many segments, reads back as the header line
+// and the rows formatted in one piece.
+TEST(SegmentedGzip, MatrixFileTextEqualsTheRowsInOnePiece) {
     Matrix m;
     m.cols = 300;
     m.group_names = {"genes"};
@@ -126,26 +127,20 @@ TEST(SegmentedGzip, MatrixFileTextEqualsTheSerialWriters) {
     params.afterRegionStartLength = 2500;  // 300 columns for one sample
     params.scoreFileName = {"a.bw"};
 
-    TempDir dir;
-    const std::string serial_path = dir.file("serial.gz");
-    auto serial = GzipWriter::create(serial_path);
-    ASSERT_TRUE(serial);
     TextBuffer text;
     text.append(matrix_header_line(m, {"a"}, params));
     append_matrix_rows(text, m, 0, rows);
     ASSERT_GT(text.size(), std::size_t{8} << 20) << "the matrix should span several segments";
-    ASSERT_TRUE(serial->write(text.view()));
-    ASSERT_TRUE(serial->finish());
+    const std::string_view want = text.view();
 
+    TempDir dir;
     for (std::size_t threads : {1, 2}) {
         params.numberOfProcessors = threads;
         const std::string path = dir.file(fmt::format("p{}.gz", threads));
         ASSERT_TRUE(write_matrix_file(path, m, {"a"}, params));
-        std::string got = single_member_text(read_file(path));
-        std::string want = read_gzip_file(serial_path);
+        const std::string got = single_member_text(read_file(path));
         // The header records the thread count; the rows must match byte for byte.
-        const std::size_t got_eol = got.find('\n'), want_eol = want.find('\n');
-        EXPECT_EQ(got.substr(got_eol), want.substr(want_eol)) << threads << " threads";
+        EXPECT_EQ(got.substr(got.find('\n')), want.substr(want.find('\n'))) << threads << " threads";
     }
 }
 
