@@ -26,8 +26,9 @@ install_missing() {
     "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
-# What building the program needs; the tests add GoogleTest.
+# What building the program needs; the tests add GoogleTest and pigz (one
+# of the readers the matrix file is checked with).
 BUILD_PACKAGES=(cmake g++ make zlib1g-dev libdeflate-dev libfmt-dev)
-TEST_PACKAGES=(libgtest-dev)
+TEST_PACKAGES=(libgtest-dev pigz)
 
 build_jobs() { nproc 2>/dev/null || echo 2; }
