@@ -1,97 +1,43 @@
 // segmented_gzip.cpp - segments formatted and deflated on a few threads,
 // written in order into one gzip member.
 //
-// Each segment is an independent raw deflate stream (no back-reference
-// reaches into the previous segment), ended by a sync flush: an empty
-// stored block that leaves the bit stream on a byte boundary without
-// ending it, so the segments' bytes simply follow one another. The last
-// segment finishes the stream. The CRC-32 of the whole text is combined
-// from the segments' own.
+// Each segment is compressed on its own and joined to the next (see
+// DeflateJoiner), so the segments' bytes simply follow one another in one
+// deflate stream that the last segment ends. The CRC-32 of the whole text
+// is combined from the segments' own.
 #include "output/segmented_gzip.hpp"
 
 #include <zlib.h>
 
 #include <algorithm>
 #include <array>
-#include <climits>
 #include <condition_variable>
 #include <cstring>
 #include <exception>
-#include <fmt/format.h>
 #include <mutex>
 #include <optional>
 #include <system_error>
 #include <thread>
 
-#include "output/gzip_writer.hpp"
+#include "output/deflate_joiner.hpp"
 #include "output/output_file.hpp"
 
 namespace binscope {
 
 namespace {
 
-// zlib counts in 32-bit units: larger texts are fed in pieces.
-constexpr std::size_t kMaxPiece = std::size_t{1} << 30;
+// The header every file gets: no name, no time stamp, OS byte 255, so the
+// same text always gives the same file.
+constexpr std::array<unsigned char, 10> kGzipHeader{0x1F, 0x8B, 0x08, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0xFF};
+// The file is written in chunks of up to this many bytes.
+constexpr std::size_t kOutputChunk = 32768;
 // Compressed segments waiting to be written, per thread: enough that no
 // thread waits for the writer, few enough to bound the memory.
 constexpr std::size_t kSlotsPerThread = 4;
+// The compression level of every segment.
+constexpr int kLevel = 6;
 
-Error zlib_error(int rc) { return Error(fmt::format("compression failed (zlib error {})", rc)); }
-
-// One raw deflate stream at level 6, reset for every segment.
-class Deflater {
-public:
-    Deflater() = default;
-    Deflater(const Deflater&) = delete;
-    Deflater& operator=(const Deflater&) = delete;
-    ~Deflater() {
-        if (ready_) deflateEnd(&z_);
-    }
-
-    Status init() {
-        const int rc = deflateInit2(&z_, 6, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
-        if (rc != Z_OK) return fail(fmt::format("cannot start the compressor (zlib error {})", rc));
-        ready_ = true;
-        return {};
-    }
-
-    // Compresses text into out[0, size): ended by a sync flush, or by the
-    // end of the stream when `last`. `out` only grows, so it is reused.
-    Status compress(std::string_view text, bool last, std::vector<unsigned char>& out, std::size_t& size) {
-        if (const int rc = deflateReset(&z_); rc != Z_OK) return fail(zlib_error(rc));
-        size = 0;
-        // Matrix text shrinks several times; the buffer doubles when it does not.
-        if (out.size() < text.size() / 4 + 4096) out.resize(text.size() / 4 + 4096);
-        const int end_flush = last ? Z_FINISH : Z_SYNC_FLUSH;
-        do {
-            const std::size_t piece = std::min(text.size(), kMaxPiece);
-            const int flush = piece == text.size() ? end_flush : Z_NO_FLUSH;
-            z_.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
-            z_.avail_in = static_cast<uInt>(piece);
-            while (true) {
-                if (size == out.size()) out.resize(out.size() * 2);
-                const std::size_t room = std::min<std::size_t>(out.size() - size, UINT_MAX);
-                z_.next_out = out.data() + size;
-                z_.avail_out = static_cast<uInt>(room);
-                const int rc = deflate(&z_, flush);
-                size += room - z_.avail_out;
-                if (rc == Z_STREAM_ERROR) return fail(zlib_error(rc));
-                const bool done = flush == Z_FINISH ? rc == Z_STREAM_END : z_.avail_in == 0 && z_.avail_out != 0;
-                if (done) break;
-                // Only a full output buffer may stop deflate short.
-                if (z_.avail_out != 0) return fail(zlib_error(rc));
-            }
-            text.remove_prefix(piece);
-        } while (!text.empty());
-        return {};
-    }
-
-private:
-    z_stream z_{};
-    bool ready_ = false;
-};
-
-// The file's bytes in chunks of up to GzipWriter::kOutputChunk.
+// The file's bytes in chunks of up to kOutputChunk.
 class ChunkedFile {
 public:
     explicit ChunkedFile(OutputFile& file) : file_(file) {}
@@ -118,15 +64,12 @@ public:
 
 private:
     OutputFile& file_;
-    std::array<unsigned char, GzipWriter::kOutputChunk> buffer_;
+    std::array<unsigned char, kOutputChunk> buffer_;
     std::size_t used_ = 0;
 };
 
 struct Slot {
-    std::vector<unsigned char> bytes;
-    std::size_t size = 0;
-    std::uint32_t crc = 0;
-    std::uint64_t length = 0;
+    DeflatedSegment segment;
     bool ready = false;  // compressed, not yet written
 };
 
@@ -139,14 +82,10 @@ struct Pipeline {
     bool claimable() const { return next < count && next < written + slots.size(); }
 
     // Formats and compresses segment k into its slot.
-    Status produce(std::size_t k, TextBuffer& buffer, Deflater& deflater) {
-        Slot& slot = slots[k % slots.size()];
+    Status produce(std::size_t k, TextBuffer& buffer, DeflateJoiner& joiner) {
         buffer.clear();
         text(k, buffer);
-        const std::string_view t = buffer.view();
-        slot.crc = static_cast<std::uint32_t>(crc32_z(0, reinterpret_cast<const Bytef*>(t.data()), t.size()));
-        slot.length = t.size();
-        return deflater.compress(t, k + 1 == count, slot.bytes, slot.size);
+        return joiner.compress(buffer.view(), k + 1 == count, slots[k % slots.size()].segment);
     }
 
     // Records the first failure and stops everyone; call with `lock` held.
@@ -176,10 +115,10 @@ struct Pipeline {
 void helper(Pipeline& p) {
     try {
         TextBuffer buffer;
-        Deflater deflater;
-        if (Status ready = deflater.init(); !ready) {
+        auto joiner = DeflateJoiner::create(kLevel);
+        if (!joiner) {
             std::lock_guard<std::mutex> guard(p.lock);
-            p.stop_with(std::move(ready.error()), nullptr);
+            p.stop_with(std::move(joiner.error()), nullptr);
             return;
         }
         while (true) {
@@ -190,7 +129,7 @@ void helper(Pipeline& p) {
                 if (p.stop || p.next >= p.count) return;
                 k = p.next++;
             }
-            Status status = p.produce(k, buffer, deflater);
+            Status status = p.produce(k, buffer, *joiner);
             std::lock_guard<std::mutex> guard(p.lock);
             if (!status) {
                 p.stop_with(std::move(status.error()), nullptr);
@@ -224,12 +163,15 @@ struct Helpers {
 // be started does it format and compress them itself.
 Status write_all(Pipeline& p, OutputFile& file, bool alone) {
     TextBuffer buffer;
-    Deflater deflater;
-    if (alone)
-        if (auto s = deflater.init(); !s) return s;
+    std::optional<DeflateJoiner> joiner;
+    if (alone) {
+        auto created = DeflateJoiner::create(kLevel);
+        if (!created) return fail(std::move(created.error()));
+        joiner.emplace(std::move(*created));
+    }
     ChunkedFile out(file);
     if (auto s = out.put(kGzipHeader.data(), kGzipHeader.size()); !s) return s;
-    auto crc = static_cast<std::uint32_t>(crc32_z(0, nullptr, 0));
+    std::uint32_t crc = 0;  // of no text
     std::uint64_t length = 0;
 
     for (std::size_t k = 0; k < p.count; ++k) {
@@ -241,7 +183,7 @@ Status write_all(Pipeline& p, OutputFile& file, bool alone) {
                 if (alone && p.claimable()) {
                     const std::size_t j = p.next++;
                     guard.unlock();
-                    Status status = p.produce(j, buffer, deflater);
+                    Status status = p.produce(j, buffer, *joiner);
                     guard.lock();
                     if (!status) return status;
                     p.slots[j % p.slots.size()].ready = true;
@@ -250,9 +192,10 @@ Status write_all(Pipeline& p, OutputFile& file, bool alone) {
                 }
             }
         }
-        if (auto s = out.put(slot.bytes.data(), slot.size); !s) return s;
-        crc = static_cast<std::uint32_t>(crc32_combine(crc, slot.crc, static_cast<z_off_t>(slot.length)));
-        length += slot.length;
+        const DeflatedSegment& segment = slot.segment;
+        if (auto s = out.put(segment.bytes.get(), segment.size); !s) return s;
+        crc = static_cast<std::uint32_t>(crc32_combine(crc, segment.crc, static_cast<z_off_t>(segment.length)));
+        length += segment.length;
         {
             std::lock_guard<std::mutex> guard(p.lock);
             slot.ready = false;

@@ -18,18 +18,18 @@ using SegmentText = std::function<void(std::size_t index, TextBuffer& out)>;
 
 // Creates (truncates) `path` and writes the gzip member of the
 // concatenated text of segments 0 .. count-1 (at least one): the fixed
-// 10-byte header, a raw deflate body at level 6 (15-bit window, memory
-// level 8, default strategy) made of one independent stream per segment,
-// each ended by a sync flush and the last by the end of the stream, then
-// the CRC-32 (combined from the segments') and the length modulo 2^32.
+// 10-byte header, one raw deflate stream made of the segments compressed
+// independently at level 6 and joined (DeflateJoiner), then the CRC-32
+// (combined from the segments') and the length modulo 2^32.
 //
 // `threads` helper threads format and compress while the calling thread
 // writes, in chunks of up to 32768 bytes, mostly waiting; it does the
 // compressing itself only when no helper can be started. At most a few
 // segments per thread are held at once. The bytes depend only on the
-// segments' texts, never on the thread count. Errors are the system's own;
-// an exception thrown by `text` reaches the caller once every helper has
-// stopped.
+// segments' texts, never on the thread count. Errors are the system's
+// own, or a compressed segment that does not walk as a deflate stream of
+// its text; an exception thrown by `text` reaches the caller once every
+// helper has stopped.
 Status write_segmented_gzip(const std::string& path, std::size_t count, std::size_t threads,
                             const SegmentText& text);
 

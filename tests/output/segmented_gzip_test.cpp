@@ -1,152 +1,190 @@
-// segmented_gzip_test.cpp - the gzip member written from segments on
-// several threads, and the matrix file written through it.
+// segmented_gzip_test.cpp - segments compressed apart and joined into one
+// gzip member on several threads, and the readers that must accept it.
 #include "output/segmented_gzip.hpp"
 
+#include <sys/wait.h>
 #include <zlib.h>
 
 #include <fmt/format.h>
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <limits>
+#include <bitset>
+#include <cstdlib>
+#include <functional>
 #include <random>
 #include <stdexcept>
 
-#include "output/gzip_writer.hpp"
-#include "output/matrix.hpp"
-#include "output/matrix_text.hpp"
+#include "output/deflate_joiner.hpp"
 #include "support/test_files.hpp"
 
 namespace binscope {
 namespace {
 
 using binscope::testing::read_file;
-using binscope::testing::read_gzip_file;
 using binscope::testing::TempDir;
 
-// Segment texts of mixed sizes and compressibility, one of them empty and
-// one larger than the compressor's first output buffer.
-std::vector<std::string> segment_texts() {
-    std::mt19937 rng(11);
-    std::vector<std::string> texts;
-    for (int k = 0; k < 40; ++k) {
-        const std::size_t size = k == 7 ? 0 : k == 20 ? 700000 : rng() % 50000;
-        std::string t(size, ' ');
-        for (char& c : t) c = static_cast<char>(k % 3 == 0 ? '!' + rng() % 90 : 'a' + rng() % 3);
-        texts.push_back(std::move(t));
+// Text of one of three kinds: digits and tabs like matrix rows, a few
+// repeated words, or random bytes (which compress to stored blocks).
+std::string make_text(int kind, std::size_t size, std::mt19937& rng) {
+    static const std::string words[] = {"0\t", "nan\t", "chr1\t", "1.25\t", "\n"};
+    std::string t;
+    while (t.size() < size) {
+        if (kind == 0) t += rng() % 9 == 0 ? '\t' : static_cast<char>('0' + rng() % 10);
+        else if (kind == 1) t += words[rng() % 5];
+        else t += static_cast<char>(rng());
     }
-    return texts;
+    t.resize(size);
+    return t;
 }
 
-// The decompressed text when the file is exactly one gzip member, else a
-// failure message.
-std::string single_member_text(const std::string& raw) {
+// Whether zlib reads the file as exactly one gzip member of `text`, its
+// end where the file's bytes end.
+bool zlib_reads_one_member(const std::string& raw, const std::string& text) {
     z_stream z{};
-    EXPECT_EQ(inflateInit2(&z, 15 + 16), Z_OK);
-    std::string out(1 << 16, '\0'), text;
+    std::string out(text.size() + 1, '\0');
     z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(raw.data()));
     z.avail_in = static_cast<uInt>(raw.size());
-    int rc = Z_OK;
-    while (rc == Z_OK) {
-        z.next_out = reinterpret_cast<Bytef*>(out.data());
-        z.avail_out = static_cast<uInt>(out.size());
-        rc = inflate(&z, Z_NO_FLUSH);
-        text.append(out.data(), out.size() - z.avail_out);
-    }
-    const bool whole = rc == Z_STREAM_END && z.avail_in == 0;
+    z.next_out = reinterpret_cast<Bytef*>(out.data());
+    z.avail_out = static_cast<uInt>(out.size());
+    const bool whole = inflateInit2(&z, 15 + 16) == Z_OK && inflate(&z, Z_FINISH) == Z_STREAM_END && z.avail_in == 0;
+    out.resize(z.total_out);
     inflateEnd(&z);
-    return whole ? text : "not a single gzip member";
+    return whole && out == text;
 }
 
-TEST(SegmentedGzip, OneMemberOfTheSegmentsInOrderWhateverTheThreadCount) {
-    TempDir dir;
-    const auto texts = segment_texts();
-    std::string whole;
-    for (const auto& t : texts) whole += t;
-    auto fill = [&](std::size_t k, TextBuffer& out) { out.append(texts[k]); };
+int shell(const std::string& command) {
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
 
-    std::string first;
-    for (std::size_t threads : {1, 3, 8}) {
-        const std::string path = dir.file(fmt::format("t{}.gz", threads));
-        ASSERT_TRUE(write_segmented_gzip(path, texts.size(), threads, fill));
-        const std::string raw = read_file(path);
-        EXPECT_EQ(raw.substr(0, 10), std::string(reinterpret_cast<const char*>(kGzipHeader.data()), 10));
-        EXPECT_EQ(single_member_text(raw), whole) << threads << " threads";
-        if (first.empty())
-            first = raw;
-        else
-            EXPECT_EQ(raw, first) << "the bytes depend on the thread count";
+// Every reader the file must satisfy: zlib, gzip (test and decompress),
+// and where installed, pigz and Python's zlib reading one member (its end
+// reached, nothing unused after it).
+void expect_readers_accept(const std::string& path, const std::string& text, const TempDir& dir) {
+    EXPECT_TRUE(zlib_reads_one_member(read_file(path), text));
+    const std::string out = dir.file("reader.txt");
+    EXPECT_EQ(shell(fmt::format("gzip -t '{}'", path)), 0);
+    std::vector<std::pair<std::string, std::string>> readers{{"gzip", "gzip -dc '{}' > '{}'"}};
+    if (shell("command -v pigz > /dev/null") == 0) readers.emplace_back("pigz", "pigz -dc '{}' > '{}'");
+    if (shell("command -v python3 > /dev/null") == 0)
+        readers.emplace_back("python", "python3 -c 'import sys, zlib; d = zlib.decompressobj(31)\n"
+                                       "sys.stdout.buffer.write(d.decompress(open(sys.argv[1], \"rb\").read()))\n"
+                                       "sys.exit(0 if d.eof and not d.unused_data else 1)' '{}' > '{}'");
+    for (const auto& [name, command] : readers) {
+        EXPECT_EQ(shell(fmt::format(fmt::runtime(command), path, out)), 0) << name;
+        EXPECT_TRUE(read_file(out) == text) << name;
     }
+}
 
-    // No segment at all still makes a valid, empty member.
-    const std::string empty = dir.file("empty.gz");
-    ASSERT_TRUE(write_segmented_gzip(empty, 0, 4, [](std::size_t, TextBuffer&) {}));
-    EXPECT_EQ(single_member_text(read_file(empty)), "");
+// Segments of every kind, kept while they bring a bit offset (within its
+// byte) not met before at which a final block starts or ends.
+std::vector<std::string> segments_at_every_bit_offset() {
+    auto joiner = DeflateJoiner::create(6);
+    EXPECT_TRUE(joiner);
+    std::mt19937 rng(12);
+    std::bitset<8> starts, ends;
+    bool stored = false;
+    std::vector<std::string> kept{""};
+    DeflatedSegment segment;
+    for (int i = 0; i < 2000 && !(starts.all() && ends.all() && stored); ++i) {
+        // Parts of different kinds make the compressor start new blocks.
+        std::string text;
+        for (int part = 0; part < 1 + i % 3; ++part) text += make_text((i / 3 + part) % 3, rng() % 60000, rng);
+        EXPECT_TRUE(joiner->compress(text, false, segment));
+        const bool new_stored = !stored && segment.size > text.size();
+        if (starts[segment.final_block_bit % 8] && ends[segment.end_bit % 8] && !new_stored) continue;
+        starts.set(segment.final_block_bit % 8);
+        ends.set(segment.end_bit % 8);
+        stored = stored || new_stored;
+        kept.push_back(std::move(text));
+    }
+    EXPECT_TRUE(starts.all() && ends.all()) << "final blocks start at " << starts << ", end at " << ends;
+    EXPECT_TRUE(stored) << "no segment of stored blocks";
+    return kept;
+}
+
+TEST(SegmentedGzip, OneMemberThatEveryReaderAcceptsWhateverTheThreadCount) {
+    std::mt19937 rng(3);
+    const struct {
+        const char* name;
+        std::vector<std::string> segments;
+    } cases[] = {
+        {"final blocks at every bit offset", segments_at_every_bit_offset()},
+        {"one segment", {make_text(0, 300000, rng)}},
+        // More text than the joiner inflates at a time, from a few bytes.
+        {"runs of one byte", {std::string(300000, 'a'), std::string(131074, 'b')}},
+        {"one-byte segments", {"a", "\n", "z"}},
+        {"empty text", {}},
+    };
+    TempDir dir;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string text;
+        for (const auto& s : c.segments) text += s;
+        // No segment at all is written as one empty one.
+        auto fill = [&](std::size_t k, TextBuffer& out) {
+            if (k < c.segments.size()) out.append(c.segments[k]);
+        };
+        std::string first;
+        for (std::size_t threads : {1, 3, 8}) {
+            const std::string path = dir.file(fmt::format("t{}.gz", threads));
+            ASSERT_TRUE(write_segmented_gzip(path, c.segments.size(), threads, fill));
+            const std::string raw = read_file(path);
+            if (first.empty()) {
+                EXPECT_EQ(raw.substr(0, 10), std::string("\x1f\x8b\x08\x00\x00\x00\x00\x00\x00\xff", 10));
+                expect_readers_accept(path, text, dir);
+                first = raw;
+            }
+            EXPECT_TRUE(raw == first) << "the bytes depend on the thread count (" << threads << ")";
+        }
+    }
+}
+
+TEST(DeflateJoiner, RefusesAMalformedSegment) {
+    auto joiner = DeflateJoiner::create(6);
+    ASSERT_TRUE(joiner);
+    std::mt19937 rng(4);
+    const std::string text = make_text(0, 100000, rng);
+    const struct {
+        const char* name;
+        std::function<void(DeflatedSegment&, std::string&)> spoil;
+        const char* error;
+    } cases[] = {
+        {"cut short", [](DeflatedSegment& s, std::string&) { s.size -= 3; }, "ends before its final block"},
+        {"bytes after", [](DeflatedSegment& s, std::string&) { s.bytes[s.size++] = 0; },
+         "has 1 bytes after its final block"},
+        {"bad block type", [](DeflatedSegment& s, std::string&) { s.bytes[0] |= 6; },
+         "is not a deflate stream (invalid block type)"},
+        {"other text", [](DeflatedSegment&, std::string& t) { t[500] ^= 1; }, "decodes to other text"},
+        {"longer text", [](DeflatedSegment&, std::string& t) { t += '\n'; }, "decodes to other text"},
+    };
+    for (const auto& c : cases) {
+        DeflatedSegment segment;
+        ASSERT_TRUE(joiner->compress(text, true, segment));
+        std::string checked = text;
+        c.spoil(segment, checked);
+        auto joined = joiner->join(checked, false, segment);
+        ASSERT_FALSE(joined) << c.name;
+        EXPECT_EQ(joined.error().message(), fmt::format("compression failed: the compressed segment {}", c.error))
+            << c.name;
+    }
 }
 
 TEST(SegmentedGzip, FailuresStopEveryThread) {
-    const auto texts = segment_texts();
-    auto fill = [&](std::size_t k, TextBuffer& out) { out.append(texts[k]); };
+    std::mt19937 rng(5);
+    const std::string text = make_text(2, 50000, rng);
+    auto fill = [&](std::size_t, TextBuffer& out) { out.append(text); };
     for (std::size_t threads : {1, 4}) {
-        auto full = write_segmented_gzip("/dev/full", texts.size(), threads, fill);
+        auto full = write_segmented_gzip("/dev/full", 40, threads, fill);
         ASSERT_FALSE(full);
         EXPECT_EQ(full.error().chain(), std::vector<std::string>{"No space left on device (os error 28)"});
     }
-    TempDir dir;
     auto throwing = [&](std::size_t k, TextBuffer& out) {
         if (k == 25) throw std::runtime_error("no memory for segment 25");
-        out.append(texts[k]);
+        out.append(text);
     };
-    EXPECT_THROW((void)write_segmented_gzip(dir.file("x.gz"), texts.size(), 4, throwing), std::runtime_error);
-}
-
-// The matrix file, cut into many segments, reads back as the text the
-// serial writer compresses.
-TEST(SegmentedGzip, MatrixFileTextEqualsTheSerialWriters) {
-    Matrix m;
-    m.cols = 300;
-    m.group_names = {"genes"};
-    std::mt19937 rng(5);
-    std::lognormal_distribution<float> signal(0.0f, 2.0f);
-    const std::size_t rows = 4000;
-    m.values.resize(rows * m.cols);
-    for (float& v : m.values) v = rng() % 5 == 0 ? std::numeric_limits<float>::quiet_NaN() : signal(rng);
-    for (std::size_t r = 0; r < rows; ++r) {
-        Region region;
-        region.chrom = fmt::format("chr{}", 1 + r % 22);
-        region.blocks = {{static_cast<std::int64_t>(r) * 1000, static_cast<std::int64_t>(r) * 1000 + 500}};
-        region.name = fmt::format("g{}", r);
-        region.strand = r % 2 ? U'-' : U'+';
-        m.regions.push_back(region);
-    }
-    m.group_boundaries = {0, rows};
-    Params params;
-    params.referencePoint = RefPoint::TSS;
-    params.binSize = 10;
-    params.afterRegionStartLength = 2500;  // 300 columns for one sample
-    params.scoreFileName = {"a.bw"};
-
     TempDir dir;
-    const std::string serial_path = dir.file("serial.gz");
-    auto serial = GzipWriter::create(serial_path);
-    ASSERT_TRUE(serial);
-    TextBuffer text;
-    text.append(matrix_header_line(m, {"a"}, params));
-    append_matrix_rows(text, m, 0, rows);
-    ASSERT_GT(text.size(), std::size_t{8} << 20) << "the matrix should span several segments";
-    ASSERT_TRUE(serial->write(text.view()));
-    ASSERT_TRUE(serial->finish());
-
-    for (std::size_t threads : {1, 2}) {
-        params.numberOfProcessors = threads;
-        const std::string path = dir.file(fmt::format("p{}.gz", threads));
-        ASSERT_TRUE(write_matrix_file(path, m, {"a"}, params));
-        std::string got = single_member_text(read_file(path));
-        std::string want = read_gzip_file(serial_path);
-        // The header records the thread count; the rows must match byte for byte.
-        const std::size_t got_eol = got.find('\n'), want_eol = want.find('\n');
-        EXPECT_EQ(got.substr(got_eol), want.substr(want_eol)) << threads << " threads";
-    }
+    EXPECT_THROW((void)write_segmented_gzip(dir.file("x.gz"), 40, 4, throwing), std::runtime_error);
 }
 
 }  // namespace
