@@ -72,6 +72,7 @@ std::vector<std::string> command_line(const std::string& exe, const Workload& w,
 struct Measurement {
     ProcessStats stats;
     std::uint64_t matrix_bytes = 0;        // rows x cols x 4
+    std::uint64_t file_bytes = 0;          // the gzipped matrix file
     std::optional<double> region_seconds;  // from the start line to the regions line
     std::string check = "-";               // output compared with the first thread count
 };
@@ -199,6 +200,7 @@ int main(int argc, char** argv) {
             const std::string out = (out_dir / (w.name + "_p" + std::to_string(threads) + ".gz")).string();
             const auto args = command_line(exe, w, out, threads);
             Row row{w.name, threads, measure(args, repeat)};
+            row.m.file_bytes = std::filesystem::file_size(out);
             const std::uint64_t members = gzip_member_count(out);
             if (members != 1) {
                 std::printf("  -p %u wrote %llu gzip members instead of one\n", threads,
@@ -216,9 +218,9 @@ int main(int argc, char** argv) {
                 row.m.check = same ? "same" : "DIFFERS: " + where;
                 std::filesystem::remove(out);
             }
-            std::printf("  -p %u: %.2f s wall, %.2f s CPU, %ld MiB peak, output %s\n", threads,
+            std::printf("  -p %u: %.2f s wall, %.2f s CPU, %ld MiB peak, file %llu bytes, output %s\n", threads,
                         row.m.stats.wall_seconds, row.m.stats.cpu_seconds(), row.m.stats.peak_rss_kib / 1024,
-                        row.m.check.c_str());
+                        static_cast<unsigned long long>(row.m.file_bytes), row.m.check.c_str());
             std::fflush(stdout);
             rows.push_back(std::move(row));
         }
@@ -235,15 +237,18 @@ int main(int argc, char** argv) {
                 if (round == 0) r = p;
                 r.read_inflate_seconds = std::min(r.read_inflate_seconds, p.read_inflate_seconds);
                 r.compress_seconds = std::min(r.compress_seconds, p.compress_seconds);
+                r.zlib_compress_seconds = std::min(r.zlib_compress_seconds, p.zlib_compress_seconds);
                 r.format_seconds = std::min(r.format_seconds, p.format_seconds);
                 r.format_std_seconds = std::min(r.format_std_seconds, p.format_std_seconds);
                 r.format_own_seconds = std::min(r.format_own_seconds, p.format_own_seconds);
             }
             probe_results[w.name] = r;
-            std::printf("  probes: (a) %llu blocks, %.0f MB stored -> %.0f MB, %.2f s; (b) %.0f MB text -> %.0f MB, "
-                        "%.2f s; (c) %llu values, %.2f s (library %.2f s%s, own %.2f s%s)\n",
+            std::printf("  probes: (a) %llu blocks, %.0f MB stored -> %.0f MB, %.2f s; (b) %.0f MB text -> %.1f MB, "
+                        "%.2f s (zlib level 6: %.1f MB, %.2f s); (c) %llu values, %.2f s (library %.2f s%s, own "
+                        "%.2f s%s)\n",
                         static_cast<unsigned long long>(r.blocks), r.stored_bytes / 1e6, r.inflated_bytes / 1e6,
                         r.read_inflate_seconds, r.text_bytes / 1e6, r.compressed_bytes / 1e6, r.compress_seconds,
+                        r.zlib_compressed_bytes / 1e6, r.zlib_compress_seconds,
                         static_cast<unsigned long long>(r.values), r.format_seconds, r.format_std_seconds,
                         r.std_text_matches ? "" : " TEXT DIFFERS", r.format_own_seconds,
                         r.own_text_matches ? "" : " TEXT DIFFERS");
@@ -255,11 +260,12 @@ int main(int argc, char** argv) {
     }
     const std::string load_after = load_average();
 
-    std::printf("\n| workload | -p | wall s | CPU s | peak RSS MiB | limit s | wall / limit | output |\n");
-    std::printf("|---|---|---|---|---|---|---|---|\n");
+    std::printf("\n| workload | -p | wall s | CPU s | peak RSS MiB | file MB | limit s | wall / limit | output |\n");
+    std::printf("|---|---|---|---|---|---|---|---|---|\n");
     for (const Row& r : rows)
-        std::printf("| %s | %u | %.2f | %.2f | %ld | %s | %s | %s |\n", r.workload.c_str(), r.threads,
+        std::printf("| %s | %u | %.2f | %.2f | %ld | %.1f | %s | %s | %s |\n", r.workload.c_str(), r.threads,
                     r.m.stats.wall_seconds, r.m.stats.cpu_seconds(), r.m.stats.peak_rss_kib / 1024,
+                    static_cast<double>(r.m.file_bytes) / 1e6,
                     r.limit > 0 ? std::to_string(r.limit).substr(0, 5).c_str() : "-",
                     r.limit > 0 ? std::to_string(r.m.stats.wall_seconds / r.limit).substr(0, 4).c_str() : "-",
                     r.m.check.c_str());
@@ -275,6 +281,13 @@ int main(int argc, char** argv) {
             std::printf(" %s %.2fx", w, a->m.stats.wall_seconds / b->m.stats.wall_seconds);
     std::printf("\nload average before %s, after %s\n\ntargets:\n", load_before.c_str(), load_after.c_str());
     auto verdict = [](bool ok) { return ok ? "met" : "MISSED"; };
+    if (const auto w1 = probe_results.find("W1"); w1 != probe_results.end() && w1->second.compress_seconds > 0) {
+        const ProbeResult& r = w1->second;
+        const double mb = static_cast<double>(r.text_bytes) / 1e6;
+        const double ratio = r.zlib_compress_seconds / r.compress_seconds;
+        std::printf("  W1 compression %.1f MB/s, zlib level 6 %.1f MB/s, at least 1.8x: %.2fx  %s\n",
+                    mb / r.compress_seconds, mb / r.zlib_compress_seconds, ratio, verdict(ratio >= 1.8));
+    }
     if (const Row* w1 = find("W1", 2); w1 && w1->limit > 0)
         std::printf("  W1 -p 2 within 1.15 x limit: %.2f x  %s\n", w1->m.stats.wall_seconds / w1->limit,
                     verdict(w1->m.stats.wall_seconds <= 1.15 * w1->limit));

@@ -97,7 +97,7 @@ int main(int argc, char** argv) {
     const double whole_secs = seconds_since(t0);
     const double text_mb = static_cast<double>(text_bytes) / 1e6;
     report("format row text", format_secs, text_mb);
-    report("compress (deflate 6 + CRC-32)", whole_secs - format_secs, text_mb);
+    report("compress (level 6, joined, CRC-32)", whole_secs - format_secs, text_mb);
 
     t0 = Clock::now();
     if (!binscope::write_matrix_file("/dev/null", m, m.sample_labels, params)) return 1;
