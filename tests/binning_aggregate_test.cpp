@@ -23,36 +23,6 @@ float agg(std::vector<float> v, AverageType t) {
     return aggregate_pieces({&piece, 1}, t, false, scratch);
 }
 
-TEST(AggregateBin, StatisticsWeightBasesAndSkipMissingValues) {
-    const float nan = missing_value();
-    EXPECT_EQ(std::bit_cast<std::uint32_t>(nan), 0x7FC00000u);
-    for (AverageType t : kTypes) {
-        EXPECT_EQ(std::bit_cast<std::uint32_t>(agg({nan, nan}, t)), 0x7FC00000u);
-        EXPECT_EQ(std::bit_cast<std::uint32_t>(agg({}, t)), 0x7FC00000u);
-        EXPECT_EQ(agg({0, 0, 0}, t), 0.0f);
-    }
-    EXPECT_EQ(agg({3.5f}, AverageType::Mean), 3.5f);
-    EXPECT_EQ(agg({3.5f}, AverageType::Median), 3.5f);
-    EXPECT_EQ(agg({3.5f}, AverageType::Std), 0.0f);
-
-    EXPECT_EQ(agg({4, 1, 3, 2}, AverageType::Median), 2.5f);
-    EXPECT_EQ(agg({1, 2, 3, 4}, AverageType::Mean), 2.5f);
-    EXPECT_EQ(agg({1, 2, 3, 4}, AverageType::Std), std::sqrt(1.25f));
-    EXPECT_EQ(agg({1, 3}, AverageType::Std), 1.0f);  // population, not sample
-    EXPECT_EQ(agg({nan, 1.5f, 1.5f, nan, 1.5f, 1.5f}, AverageType::Sum), 6.0f);
-    EXPECT_EQ(agg({nan, 1.5f, 1.5f, nan, 1.5f, 1.5f}, AverageType::Mean), 1.5f);
-    EXPECT_EQ(agg({5, 5, 5, 1}, AverageType::Mean), 4.0f);
-    EXPECT_EQ(agg({5, 1, 5, 5}, AverageType::Median), 5.0f);
-    EXPECT_EQ(agg({2, nan, -7, 9}, AverageType::Min), -7.0f);
-    EXPECT_EQ(agg({2, nan, -7, 9}, AverageType::Max), 9.0f);
-
-    // Single precision in position order: 2^24 + 1 + 1 stays 2^24.
-    EXPECT_EQ(agg({16777216.0f, 1, 1}, AverageType::Sum), 16777216.0f);
-    EXPECT_EQ(agg({1, 1, 16777216.0f}, AverageType::Sum), 16777218.0f);
-    // The sum starts from -0.0.
-    EXPECT_TRUE(std::signbit(agg({-0.0f}, AverageType::Sum)));
-}
-
 float one_by_one(float q, float x, std::uint64_t times) {
     for (std::uint64_t i = 0; i < times; ++i) q += x;
     return q;
@@ -116,23 +86,34 @@ TEST(AggregateBin, RunsOfEqualValuesSumAsBaseByBase) {
     }
 }
 
+// The bases of the pieces, the value-less ones as `fill`.
+std::vector<float> expand(std::span<const BinPiece> pieces, float fill) {
+    std::vector<float> out;
+    for (const BinPiece& p : pieces)
+        if (p.values) out.insert(out.end(), p.values, p.values + p.count);
+        else out.insert(out.end(), p.count, fill);
+    return out;
+}
+
 TEST(AggregateBin, ValuelessPiecesAreSkippedOrCountAsZero) {
     const float nan = missing_value();
-    const std::vector<float> a{1.5f, nan, -2.0f, 7.25f};
-    const std::vector<float> b{0.125f, -0.0f, 3.0f};
-    const std::vector<BinPiece> pieces{{a.data(), a.size()}, {nullptr, 5}, {b.data(), b.size()}, {nullptr, 2}};
-    std::vector<float> with_nan = a, with_zero = a;
-    with_nan.insert(with_nan.end(), 5, nan);
-    with_zero.insert(with_zero.end(), 5, 0.0f);
-    with_nan.insert(with_nan.end(), b.begin(), b.end());
-    with_zero.insert(with_zero.end(), b.begin(), b.end());
-    with_nan.insert(with_nan.end(), 2, nan);
-    with_zero.insert(with_zero.end(), 2, 0.0f);
+    const std::vector<float> a{1.5f, nan, -2.0f, 7.25f}, b{0.125f, -0.0f, 3.0f}, c{0.5f, 2.0f, 0.25f};
+    // Mixed signs, and positives only, where zeros lower the minimum and
+    // the median's lower middle.
+    const std::vector<BinPiece> cases[] = {
+        {{a.data(), a.size()}, {nullptr, 5}, {b.data(), b.size()}, {nullptr, 2}},
+        {{c.data(), c.size()}, {nullptr, 1}},
+    };
     std::vector<float> scratch;
-    for (AverageType t : kTypes) {
-        EXPECT_EQ(aggregate_pieces(pieces, t, false, scratch), testing::reference_statistic(with_nan, t)) << static_cast<int>(t);
-        EXPECT_EQ(aggregate_pieces(pieces, t, true, scratch), testing::reference_statistic(with_zero, t)) << static_cast<int>(t);
-    }
+    for (const auto& pieces : cases)
+        for (AverageType t : kTypes) {
+            EXPECT_EQ(aggregate_pieces(pieces, t, false, scratch), testing::reference_statistic(expand(pieces, nan), t))
+                << static_cast<int>(t);
+            EXPECT_EQ(aggregate_pieces(pieces, t, true, scratch), testing::reference_statistic(expand(pieces, 0.0f), t))
+                << static_cast<int>(t);
+        }
+    // Sums start from -0.0.
+    EXPECT_TRUE(std::signbit(agg({-0.0f}, AverageType::Sum)));
     // A run of zeros longer than memory gives its statistics at once.
     const std::vector<BinPiece> huge{{nullptr, std::uint64_t{1} << 60}, {a.data(), 1}};
     EXPECT_EQ(aggregate_pieces(huge, AverageType::Max, true, scratch), 1.5f);
