@@ -19,12 +19,6 @@ TEST(ErrorReport, MessageAlone) {
     EXPECT_TRUE(Error().causes().empty());
 }
 
-TEST(ErrorReport, OneCauseIsIndented) {
-    const Error e = Error("Invalid --averageTypeBins: Median").caused_by(Error("unknown average type: Median"));
-    EXPECT_EQ(format_error_report(e),
-              "Error: Invalid --averageTypeBins: Median\n\nCaused by:\n    unknown average type: Median\n");
-}
-
 TEST(ErrorReport, SeveralCausesAreNumberedOutermostFirst) {
     const Error root = Error::from_errno(ENOENT);
     const Error e = Error("opening bigwig x.bw").caused_by(root).context("Opening x.bw");

@@ -11,20 +11,9 @@ namespace {
 
 Cli reference_point(std::string point = "TSS", std::string average = "mean") {
     ReferencePoint rp;
-    rp.common.score_file_name = {"a.bw"};
-    rp.common.regions_file_name = {"r.bed"};
-    rp.common.out_file_name = "m.gz";
     rp.common.average_type_bins = std::move(average);
     rp.reference_point = std::move(point);
     return Cli{rp};
-}
-
-Cli scale_regions() {
-    ScaleRegions sr;
-    sr.common.score_file_name = {"a.bw"};
-    sr.common.regions_file_name = {"r.bed"};
-    sr.common.out_file_name = "m.gz";
-    return Cli{sr};
 }
 
 std::string error_of(const Result<Params>& result) {
@@ -36,10 +25,9 @@ std::string error_of(const Result<Params>& result) {
 }
 
 TEST(Params, ReferencePointWordsIgnoreCase) {
-    EXPECT_EQ(make_params(reference_point("center"))->referencePoint, RefPoint::Center);
-    EXPECT_EQ(make_params(reference_point("CENTER"))->referencePoint, RefPoint::Center);
-    EXPECT_EQ(make_params(reference_point("tss"))->referencePoint, RefPoint::TSS);
-    EXPECT_EQ(make_params(reference_point("Tes"))->referencePoint, RefPoint::TES);
+    for (const auto& [word, point] : {std::pair{"center", RefPoint::Center}, {"CENTER", RefPoint::Center},
+                                      {"tss", RefPoint::TSS}, {"Tes", RefPoint::TES}})
+        EXPECT_EQ(make_params(reference_point(word))->referencePoint, point) << word;
     const auto middle = make_params(reference_point("middle"));
     EXPECT_EQ(error_of(middle), "Unknown reference point: MIDDLE");
     EXPECT_TRUE(middle.error().causes().empty());
@@ -66,7 +54,7 @@ TEST(Params, SubcommandFieldsAndProcessors) {
     EXPECT_EQ(rp.regionBodyLength, 0);
     EXPECT_EQ(bins_per_sample(rp), 200);
 
-    Cli scaled = scale_regions();
+    Cli scaled = Cli{ScaleRegions{}};
     std::get<ScaleRegions>(scaled.command).common.number_of_processors = 64;
     const Params sr = *make_params(scaled);
     EXPECT_FALSE(sr.referencePoint);
@@ -98,7 +86,7 @@ TEST(Params, RefusesLengthsWithoutALayout) {
     common.after_region_start_length = -1;
     EXPECT_NE(error_of(make_params(cli)).find("--afterRegionStartLength: -1"), std::string::npos);
 
-    Cli scaled = scale_regions();
+    Cli scaled = Cli{ScaleRegions{}};
     auto& sr = std::get<ScaleRegions>(scaled.command);
     sr.unscaled_3_prime = -7;
     EXPECT_NE(error_of(make_params(scaled)).find("--unscaled3prime: -7"), std::string::npos);

@@ -1,29 +1,22 @@
 // fault_injection_test.cpp - the real executable against failing outputs,
-// unusable and truncated score files, region files that vanish, and more
-// worker threads than the machine has cores.
+// unusable and truncated score files, and region files that vanish.
 #include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
-#include <cstring>
 #include <filesystem>
+#include <future>
 #include <set>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "support/bigwig_writer.hpp"
 #include "support/test_files.hpp"
-
-extern char** environ;
 
 namespace binscope {
 namespace {
@@ -31,7 +24,6 @@ namespace {
 namespace fs = std::filesystem;
 using testing::ProcessResult;
 using testing::read_file;
-using testing::read_gzip_file;
 using testing::run_binscope;
 using testing::split;
 using testing::TempDir;
@@ -44,9 +36,14 @@ std::uint64_t le64(const std::string& bytes, std::uint64_t at) {
     for (int i = 7; i >= 0; --i) v = v << 8 | static_cast<unsigned char>(bytes.at(at + static_cast<unsigned>(i)));
     return v;
 }
-std::uint16_t le16(const std::string& bytes, std::uint64_t at) {
-    return static_cast<std::uint16_t>(static_cast<unsigned char>(bytes.at(at)) |
-                                      static_cast<unsigned char>(bytes.at(at + 1)) << 8);
+// The values of a values file, row after row, without its heading.
+std::vector<std::string> fields(std::string text) {
+    text.erase(0, text.find('\n') + 1);
+    std::ranges::replace(text, '\n', '\t');
+    std::vector<std::string> parts;
+    std::stringstream in(text);
+    for (std::string part; std::getline(in, part, '\t');) parts.push_back(part);
+    return parts;
 }
 
 // Two score files over chr1/chr2 and three genes; every run below starts
@@ -84,45 +81,20 @@ protected:
 };
 
 TEST_F(FaultInjection, FailingMainOutputReportsTheSystemMessageOnly) {
-    const ProcessResult full = run({file("a.bw")}, "/dev/full");
-    EXPECT_EQ(full.status, 1);
-    EXPECT_TRUE(full.err.ends_with("\nError: No space left on device (os error 28)\n")) << full.err;
-    EXPECT_TRUE(contains(full.err, "Built matrix")) << full.err;
-    EXPECT_FALSE(contains(full.err, "Wrote"));
-
-    const ProcessResult missing_dir = run({file("a.bw")}, file("gone/m.gz"), {"--outFileNameMatrix", file("v.txt")});
-    EXPECT_EQ(missing_dir.status, 1);
-    EXPECT_TRUE(missing_dir.err.ends_with("\nError: No such file or directory (os error 2)\n")) << missing_dir.err;
-    EXPECT_FALSE(fs::exists(file("v.txt")));
-
-    // A folder that is a file, and an output that is a folder.
     write_file(file("plain"), "");
-    const ProcessResult not_dir = run({file("a.bw")}, file("plain/m.gz"));
-    EXPECT_EQ(not_dir.status, 1);
-    EXPECT_TRUE(not_dir.err.ends_with("\nError: Not a directory (os error 20)\n")) << not_dir.err;
     fs::create_directory(file("folder"));
-    const ProcessResult is_dir = run({file("a.bw")}, file("folder"));
-    EXPECT_EQ(is_dir.status, 1);
-    EXPECT_TRUE(is_dir.err.ends_with("\nError: Is a directory (os error 21)\n")) << is_dir.err;
-}
-
-TEST_F(FaultInjection, FolderWithoutWritePermission) {
-    // Permissions do not stop root; sysfs refuses new files to everyone.
-    std::string folder = file("locked");
-    if (geteuid() == 0) {
-        if (!fs::is_directory("/sys/kernel")) GTEST_SKIP() << "running as root without /sys";
-        folder = "/sys/kernel";
-    } else {
-        fs::create_directory(folder);
-        fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
+    const std::pair<std::string, std::string> cases[] = {
+        {"/dev/full", "No space left on device (os error 28)"},
+        {file("gone/m.gz"), "No such file or directory (os error 2)"},
+        {file("plain/m.gz"), "Not a directory (os error 20)"},
+        {file("folder"), "Is a directory (os error 21)"},
+    };
+    for (const auto& [out, message] : cases) {
+        const ProcessResult r = run({file("a.bw")}, out, {"--outFileNameMatrix", file("v.txt")});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_TRUE(r.err.ends_with(" dropped due to no data)\nError: " + message + "\n")) << r.err;
+        EXPECT_FALSE(fs::exists(file("v.txt")));
     }
-    const ProcessResult r = run({file("a.bw")}, folder + "/m.gz", {"--outFileNameMatrix", file("v.txt")});
-    if (geteuid() != 0) fs::permissions(folder, fs::perms::owner_all);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(r.err.ends_with("\nError: Permission denied (os error 13)\n")) << r.err;
-    EXPECT_FALSE(contains(r.err, "Wrote"));
-    EXPECT_FALSE(fs::exists(folder + "/m.gz"));
-    EXPECT_FALSE(fs::exists(file("v.txt")));
 }
 
 TEST_F(FaultInjection, FailingOptionalOutputsKeepTheEarlierFilesComplete) {
@@ -134,8 +106,7 @@ TEST_F(FaultInjection, FailingOptionalOutputsKeepTheEarlierFilesComplete) {
     const ProcessResult values = run({file("a.bw"), file("b.bw")}, file("m1.gz"),
                                      {"--outFileNameMatrix", "/dev/full", "--outFileSortedRegions", file("s1.bed")});
     EXPECT_EQ(values.status, 1);
-    EXPECT_TRUE(values.err.ends_with("\nError: No space left on device (os error 28)\n")) << values.err;
-    EXPECT_FALSE(contains(values.err, "Wrote"));
+    EXPECT_TRUE(values.err.ends_with(" dropped due to no data)\nError: No space left on device (os error 28)\n")) << values.err;
     EXPECT_EQ(read_file(file("m1.gz")), read_file(file("clean.gz")));
     EXPECT_FALSE(fs::exists(file("s1.bed")));
 
@@ -143,31 +114,23 @@ TEST_F(FaultInjection, FailingOptionalOutputsKeepTheEarlierFilesComplete) {
     const ProcessResult regions = run({file("a.bw"), file("b.bw")}, file("m2.gz"),
                                       {"--outFileNameMatrix", file("v2.txt"), "--outFileSortedRegions", "/dev/full"});
     EXPECT_EQ(regions.status, 1);
-    EXPECT_TRUE(regions.err.ends_with("\nError: No space left on device (os error 28)\n")) << regions.err;
-    EXPECT_FALSE(contains(regions.err, "Wrote"));
+    EXPECT_TRUE(regions.err.ends_with(" dropped due to no data)\nError: No space left on device (os error 28)\n")) << regions.err;
     EXPECT_EQ(read_file(file("m2.gz")), read_file(file("clean.gz")));
     EXPECT_EQ(read_file(file("v2.txt")), read_file(file("clean.txt")));
 }
 
-TEST_F(FaultInjection, UnusableScoreFilesStopTheRunAtStartUp) {
-    fs::create_directory(file("dir.bw"));
-    ASSERT_EQ(mkfifo(file("fifo.bw").c_str(), 0600), 0);  // no writer: must not hang
-    write_file(file("empty.bw"), "");
-    const std::pair<std::string, std::string> cases[] = {
-        {"dir.bw", "Is a directory (os error 21)"},
-        {"fifo.bw", "Illegal seek (os error 29)"},
-        {"empty.bw", "failed to fill whole buffer"},
-    };
-    for (const auto& [name, cause] : cases) {
-        const std::string path = file(name);
-        const ProcessResult r = run({file("a.bw"), path}, file("m.gz"));
-        EXPECT_EQ(r.status, 1) << name;
-        EXPECT_TRUE(contains(r.err, "Error when opening: \"" + path + "\"\n")) << r.err;
-        EXPECT_TRUE(r.err.ends_with("Error: Opening " + path + "\n\nCaused by:\n    0: opening bigwig " + path +
-                                    "\n    1: " + cause + "\n"))
-            << r.err;
-        EXPECT_FALSE(fs::exists(file("m.gz"))) << name;
-    }
+// The causes of an unusable file are the bigWig tests' concern; here, that
+// the run stops at start-up and how it reports it.
+TEST_F(FaultInjection, UnusableScoreFileStopsTheRunAtStartUp) {
+    const std::string path = file("dir.bw");
+    fs::create_directory(path);
+    const ProcessResult r = run({file("a.bw"), path}, file("m.gz"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(contains(r.err, "Error when opening: \"" + path + "\"\n")) << r.err;
+    EXPECT_TRUE(r.err.ends_with("Error: Opening " + path + "\n\nCaused by:\n    0: opening bigwig " + path +
+                                "\n    1: Is a directory (os error 21)\n"))
+        << r.err;
+    EXPECT_FALSE(fs::exists(file("m.gz")));
 }
 
 // Cuts the score file at every structure boundary (and inside each block).
@@ -176,12 +139,12 @@ TEST_F(FaultInjection, UnusableScoreFilesStopTheRunAtStartUp) {
 TEST_F(FaultInjection, ScoreFileTruncatedAtEveryStructureBoundary) {
     const ProcessResult intact = run({file("a.bw")}, file("intact.gz"), {"--outFileNameMatrix", file("intact.txt")});
     ASSERT_EQ(intact.status, 0) << intact.err;
-    const std::vector<std::string> intact_rows = split(read_file(file("intact.txt")), '\n');
+    const std::vector<std::string> intact_fields = fields(read_file(file("intact.txt")));
 
     const std::uint64_t tree = le64(score_, 8), data = le64(score_, 16), index = le64(score_, 24);
     ASSERT_TRUE(64 <= tree && tree < data && data < index && index < score_.size());
     ASSERT_EQ(score_[index + 48], 1) << "expected a single-leaf index";
-    const std::uint16_t leaves = le16(score_, index + 50);
+    const std::uint64_t leaves = le64(score_, index + 50) & 0xFFFF;
     std::set<std::uint64_t> cuts{0, 1, 4, 8, 63, 64, tree, tree + 31, tree + 32, tree + 36, data - 1, data,
                                  index, index + 47, index + 48, index + 52, score_.size() - 1};
     for (std::uint64_t i = 0; i < leaves; ++i) {
@@ -202,151 +165,38 @@ TEST_F(FaultInjection, ScoreFileTruncatedAtEveryStructureBoundary) {
             continue;
         }
         ASSERT_EQ(r.status, 0) << r.err;
-        const std::vector<std::string> rows = split(read_file(file("cut.txt")), '\n');
-        ASSERT_EQ(rows.size(), intact_rows.size());
-        for (std::size_t row = 1; row < rows.size(); ++row) {
-            const auto got = split(rows[row], '\t'), want = split(intact_rows[row], '\t');
-            ASSERT_EQ(got.size(), want.size());
-            for (std::size_t c = 0; c < got.size(); ++c)
-                if (got[c] != want[c]) {
-                EXPECT_EQ(got[c], "nan") << "row " << row << " col " << c << " was " << want[c];
-            }
-        }
+        const std::vector<std::string> got = fields(read_file(file("cut.txt")));
+        ASSERT_EQ(got.size(), intact_fields.size());
+        for (std::size_t i = 0; i < got.size(); ++i)
+            EXPECT_TRUE(got[i] == intact_fields[i] || got[i] == "nan") << "field " << i << ": " << got[i] << " was "
+                                                                      << intact_fields[i];
         // Without any index item the file lists chromosomes but holds no value.
-        if (cut < index + 52 + 32 * std::uint64_t{leaves}) {
+        if (cut < index + 52 + 32 * leaves) {
             EXPECT_TRUE(contains(r.err, "(3 dropped due to no data)")) << r.err;
         }
     }
 }
 
-// A running executable whose standard error is collected while the test
-// acts on its files; killed if it runs for longer than a minute.
-class LiveRun {
-public:
-    explicit LiveRun(const std::vector<std::string>& args) {
-        if (pipe(err_) != 0) throw std::runtime_error("pipe");
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_adddup2(&actions, err_[1], 2);
-        posix_spawn_file_actions_addclose(&actions, err_[0]);
-        std::vector<std::string> store{BINSCOPE_EXE};
-        store.insert(store.end(), args.begin(), args.end());
-        std::vector<char*> argv;
-        for (auto& a : store) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        const int rc = posix_spawn(&pid_, BINSCOPE_EXE, &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        close(err_[1]);
-        if (rc != 0) throw std::runtime_error("posix_spawn");
-    }
-    ~LiveRun() {
-        if (pid_ > 0) finish();
-    }
-
-    // Opens the FIFO for writing once the executable has opened it for
-    // reading; -1 when it exits (or a minute passes) first.
-    int open_fifo_writer(const std::string& path) {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
-        while (std::chrono::steady_clock::now() < deadline) {
-            const int fd = open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
-            if (fd >= 0) return fd;
-            if (errno != ENXIO) return -1;
-            int status = 0;
-            if (waitpid(pid_, &status, WNOHANG) == pid_) {
-                status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-                pid_ = -1;
-                return -1;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        return -1;
-    }
-
-    // Standard error to the end, and the exit status.
-    ProcessResult finish() {
-        ProcessResult result;
-        char buf[4096];
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
-        while (true) {
-            if (std::chrono::steady_clock::now() > deadline && pid_ > 0) kill(pid_, SIGKILL);
-            const ssize_t n = read(err_[0], buf, sizeof buf);
-            if (n <= 0) break;
-            result.err.append(buf, static_cast<std::size_t>(n));
-        }
-        close(err_[0]);
-        if (pid_ > 0) {
-            int status = 0;
-            waitpid(pid_, &status, 0);
-            status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-            pid_ = -1;
-        }
-        result.status = status_;
-        return result;
-    }
-
-private:
-    pid_t pid_ = -1;
-    int err_[2] = {-1, -1};
-    int status_ = -1;
-};
-
 // The region file is a FIFO: the test removes its name once the executable
-// has opened it and only then sends the lines. What was opened is read to
-// its end; a name that is gone before the opening is a clean error.
+// has opened it and only then sends the lines: what was opened is read to
+// its end.
 TEST_F(FaultInjection, RegionFileThatVanishesAfterTheStartLine) {
     const std::string fifo = file("regions.bed");
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-    LiveRun live({"reference-point", "-S", file("a.bw"), "-R", fifo, "-o", file("m.gz"), "--binSize", "100"});
-    const int fd = live.open_fifo_writer(fifo);
-    ASSERT_GE(fd, 0);
+    auto live = std::async(std::launch::async, [&] {
+        return run_binscope({"reference-point", "-S", file("a.bw"), "-R", fifo, "-o", file("m.gz"), "--binSize", "100"});
+    });
+    int fd = -1;  // opens once the executable has opened the FIFO for reading
+    while (fd < 0 && live.wait_for(std::chrono::milliseconds(5)) == std::future_status::timeout)
+        fd = open(fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(fd, 0) << live.get().err;
     ASSERT_EQ(unlink(fifo.c_str()), 0);
     const std::string lines = "chr1\t1500\t2000\tg1\nchr2\t1000\t1800\tg3\n";
     ASSERT_EQ(write(fd, lines.data(), lines.size()), static_cast<ssize_t>(lines.size()));
     close(fd);
-    const ProcessResult read_all = live.finish();
+    const ProcessResult read_all = live.get();
     EXPECT_EQ(read_all.status, 0) << read_all.err;
     EXPECT_TRUE(contains(read_all.err, "[binscope] Parsed 2 region(s) in 1 group(s)\n")) << read_all.err;
-
-    // The name gone before the reading starts.
-    const ProcessResult gone = run_binscope(
-        {"reference-point", "-S", file("a.bw"), "-R", fifo, "-o", file("m2.gz")});
-    EXPECT_EQ(gone.status, 1);
-    EXPECT_TRUE(gone.err.starts_with("[binscope] Loading 1 BED file(s) and 1 bigWig file(s)\nError: ")) << gone.err;
-    EXPECT_TRUE(gone.err.ends_with("No such file or directory (os error 2)\n")) << gone.err;
-    EXPECT_FALSE(fs::exists(file("m2.gz")));
-
-    // A region path that is a folder fails on its first read.
-    fs::create_directory(file("folder.bed"));
-    const ProcessResult folder = run_binscope(
-        {"reference-point", "-S", file("a.bw"), "-R", file("folder.bed"), "-o", file("m3.gz")});
-    EXPECT_EQ(folder.status, 1);
-    EXPECT_TRUE(folder.err.ends_with("Is a directory (os error 21)\n")) << folder.err;
-}
-
-TEST_F(FaultInjection, ThousandWorkerThreadsGiveTheOneThreadOutput) {
-    auto run_with = [&](const std::string& threads) {
-        return run({file("a.bw"), file("b.bw")}, file("m" + threads + ".gz"),
-                   {"-p", threads, "--outFileNameMatrix", file("v" + threads + ".txt"), "--outFileSortedRegions",
-                    file("s" + threads + ".bed")});
-    };
-    const ProcessResult one = run_with("1");
-    ASSERT_EQ(one.status, 0) << one.err;
-    const ProcessResult many = run_with("1000");
-    if (many.status == 1) {
-        // Thread creation may be refused by the system's limits: a clean error then.
-        EXPECT_TRUE(contains(many.err, "\nError: Starting the worker pool of 1000 threads\n")) << many.err;
-        GTEST_SKIP() << "the system refused 1000 threads";
-    }
-    ASSERT_EQ(many.status, 0) << many.err;
-    EXPECT_EQ(many.err.substr(0, many.err.rfind("Wrote")), one.err.substr(0, one.err.rfind("Wrote")));
-    // The header records the thread count; everything else is the same.
-    std::string matrix = read_gzip_file(file("m1000.gz"));
-    const std::size_t at = matrix.find("\"proc number\":1000,");
-    ASSERT_NE(at, std::string::npos);
-    EXPECT_EQ(matrix.replace(at, 19, "\"proc number\":1,"), read_gzip_file(file("m1.gz")));
-    EXPECT_EQ(read_file(file("v1000.txt")), read_file(file("v1.txt")));
-    EXPECT_EQ(read_file(file("s1000.bed")), read_file(file("s1.bed")));
 }
 
 }  // namespace

@@ -3,9 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <bit>
-#include <cstring>
+#include <cmath>
 #include <limits>
-#include <random>
 
 #include "binning.hpp"
 #include "bigwig_reader.hpp"
@@ -257,35 +256,6 @@ TEST_F(BuildMatrix, RowsInGroupOrderWithBoundariesAndNoDataCount) {
     EXPECT_EQ(m->cols, 4u);
     EXPECT_EQ(m->group_boundaries, (std::vector<std::size_t>{0, 0}));
     EXPECT_EQ(m->no_data_rows, 0u);
-}
-
-TEST_F(BuildMatrix, OutputDoesNotDependOnTheThreadCount) {
-    std::mt19937 rng(11);
-    RegionSet set;
-    set.groups = {"a", "b"};
-    for (int i = 0; i < 400; ++i) {
-        const std::int64_t start = static_cast<std::int64_t>(rng() % 1200) - 100;
-        const std::int64_t length = static_cast<std::int64_t>(rng() % 300) + 1;
-        set.regions.push_back(region({{start, start + length}}, rng() % 2 ? U'+' : U'-',
-                                     rng() % 7 ? "chr1" : "chr2", i < 250 ? 0 : 1));
-    }
-    std::vector<Sample> samples{sample("ramp.bw"), sample("flat.bw")};
-    std::vector<std::string> paths{dir_->file("ramp.bw"), dir_->file("flat.bw")};
-    Params p = reference(RefPoint::Center, 120, 80);
-    p.nanAfterEnd = true;
-    p.maxThreshold = 900.0;
-    p.numberOfProcessors = 1;
-    auto one = build_matrix(set, samples, paths, p);
-    p.numberOfProcessors = 4;
-    auto four = build_matrix(set, samples, paths, p);
-    ASSERT_TRUE(one && four);
-    EXPECT_LT(one->rows(), set.regions.size());
-    EXPECT_GT(one->rows(), 100u);
-    ASSERT_EQ(one->values.size(), four->values.size());
-    EXPECT_EQ(std::memcmp(one->values.data(), four->values.data(), one->values.size() * sizeof(float)), 0);
-    ASSERT_EQ(one->rows(), four->rows());
-    for (std::size_t i = 0; i < one->rows(); ++i) EXPECT_EQ(one->regions[i].blocks, four->regions[i].blocks);
-    EXPECT_EQ(one->no_data_rows, four->no_data_rows);
 }
 
 }  // namespace

@@ -3,7 +3,6 @@
 
 #include <limits>
 
-#include <fmt/format.h>
 #include <gtest/gtest.h>
 
 #include "support/test_files.hpp"
@@ -117,23 +116,6 @@ TEST(MatrixFile, RowLines) {
     EXPECT_EQ(written(m, {}, reference_point_params()).second,
               "chr1\t100\t200\tplain\tnan\t.\nchr1\t100,300,-500\t150,350,600\ttab\tname\tnan\t-\n"
               "chr1\t-5\t10\tallnan\tnan\t+\nchr1\t0\t1\tinfs\tnan\t+\n");
-}
-
-// Enough text for several hand-overs to the compressor, in order.
-TEST(MatrixFile, ManyRows) {
-    Matrix m;
-    m.cols = 50;
-    m.group_names = {"genes"};
-    std::string expected;
-    for (int r = 0; r < 3000; ++r) {
-        m.regions.push_back(region({{r, r + 1}}, "n", 0, U'+'));
-        m.values.insert(m.values.end(), 50, static_cast<float>(r) + 0.25f);
-        expected += fmt::format("chr1\t{}\t{}\tn\t{}.25\t+", r, r + 1, r);
-        for (int c = 0; c < 50; ++c) expected += fmt::format("\t{}.25", r);
-        expected += '\n';
-    }
-    m.group_boundaries = {0, 3000};
-    EXPECT_EQ(written(m, {"s"}, reference_point_params()).second, expected);
 }
 
 }  // namespace

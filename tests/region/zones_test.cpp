@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <limits>
-#include <optional>
 
 #include "region/zones.hpp"
 
@@ -19,135 +18,93 @@ Region region(Blocks blocks, Strand strand = U'+') {
     return r;
 }
 
-Params reference(RefPoint point, std::int64_t up, std::int64_t down, std::int64_t bin) {
+Params reference(RefPoint point, std::int64_t up, std::int64_t down, std::int64_t bin, bool nan_after_end = false) {
     Params p;
     p.referencePoint = point;
     p.beforeRegionStartLength = up;
     p.afterRegionStartLength = down;
     p.binSize = bin;
+    p.nanAfterEnd = nan_after_end;
     return p;
 }
 
 Params scaled(std::int64_t up, std::int64_t down, std::int64_t body, std::int64_t u5, std::int64_t u3,
               std::int64_t bin) {
-    Params p;
-    p.beforeRegionStartLength = up;
-    p.afterRegionStartLength = down;
+    Params p = reference(RefPoint::TSS, up, down, bin);
+    p.referencePoint.reset();
     p.regionBodyLength = body;
     p.unscaled5prime = u5;
     p.unscaled3prime = u3;
-    p.binSize = bin;
     return p;
 }
 
-std::optional<ZoneLayout> compute_zones(const Region& r, const Params& p) {
-    std::optional<ZoneLayout> layout(std::in_place);
-    if (!binscope::compute_zones(r, p, *layout)) layout.reset();
-    return layout;
-}
+struct Case {
+    const char* what;
+    Params params;
+    Region region;
+    std::vector<Zone> zones;  // none: the region is skipped
+    std::int64_t left_nan_bins = 0, right_nan_bins = 0;
+};
 
-void expect_zone(const Zone& z, const Blocks& intervals, std::int64_t bins) {
-    EXPECT_EQ(z.intervals, intervals);
-    EXPECT_EQ(z.bins, bins);
-}
-
-TEST(Zones, TssPlusExtendsOrCountsMissingBinsPastTheRegionEnd) {
-    Params p = reference(RefPoint::TSS, 1000, 1000, 10);
-    auto l = compute_zones(region({{5000, 5335}}), p);
-    ASSERT_TRUE(l);
-    expect_zone(l->zones[0], {{4000, 5000}}, 100);
-    expect_zone(l->zones[1], {{5000, 6000}}, 100);
-
-    p.nanAfterEnd = true;
-    l = compute_zones(region({{5000, 5335}}), p);
-    expect_zone(l->zones[1], {{5000, 5335}}, 33);
-    EXPECT_EQ(l->right_nan_bins, 67);  // 66.5 rounds away from zero
-    EXPECT_EQ(l->left_nan_bins, 0);
-
-    l = compute_zones(region({{5000, 5336}}), p);
-    expect_zone(l->zones[1], {{5000, 5336}}, 33);
-    EXPECT_EQ(l->right_nan_bins, 67);  // 66, plus one to reach 100 bins
-}
-
-TEST(Zones, ReferencePointsOnBothStrands) {
-    // TSS on minus: P is the last d bases, extended to the left.
-    Params p = reference(RefPoint::TSS, 100, 300, 10);
-    auto l = compute_zones(region({{1000, 1200}}, U'-'), p);
-    expect_zone(l->zones[0], {{900, 1000}, {1000, 1200}}, 30);
-    expect_zone(l->zones[1], {{1200, 1300}}, 10);
-    p.nanAfterEnd = true;
-    l = compute_zones(region({{1000, 1200}}, U'-'), p);
-    expect_zone(l->zones[0], {{1000, 1200}}, 20);
-    EXPECT_EQ(l->left_nan_bins, 10);
-
-    // TES on plus, metagene blocks: P follows the exons.
-    p = reference(RefPoint::TES, 150, 20, 10);
-    l = compute_zones(region({{100, 200}, {300, 400}}), p);
-    expect_zone(l->zones[0], {{150, 200}, {300, 400}}, 15);
-    expect_zone(l->zones[1], {{400, 420}}, 2);
-    // TES on minus: flank of d bases on the left, first u bases.
-    l = compute_zones(region({{100, 200}, {300, 400}}, U'-'), p);
-    expect_zone(l->zones[0], {{80, 100}}, 2);
-    expect_zone(l->zones[1], {{100, 200}, {300, 350}}, 15);
-
-    // No upstream: a zone without interval; flanks below 0 stay unclipped.
-    p = reference(RefPoint::TSS, 0, 20, 10);
-    l = compute_zones(region({{5, 100}}), p);
-    expect_zone(l->zones[0], {}, 0);
-    p = reference(RefPoint::TSS, 20, 20, 10);
-    l = compute_zones(region({{5, 100}}), p);
-    expect_zone(l->zones[0], {{-15, 5}}, 2);
-}
-
-TEST(Zones, CenterSplitsTheConcatenatedBlocks) {
-    Params p = reference(RefPoint::Center, 1, 1, 1);
-    auto l = compute_zones(region({{0, 5}}), p);
-    expect_zone(l->zones[0], {{1, 2}}, 1);
-    expect_zone(l->zones[1], {{2, 3}}, 1);
-
-    // Short parts are extended outwards, or counted as missing bins.
-    p = reference(RefPoint::Center, 30, 20, 10);
-    l = compute_zones(region({{100, 110}, {200, 210}}, U'-'), p);  // left wants 20, right 30
-    expect_zone(l->zones[0], {{90, 100}, {100, 110}}, 2);
-    expect_zone(l->zones[1], {{200, 230}}, 3);
-    p.nanAfterEnd = true;
-    l = compute_zones(region({{100, 110}, {200, 210}}, U'-'), p);
-    expect_zone(l->zones[0], {{100, 110}}, 1);
-    expect_zone(l->zones[1], {{200, 210}}, 1);
-    EXPECT_EQ(l->left_nan_bins, 1);
-    EXPECT_EQ(l->right_nan_bins, 2);
-    // A part shorter than one bin is emptied.
-    l = compute_zones(region({{100, 108}}), p);
-    expect_zone(l->zones[0], {}, 0);
-}
-
-TEST(Zones, ScaleRegionsForm) {
-    Params p = scaled(100, 50, 1000, 20, 30, 10);
-    auto l = compute_zones(region({{1000, 2000}}), p);
-    ASSERT_EQ(l->zones.size(), 5u);
-    expect_zone(l->zones[0], {{900, 1000}}, 10);
-    expect_zone(l->zones[1], {{1000, 1020}}, 2);
-    expect_zone(l->zones[2], {{1020, 1970}}, 100);
-    expect_zone(l->zones[3], {{1970, 2000}}, 3);
-    expect_zone(l->zones[4], {{2000, 2050}}, 5);
-
-    // Minus: the downstream flank and the 3' part come first.
-    l = compute_zones(region({{1000, 2000}}, U'-'), p);
-    expect_zone(l->zones[0], {{950, 1000}}, 5);
-    expect_zone(l->zones[1], {{1000, 1030}}, 3);
-    expect_zone(l->zones[2], {{1030, 1980}}, 100);
-    expect_zone(l->zones[3], {{1980, 2000}}, 2);
-    expect_zone(l->zones[4], {{2000, 2100}}, 10);
-
-    // A body shorter than one bin skips the region.
-    EXPECT_FALSE(compute_zones(region({{0, 5}}), scaled(0, 0, 1000, 0, 0, 10)));
-    EXPECT_FALSE(compute_zones(region({{0, 55}}), p));
-
-    // Body length 0 lays out the region as for TSS.
-    p = scaled(100, 50, 0, 0, 0, 10);
-    l = compute_zones(region({{1000, 1020}}), p);
-    expect_zone(l->zones[0], {{900, 1000}}, 10);
-    expect_zone(l->zones[1], {{1000, 1050}}, 5);
+TEST(Zones, Layouts) {
+    using enum RefPoint;
+    const Case cases[] = {
+        {"TSS extends past the region end", reference(TSS, 1000, 1000, 10), region({{5000, 5335}}),
+         {{{{4000, 5000}}, 100}, {{{5000, 6000}}, 100}}},
+        // 66.5 missing bins round away from zero; 66 get one more to reach 100.
+        {"TSS counts missing bins", reference(TSS, 1000, 1000, 10, true), region({{5000, 5335}}),
+         {{{{4000, 5000}}, 100}, {{{5000, 5335}}, 33}}, 0, 67},
+        {"TSS tops missing bins up", reference(TSS, 1000, 1000, 10, true), region({{5000, 5336}}),
+         {{{{4000, 5000}}, 100}, {{{5000, 5336}}, 33}}, 0, 67},
+        {"missing bins round half away from zero", reference(TSS, 1000, 1005, 10, true), region({{5000, 5330}}),
+         {{{{4000, 5000}}, 100}, {{{5000, 5330}}, 33}}, 0, 68},
+        {"TSS on minus: the last bases, extended to the left", reference(TSS, 100, 300, 10), region({{1000, 1200}}, U'-'),
+         {{{{900, 1000}, {1000, 1200}}, 30}, {{{1200, 1300}}, 10}}},
+        {"TSS on minus counts missing bins", reference(TSS, 100, 300, 10, true), region({{1000, 1200}}, U'-'),
+         {{{{1000, 1200}}, 20}, {{{1200, 1300}}, 10}}, 10, 0},
+        {"TES follows the blocks", reference(TES, 150, 20, 10), region({{100, 200}, {300, 400}}),
+         {{{{150, 200}, {300, 400}}, 15}, {{{400, 420}}, 2}}},
+        {"TES on minus", reference(TES, 150, 20, 10), region({{100, 200}, {300, 400}}, U'-'),
+         {{{{80, 100}}, 2}, {{{100, 200}, {300, 350}}, 15}}},
+        {"no upstream", reference(TSS, 0, 20, 10), region({{5, 100}}), {{{}, 0}, {{{5, 25}}, 2}}},
+        {"flanks below 0 stay unclipped", reference(TSS, 20, 20, 10), region({{5, 100}}),
+         {{{{-15, 5}}, 2}, {{{5, 25}}, 2}}},
+        {"an inverted block holds no base", reference(TSS, 10, 20, 10), region({{500, 100}}),
+         {{{{490, 500}}, 1}, {{{500, 520}}, 2}}},
+        {"center splits the blocks", reference(Center, 1, 1, 1), region({{0, 5}}), {{{{1, 2}}, 1}, {{{2, 3}}, 1}}},
+        {"center extends short parts outwards", reference(Center, 30, 20, 10), region({{100, 110}, {200, 210}}, U'-'),
+         {{{{90, 100}, {100, 110}}, 2}, {{{200, 230}}, 3}}},
+        {"center counts missing bins", reference(Center, 30, 20, 10, true), region({{100, 110}, {200, 210}}, U'-'),
+         {{{{100, 110}}, 1}, {{{200, 210}}, 1}}, 1, 2},
+        {"center empties parts shorter than a bin", reference(Center, 30, 20, 10, true), region({{100, 108}}),
+         {{{}, 0}, {{}, 0}}, 3, 2},
+        {"center of one base: all of it right of the middle", reference(Center, 30, 20, 10), region({{7, 8}}),
+         {{{{-23, 7}}, 3}, {{{7, 27}}, 2}}},
+        {"center of no base", reference(Center, 30, 20, 10), region({{7, 7}}), {{{{-23, 7}, {7, 7}}, 3}, {{{7, 27}}, 2}}},
+        {"scale-regions", scaled(100, 50, 1000, 20, 30, 10), region({{1000, 2000}}),
+         {{{{900, 1000}}, 10}, {{{1000, 1020}}, 2}, {{{1020, 1970}}, 100}, {{{1970, 2000}}, 3}, {{{2000, 2050}}, 5}}},
+        {"scale-regions on minus: downstream and 3' first", scaled(100, 50, 1000, 20, 30, 10),
+         region({{1000, 2000}}, U'-'),
+         {{{{950, 1000}}, 5}, {{{1000, 1030}}, 3}, {{{1030, 1980}}, 100}, {{{1980, 2000}}, 2}, {{{2000, 2100}}, 10}}},
+        {"a body shorter than one bin", scaled(0, 0, 1000, 0, 0, 10), region({{0, 5}}), {}},
+        {"a body shorter than one bin after the unscaled parts", scaled(100, 50, 1000, 20, 30, 10), region({{0, 55}}),
+         {}},
+        {"body length 0 lays out as TSS", scaled(100, 50, 0, 0, 0, 10), region({{1000, 1020}}),
+         {{{{900, 1000}}, 10}, {{{1000, 1050}}, 5}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ZoneLayout layout;
+        ASSERT_EQ(compute_zones(c.region, c.params, layout), !c.zones.empty());
+        if (c.zones.empty()) continue;
+        ASSERT_EQ(layout.zones.size(), c.zones.size());
+        for (std::size_t i = 0; i < c.zones.size(); ++i) {
+            EXPECT_EQ(layout.zones[i].intervals, c.zones[i].intervals) << "zone " << i;
+            EXPECT_EQ(layout.zones[i].bins, c.zones[i].bins) << "zone " << i;
+        }
+        EXPECT_EQ(layout.left_nan_bins, c.left_nan_bins);
+        EXPECT_EQ(layout.right_nan_bins, c.right_nan_bins);
+    }
 }
 
 TEST(Zones, HostileCoordinatesNeitherOverflowNorGoNegative) {
@@ -157,19 +114,17 @@ TEST(Zones, HostileCoordinatesNeitherOverflowNorGoNegative) {
         for (Strand strand : {U'+', U'-'}) {
             for (const Blocks& blocks : {Blocks{{lo, hi}}, Blocks{{lo, lo + 1}}, Blocks{{hi - 1, hi}},
                                          Blocks{{500, 100}}, Blocks{{7, 7}}}) {
-                auto l = compute_zones(region(blocks, strand), reference(point, hi / 4, hi / 4, 1000));
-                ASSERT_TRUE(l);
-                for (const Zone& z : l->zones) {
+                ZoneLayout l;
+                ASSERT_TRUE(compute_zones(region(blocks, strand), reference(point, hi / 4, hi / 4, 1000), l));
+                for (const Zone& z : l.zones) {
                     EXPECT_GE(z.bins, 0);
                     for (const Block& iv : z.intervals) EXPECT_LE(iv.start, iv.end);
                 }
             }
         }
     }
-    // An inverted block holds no base: TSS extends from its start.
-    auto l = compute_zones(region({{500, 100}}), reference(RefPoint::TSS, 10, 20, 10));
-    expect_zone(l->zones[1], {{500, 520}}, 2);
-    EXPECT_TRUE(compute_zones(region({{lo, hi}}), scaled(hi / 4, hi / 4, 1000, 10, 10, 10)));
+    ZoneLayout l;
+    EXPECT_TRUE(compute_zones(region({{lo, hi}}), scaled(hi / 4, hi / 4, 1000, 10, 10, 10), l));
 }
 
 }  // namespace

@@ -47,9 +47,9 @@ struct BigWigSection {
     std::uint32_t start = 0;  // fixedStep: base of the first record
     std::uint32_t step = 0;   // fixedStep: stride
     std::uint32_t span = 0;   // variableStep and fixedStep: run length
-    std::vector<BedGraphItem> bedgraph;
-    std::vector<VariableStepItem> variable;
-    std::vector<float> fixed;
+    std::vector<BedGraphItem> bedgraph{};
+    std::vector<VariableStepItem> variable{};
+    std::vector<float> fixed{};
 };
 
 BigWigSection bedgraph_section(std::string chrom, std::vector<BedGraphItem> items);

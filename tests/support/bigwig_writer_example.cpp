@@ -5,8 +5,8 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
-#include <fstream>
-#include <stdexcept>
+
+#include "support/test_files.hpp"
 
 namespace binscope::testing {
 
@@ -86,9 +86,7 @@ void write_example_files(const std::filesystem::path& dir) {
     BigWigOptions o;
     o.items_per_block = 128;
     write_bigwig(dir / "example.bw", example_chroms(), example_sections(), o);
-    std::ofstream bed(dir / "genes.bed", std::ios::binary | std::ios::trunc);
-    bed << example_genes_bed();
-    if (!bed) throw std::runtime_error("cannot write " + (dir / "genes.bed").string());
+    write_file(dir / "genes.bed", example_genes_bed());
 }
 
 }  // namespace binscope::testing

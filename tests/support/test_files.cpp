@@ -2,7 +2,6 @@
 #include "support/test_files.hpp"
 
 #include <fcntl.h>
-#include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -82,48 +81,24 @@ std::vector<std::string> split(const std::string& text, char sep) {
 }
 
 ProcessResult run_binscope(const std::vector<std::string>& args) {
-    int out_pipe[2], err_pipe[2];
-    if (pipe(out_pipe) != 0 || pipe(err_pipe) != 0) throw std::runtime_error("pipe");
+    const TempDir dir;
+    const std::string out = dir.file("out"), err = dir.file("err");
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out_pipe[1], 1);
-    posix_spawn_file_actions_adddup2(&actions, err_pipe[1], 2);
-    posix_spawn_file_actions_addclose(&actions, out_pipe[0]);
-    posix_spawn_file_actions_addclose(&actions, err_pipe[0]);
+    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT, 0600);
+    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT, 0600);
     std::vector<std::string> argv_store{BINSCOPE_EXE};
     argv_store.insert(argv_store.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (auto& a : argv_store) argv.push_back(a.data());
     argv.push_back(nullptr);
     pid_t pid = 0;
-    int rc = posix_spawn(&pid, BINSCOPE_EXE, &actions, nullptr, argv.data(), environ);
+    const int rc = posix_spawn(&pid, BINSCOPE_EXE, &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
-    close(out_pipe[1]);
-    close(err_pipe[1]);
     if (rc != 0) throw std::runtime_error("posix_spawn failed");
-    ProcessResult result;
-    pollfd fds[2] = {{out_pipe[0], POLLIN, 0}, {err_pipe[0], POLLIN, 0}};
-    std::string* sinks[2] = {&result.out, &result.err};
-    int open_fds = 2;
-    char buf[65536];
-    while (open_fds > 0) {
-        if (poll(fds, 2, -1) < 0) continue;
-        for (int i = 0; i < 2; ++i) {
-            if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
-            ssize_t n = read(fds[i].fd, buf, sizeof buf);
-            if (n > 0) {
-                sinks[i]->append(buf, static_cast<std::size_t>(n));
-            } else {
-                close(fds[i].fd);
-                fds[i].fd = -1;
-                --open_fds;
-            }
-        }
-    }
     int wstatus = 0;
     waitpid(pid, &wstatus, 0);
-    result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
-    return result;
+    return {WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1, read_file(out), read_file(err)};
 }
 
 fs::path test_data(const std::string& relative) { return fs::path(BINSCOPE_TEST_DATA) / relative; }
