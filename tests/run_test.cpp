@@ -57,8 +57,7 @@ TEST(RunExecutable, HelpVersionAndUsageErrors) {
         const ProcessResult help = run_binscope({sub, "--help"});
         EXPECT_EQ(help.status, 0);
         EXPECT_EQ(help.err, "");
-        EXPECT_NE(help.out.find("--numberOfProcessors <NUMBER_OF_PROCESSORS>"), std::string::npos);
-        EXPECT_NE(help.out.find("[default: 1500]"), std::string::npos);
+        EXPECT_NE(help.out.find("\nUsage: binscope " + std::string(sub) + " [OPTIONS]"), std::string::npos);
         EXPECT_EQ(run_binscope({"help", sub}).out, help.out);
     }
 

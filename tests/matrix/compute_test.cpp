@@ -99,19 +99,6 @@ void expect_row(const std::optional<Row>& got, const Row& want) {
             << "column " << i << ": " << (*got)[i] << " != " << want[i];
 }
 
-TEST_F(Compute, ReferencePointRowsOnBothStrands) {
-    const Region plus = region({{300, 400}}, U'+'), minus = region({{300, 400}}, U'-');
-    expect_row(row(plus, reference(RefPoint::TSS, 50, 50)), ramp(250, 10));
-    expect_row(row(minus, reference(RefPoint::TSS, 50, 50)), ramp(440, 10, -1));
-    expect_row(row(plus, reference(RefPoint::TES, 50, 50)), ramp(350, 10));
-    expect_row(row(minus, reference(RefPoint::TES, 50, 50)), ramp(340, 10, -1));
-    expect_row(row(plus, reference(RefPoint::Center, 50, 50)), ramp(300, 10));
-    expect_row(row(minus, reference(RefPoint::Center, 20, 30)), ramp(360, 5, -1));
-    // Metagene blocks: the 150 bases before the TES follow the exons.
-    expect_row(row(region({{100, 200}, {300, 400}}), reference(RefPoint::TES, 150, 20)),
-               cat(ramp(150, 5), ramp(300, 12)));
-}
-
 TEST_F(Compute, ChromosomeStartAndEnd) {
     Params p = reference(RefPoint::TSS, 50, 50);
     // Bases below 0 are missing, or 0.0 with missingDataAsZero.

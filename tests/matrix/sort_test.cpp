@@ -81,13 +81,5 @@ TEST(RowSortKey, Statistics) {
     EXPECT_EQ(row_sort_key({}, region, SortUsing::RegionLength), 18446744073709551615.0);
 }
 
-TEST(SortRows, RegionLengthIgnoresValues) {
-    Matrix m = matrix_of(1, {{{1}, 0, 'l'}, {{9}, 0, 's'}, {{kNaN}, 0, 'b'}}, {0, 3});
-    m.regions[0].blocks = {{100, 200}};
-    m.regions[1].blocks = {{0, 50}};
-    m.regions[2].blocks = {{0, 10}, {100, 170}};
-    EXPECT_EQ(names(sort_rows(m, SortRegions::Ascend, SortUsing::RegionLength)), "sbl");
-}
-
 }  // namespace
 }  // namespace binscope

@@ -47,29 +47,14 @@ std::string read_file(const fs::path& path) {
 }
 
 std::string read_gzip_file(const fs::path& path) {
-    const std::string packed = read_file(path);
+    gzFile in = gzopen(path.c_str(), "rb");
+    if (!in || gzdirect(in)) throw std::runtime_error("not a gzip file: " + path.string());
     std::string out;
-    z_stream zs{};
-    if (inflateInit2(&zs, 15 + 32) != Z_OK) throw std::runtime_error("inflateInit2");
-    zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(packed.data()));
-    zs.avail_in = static_cast<uInt>(packed.size());
     char buf[65536];
-    while (true) {
-        zs.next_out = reinterpret_cast<Bytef*>(buf);
-        zs.avail_out = sizeof buf;
-        int rc = inflate(&zs, Z_NO_FLUSH);
-        out.append(buf, sizeof buf - zs.avail_out);
-        if (rc == Z_STREAM_END) {
-            if (zs.avail_in == 0) break;
-            inflateReset(&zs);  // next member
-            continue;
-        }
-        if (rc != Z_OK) {
-            inflateEnd(&zs);
-            throw std::runtime_error("bad gzip data in " + path.string());
-        }
-    }
-    inflateEnd(&zs);
+    int n = 0;
+    while ((n = gzread(in, buf, sizeof buf)) > 0) out.append(buf, static_cast<std::size_t>(n));
+    gzclose(in);
+    if (n < 0) throw std::runtime_error("bad gzip data in " + path.string());
     return out;
 }
 
