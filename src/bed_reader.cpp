@@ -23,7 +23,7 @@ Strand parse_strand(std::string_view column) {
 bool is_gtf_path(std::string_view path) {
     const auto name = path_file_name(path);
     if (!name) return false;
-    const auto ext = file_extension(*name);
+    const auto ext = file_extension(without_gz_suffix(*name));
     if (!ext || ext->size() > 4 || !is_valid_utf8(*ext)) return false;
     const std::string lower = ascii_lower(*ext);
     return lower == "gtf" || lower == "gff" || lower == "gff3";
@@ -33,7 +33,7 @@ std::string file_group_name(std::string_view path, std::size_t file_count) {
     if (file_count == 1) return "genes";
     const auto name = path_file_name(path);
     if (!name) return "group";
-    const std::string_view stem = file_stem(*name);
+    const std::string_view stem = file_stem(without_gz_suffix(*name));
     if (!is_valid_utf8(stem)) return "group";
     return std::string(stem);
 }

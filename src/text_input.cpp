@@ -4,13 +4,35 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fmt/format.h>
+#include <zlib.h>
 
 #include "utf8.hpp"
 
 namespace binscope::detail {
+
+// The state of inflating a gzip file: zlib keeps pointers into it, so it
+// stays in one place while InputBytes moves.
+struct InputBytes::Gzip {
+    z_stream stream{};
+    std::unique_ptr<unsigned char[]> input{new unsigned char[kInputSize]};
+    bool started = false;
+    bool input_ended = false;
+    bool member_ended = false;
+    static constexpr std::size_t kInputSize = std::size_t{1} << 16;
+
+    ~Gzip() {
+        if (started) inflateEnd(&stream);
+    }
+};
+
+InputBytes::InputBytes(FileDescriptor fd) : fd_(std::move(fd)) {}
+InputBytes::InputBytes(InputBytes&&) noexcept = default;
+InputBytes& InputBytes::operator=(InputBytes&&) noexcept = default;
+InputBytes::~InputBytes() = default;
 
 Result<InputBytes> InputBytes::open(const std::string& path) {
     auto fd = open_file(path, O_RDONLY);
@@ -18,13 +40,73 @@ Result<InputBytes> InputBytes::open(const std::string& path) {
     return InputBytes(std::move(*fd));
 }
 
-Result<std::size_t> InputBytes::read(std::span<char> out) {
+Status InputBytes::sniff() {
+    // The first two bytes decide; a pipe may hand them over one at a time.
+    sniffed_ = true;
+    char head[2];
+    while (head_.size() < 2) {
+        auto got = read_file(std::span<char>(head, 2 - head_.size()));
+        if (!got) return fail(std::move(got.error()));
+        if (*got == 0) break;
+        head_.append(head, *got);
+    }
+    if (head_ != "\x1f\x8b") return {};
+    gzip_ = std::make_unique<Gzip>();
+    // A 15-bit window with the gzip wrapper.
+    if (inflateInit2(&gzip_->stream, 15 + 16) != Z_OK) return fail("cannot start a gzip decompressor");
+    gzip_->started = true;
+    return {};
+}
+
+Result<std::size_t> InputBytes::read_file(std::span<char> out) {
+    if (head_used_ < head_.size()) {
+        const std::size_t n = std::min(out.size(), head_.size() - head_used_);
+        std::memcpy(out.data(), head_.data() + head_used_, n);
+        head_used_ += n;
+        return n;
+    }
     ssize_t got;
     do {
         got = ::read(fd_.get(), out.data(), out.size());
     } while (got < 0 && errno == EINTR);
     if (got < 0) return fail(Error::from_errno(errno));
     return static_cast<std::size_t>(got);
+}
+
+Result<std::size_t> InputBytes::read(std::span<char> out) {
+    if (!sniffed_)
+        if (auto done = sniff(); !done) return fail(std::move(done.error()));
+    if (!gzip_) return read_file(out);
+    return inflate_into(out);
+}
+
+Result<std::size_t> InputBytes::inflate_into(std::span<char> out) {
+    z_stream& z = gzip_->stream;
+    while (true) {
+        if (z.avail_in == 0 && !gzip_->input_ended) {
+            auto got = read_file(std::span<char>(reinterpret_cast<char*>(gzip_->input.get()), Gzip::kInputSize));
+            if (!got) return fail(std::move(got.error()));
+            z.next_in = gzip_->input.get();
+            z.avail_in = static_cast<uInt>(*got);
+            gzip_->input_ended = *got == 0;
+        }
+        if (gzip_->member_ended) {
+            if (z.avail_in == 0 && gzip_->input_ended) return 0;
+            // Another member follows (every BGZF block is one).
+            inflateReset(&z);
+            gzip_->member_ended = false;
+        }
+        if (z.avail_in == 0 && gzip_->input_ended) return fail("gzip data ends before its last member does");
+        const auto room = static_cast<uInt>(std::min<std::size_t>(out.size(), 1u << 30));
+        z.next_out = reinterpret_cast<unsigned char*>(out.data());
+        z.avail_out = room;
+        const int rc = inflate(&z, Z_NO_FLUSH);
+        if (rc == Z_STREAM_END) gzip_->member_ended = true;
+        else if (rc != Z_OK && rc != Z_BUF_ERROR)
+            return fail(fmt::format("gzip data is corrupt: {}", z.msg != nullptr ? z.msg : "inflate failed"));
+        const std::size_t produced = room - z.avail_out;
+        if (produced > 0) return produced;
+    }
 }
 
 Result<bool> LineReader::fill() {

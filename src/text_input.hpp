@@ -25,19 +25,34 @@ struct LineErrors {
 namespace detail {
 
 // An input file read from its start: the one place the bytes of a text
-// input come from, so that a compressed file can be inflated here without
-// the line splitting above knowing.
+// input come from. A file that starts with the gzip magic bytes is
+// inflated here, member after member (so BGZF files too), without the
+// line splitting above knowing.
 class InputBytes {
 public:
     // Opens path read-only; the error is the system's ("... (os error N)").
     static Result<InputBytes> open(const std::string& path);
 
     // The next bytes, at most out.size() of them; 0 at the end of the file.
+    // Corrupt or truncated compressed data is an error naming the reason.
     Result<std::size_t> read(std::span<char> out);
 
+    InputBytes(InputBytes&&) noexcept;
+    InputBytes& operator=(InputBytes&&) noexcept;
+    ~InputBytes();
+
 private:
-    explicit InputBytes(FileDescriptor fd) : fd_(std::move(fd)) {}
+    struct Gzip;
+    explicit InputBytes(FileDescriptor fd);
+    Status sniff();
+    Result<std::size_t> read_file(std::span<char> out);
+    Result<std::size_t> inflate_into(std::span<char> out);
+
     FileDescriptor fd_;
+    bool sniffed_ = false;
+    std::string head_;  // the first bytes, read to look for the magic
+    std::size_t head_used_ = 0;
+    std::unique_ptr<Gzip> gzip_;  // null for plain text
 };
 
 // Splits the bytes of a file into lines read through an 8192-byte buffer.

@@ -1,6 +1,8 @@
 // text_input_path.cpp - file name, stem and extension of a written path.
 #include "text_input_path.hpp"
 
+#include "text_util.hpp"
+
 namespace binscope {
 
 std::optional<std::string_view> path_file_name(std::string_view path) {
@@ -27,6 +29,11 @@ std::optional<std::string_view> file_extension(std::string_view file_name) {
     const std::size_t dot = file_name.rfind('.');
     if (dot == std::string_view::npos || dot == 0) return std::nullopt;
     return file_name.substr(dot + 1);
+}
+
+std::string_view without_gz_suffix(std::string_view file_name) {
+    if (file_name.size() <= 3 || !equals_ignore_case(file_name.substr(file_name.size() - 3), ".gz")) return file_name;
+    return file_name.substr(0, file_name.size() - 3);
 }
 
 }  // namespace binscope

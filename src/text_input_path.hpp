@@ -19,4 +19,9 @@ std::string_view file_stem(std::string_view file_name);
 // takes the whole name.
 std::optional<std::string_view> file_extension(std::string_view file_name);
 
+// The file name without a trailing ".gz" (any case), which a compressed
+// region file carries beside its own extension; the whole name when that
+// is all it is.
+std::string_view without_gz_suffix(std::string_view file_name);
+
 }  // namespace binscope

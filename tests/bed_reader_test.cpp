@@ -3,6 +3,9 @@
 #include "bed_reader.hpp"
 
 #include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <sstream>
 
 #include "support/test_files.hpp"
 
@@ -70,7 +73,7 @@ TEST(BedReader, GroupsTrackLinesAndFileNames) {
     EXPECT_EQ(file_group_name("dir/..", 2), "group");
     EXPECT_EQ(file_group_name("bad\xFF.bed", 2), "group");
     EXPECT_TRUE(is_gtf_path("a/genes.GTF") && is_gtf_path("x.gff3") && is_gtf_path("x.Gff"));
-    EXPECT_FALSE(is_gtf_path("genes.gtf.gz") || is_gtf_path(".gtf") || is_gtf_path("x.gtf/..") || is_gtf_path("x.gtf\xFF"));
+    EXPECT_FALSE(is_gtf_path(".gtf") || is_gtf_path("x.gtf/..") || is_gtf_path("x.gtf\xFF"));
     auto mixed = read_regions({dir.file("missing.BED"), dir.file("missing.gtf")}, false);
     EXPECT_EQ(mixed.error().chain(), Chain{"Mixing GTF and BED inputs is not supported."});
 }
@@ -155,6 +158,67 @@ TEST(BedReaderReal, LargerGplFiles) {
     EXPECT_EQ(peaks->groups, (std::vector<std::string>{"pybedtools_CTCF_Kc_Bushey_2009", "pybedtools_mm9"}));
     ASSERT_EQ(peaks->regions.size(), 2264u + 5u);
     EXPECT_GT(peaks->regions.back().blocks.size(), 1u);
+}
+
+// Writes text as a gzip file of `members` members of about equal size.
+void write_gzip(const std::string& path, const std::string& text, std::size_t members) {
+    const std::size_t step = text.size() / members + 1;
+    for (std::size_t at = 0; at < text.size() || at == 0; at += step) {
+        gzFile out = gzopen(path.c_str(), at == 0 ? "wb" : "ab");
+        ASSERT_TRUE(out);
+        const std::string part = text.substr(at, step);
+        ASSERT_EQ(gzwrite(out, part.data(), static_cast<unsigned>(part.size())), static_cast<int>(part.size()));
+        gzclose(out);
+    }
+}
+
+// Every field of every region and the group names, as text.
+std::string dump(const RegionSet& set) {
+    std::ostringstream out;
+    for (const auto& g : set.groups) out << g << '\n';
+    for (const Region& r : set.regions) {
+        out << r.chrom << ' ' << r.name << ' ' << r.score << ' ' << r.group << ' ' << static_cast<int>(r.strand);
+        for (const Block& b : r.blocks) out << ' ' << b.start << '-' << b.end;
+        out << '\n';
+    }
+    return out.str();
+}
+
+TEST(CompressedRegionFiles, ReadAsTheirTextWithGzSetAside) {
+    TempDir dir;
+    const std::vector<std::vector<std::string>> runs = {
+        {"real/rtracklayer_test.bed", "real/rsamtools_junctions.bed"},
+        {"real/rtracklayer_test.gtf", "real/kallisto_transcripts.gtf"},
+        {"real/genomicfeatures_dmel-1000-r5.11.filtered.gff"},
+    };
+    for (const auto& files : runs) {
+        std::vector<std::string> plain, packed;
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            const std::string name = test_data(files[i]).filename().string();
+            plain.push_back(test_data(files[i]).string());
+            packed.push_back(dir.file(name + ".GZ"));
+            // One member, several, and many small ones as block-compressed files have.
+            write_gzip(packed.back(), testing::read_file(plain.back()), i == 0 ? 1 + files.size() : 1000);
+        }
+        auto want = read_regions(plain, true);
+        auto got = read_regions(packed, true);
+        ASSERT_TRUE(want && got) << files[0] << (got ? "" : got.error().message());
+        EXPECT_EQ(dump(*got), dump(*want)) << files[0];
+    }
+
+    // Cut short or corrupted: the file name and the decompressor's reason.
+    const std::string bytes = testing::read_file(dir.file("rtracklayer_test.gtf.GZ"));
+    write_file(dir.file("cut.gtf.gz"), bytes.substr(0, bytes.size() / 2));
+    auto cut = read_regions({dir.file("cut.gtf.gz")}, false);
+    ASSERT_FALSE(cut);
+    EXPECT_NE(cut.error().message().find("cut.gtf.gz"), std::string::npos);
+    EXPECT_EQ(cut.error().chain().back(), "gzip data ends before its last member does");
+    std::string broken = bytes;
+    for (std::size_t i = 20; i < 40; ++i) broken[i] = static_cast<char>(0xFF);
+    write_file(dir.file("broken.gtf.gz"), broken);
+    auto bad = read_regions({dir.file("broken.gtf.gz")}, false);
+    ASSERT_FALSE(bad);
+    EXPECT_EQ(bad.error().chain().back().rfind("gzip data is corrupt: ", 0), 0u) << bad.error().chain().back();
 }
 
 }  // namespace
