@@ -4,11 +4,8 @@
 
 #include <sys/stat.h>
 
-#include <cmath>
-
 #include "bigwig/reader.hpp"
 #include "support/bigwig_writer.hpp"
-#include "support/reference_row.hpp"
 #include "support/test_files.hpp"
 
 namespace binscope {
@@ -29,35 +26,23 @@ Result<BigWigReader> open_quietly(std::string bytes) {
     return r;
 }
 
-TEST(FileHeader, BothByteOrdersDecodeHeaderZoomsAndAThreeLevelTree) {
+// Names, ids and values over multi-level trees are the random query test's;
+// here the published magic numbers and the zoom headers.
+TEST(FileHeader, BothByteOrdersAndZoomHeaders) {
     for (bool big : {false, true}) {
         BigWigOptions o;
         o.big_endian = big;
         o.zoom_levels = 3;
-        o.chrom_tree_fanout = 2;  // 7 chromosomes: leaves, two inner levels, root
-        o.key_size = 16;
-        std::string bytes = bigwig_bytes(seven_chroms(), {bedgraph_section("chrX", {{5, 10, 2.5f}})}, o);
+        std::string bytes = bigwig_bytes(seven_chroms(), {}, o);
         // The magic bytes as published fix the order; the tree magic follows it.
         EXPECT_EQ(bytes.substr(0, 4), big ? "\x88\x8F\xFC\x26" : "\x26\xFC\x8F\x88");
         EXPECT_EQ(bytes.substr(64 + 3 * 24, 4), big ? "\x78\xCA\x8C\x91" : "\x91\x8C\xCA\x78");
         auto r = BigWigReader::open_memory(bytes, "mem.bw");
         ASSERT_TRUE(r.has_value()) << big;
         EXPECT_EQ(r->byte_order(), big ? ByteOrder::Big : ByteOrder::Little);
-        EXPECT_EQ(r->header().version, 4);
-        EXPECT_EQ(r->header().zoom_levels, 3);
         ASSERT_EQ(r->zoom_headers().size(), 3u);
         EXPECT_EQ(r->zoom_headers()[2].reduction_level, 8u);
-        EXPECT_EQ(r->header().chrom_tree_offset, 64u + 3 * 24);
-        ASSERT_EQ(r->chroms().size(), 7u);
-        for (std::size_t i = 0; i < 7; ++i) {
-            EXPECT_EQ(r->chroms()[i].name, seven_chroms()[i].name);
-            EXPECT_EQ(r->chroms()[i].length, seven_chroms()[i].length);
-            EXPECT_EQ(r->chroms()[i].id, i);
-        }
-        auto v = testing::read_values(*r, "chrX", 8, 12);
-        ASSERT_TRUE(v.has_value());
-        EXPECT_EQ((*v)[0], 2.5f);
-        EXPECT_TRUE(std::isnan((*v)[2]));
+        EXPECT_EQ(r->chroms().size(), 7u);
     }
 }
 
@@ -135,6 +120,10 @@ TEST(FileHeader, OpenFailuresCarryTheirTextsAndOnlyOpenedFilesAreReported) {
     ::testing::internal::GetCapturedStderr();
     ASSERT_FALSE(pipe.has_value());
     EXPECT_EQ(pipe.error().message(), "Illegal seek (os error 29)");
+
+    // Opening reads no further than the chromosome tree.
+    const std::string whole = bigwig_bytes(seven_chroms(), {bedgraph_section("chr1", {{0, 5, 1}})});
+    EXPECT_TRUE(open_quietly(whole.substr(0, open_quietly(whole)->header().full_data_offset)).has_value());
 
     // Zoom headers claimed past the end of the file are a short read.
     std::string bytes = bigwig_bytes(seven_chroms(), {});
