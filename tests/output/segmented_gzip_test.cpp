@@ -57,13 +57,23 @@ int shell(const std::string& command) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-// zlib reads the file as one member; gzip tests and decompresses it.
+// Every reader the file must satisfy: zlib, gzip (test and decompress),
+// and where installed, pigz and Python's zlib reading one member (its end
+// reached, nothing unused after it).
 void expect_readers_accept(const std::string& path, const std::string& text, const TempDir& dir) {
     EXPECT_TRUE(zlib_reads_one_member(read_file(path), text));
     const std::string out = dir.file("reader.txt");
     EXPECT_EQ(shell(fmt::format("gzip -t '{}'", path)), 0);
-    EXPECT_EQ(shell(fmt::format("gzip -dc '{}' > '{}'", path, out)), 0);
-    EXPECT_TRUE(read_file(out) == text);
+    std::vector<std::pair<std::string, std::string>> readers{{"gzip", "gzip -dc '{}' > '{}'"}};
+    if (shell("command -v pigz > /dev/null") == 0) readers.emplace_back("pigz", "pigz -dc '{}' > '{}'");
+    if (shell("command -v python3 > /dev/null") == 0)
+        readers.emplace_back("python", "python3 -c 'import sys, zlib; d = zlib.decompressobj(31)\n"
+                                       "sys.stdout.buffer.write(d.decompress(open(sys.argv[1], \"rb\").read()))\n"
+                                       "sys.exit(0 if d.eof and not d.unused_data else 1)' '{}' > '{}'");
+    for (const auto& [name, command] : readers) {
+        EXPECT_EQ(shell(fmt::format(fmt::runtime(command), path, out)), 0) << name;
+        EXPECT_TRUE(read_file(out) == text) << name;
+    }
 }
 
 // Segments of every kind, kept while they bring a bit offset (within its
