@@ -1,4 +1,4 @@
-// matrix.cpp - row selection and the group boundaries of a row list.
+// matrix.cpp - row selection, the groups of the rows and their boundaries.
 #include "matrix/matrix.hpp"
 
 #include <algorithm>
@@ -11,10 +11,10 @@ void Matrix::select_rows(std::span<const std::size_t> order) {
     const bool increasing = std::ranges::is_sorted(order, std::ranges::less_equal{});
     if (increasing && order.size() == rows()) return;  // every row, in place
     const auto at = [this](std::size_t r) { return values.begin() + static_cast<std::ptrdiff_t>(r * cols); };
-    std::vector<Region> picked;
+    std::vector<std::size_t> picked;
     picked.reserve(order.size());
-    for (std::size_t r : order) picked.push_back(std::move(regions[r]));
-    regions = std::move(picked);
+    for (std::size_t r : order) picked.push_back(row_regions[r]);
+    row_regions = std::move(picked);
     if (increasing) {
         // Rows only move towards the front: compact in place, then give
         // back the memory of the rows left out.
@@ -42,11 +42,18 @@ std::optional<double> mean_of_numbers(std::span<const float> values) {
     return sum / static_cast<double>(count);
 }
 
-std::vector<std::size_t> compute_group_boundaries(const std::vector<Region>& regions) {
+std::vector<std::size_t> Matrix::row_groups() const {
+    std::vector<std::size_t> groups;
+    groups.reserve(rows());
+    for (std::size_t r = 0; r < rows(); ++r) groups.push_back(region(r).group);
+    return groups;
+}
+
+std::vector<std::size_t> compute_group_boundaries(const Matrix& matrix) {
     std::vector<std::size_t> boundaries{0};
-    for (std::size_t i = 1; i < regions.size(); ++i)
-        if (regions[i].group != regions[i - 1].group) boundaries.push_back(i);
-    boundaries.push_back(regions.size());
+    for (std::size_t r = 1; r < matrix.rows(); ++r)
+        if (matrix.region(r).group != matrix.region(r - 1).group) boundaries.push_back(r);
+    boundaries.push_back(matrix.rows());
     return boundaries;
 }
 
