@@ -6,10 +6,35 @@
 
 namespace binscope {
 
+namespace {
+
+// Row i of `values` becomes old row order[i], for a permutation `order`:
+// cycle by cycle, through one spare row, so that every row is copied once
+// and no second matrix is needed.
+void permute_rows(MatrixValues& values, std::size_t cols, std::span<const std::size_t> order) {
+    const auto at = [&](std::size_t r) { return values.begin() + static_cast<std::ptrdiff_t>(r * cols); };
+    std::vector<bool> placed(order.size());
+    std::vector<float> spare(cols);
+    for (std::size_t first = 0; first < order.size(); ++first) {
+        if (placed[first] || order[first] == first) continue;
+        std::copy_n(at(first), cols, spare.begin());
+        std::size_t i = first;
+        for (; order[i] != first; i = order[i]) {
+            std::copy_n(at(order[i]), cols, at(i));
+            placed[i] = true;
+        }
+        std::copy_n(spare.begin(), cols, at(i));
+        placed[i] = true;
+    }
+}
+
+}  // namespace
+
 void Matrix::select_rows(std::span<const std::size_t> order) {
     // Strictly increasing: no two consecutive entries with b <= a.
     const bool increasing = std::ranges::is_sorted(order, std::ranges::less_equal{});
-    if (increasing && order.size() == rows()) return;  // every row, in place
+    const bool every_row = order.size() == rows();
+    if (increasing && every_row) return;  // every row, in place
     const auto at = [this](std::size_t r) { return values.begin() + static_cast<std::ptrdiff_t>(r * cols); };
     std::vector<std::size_t> picked;
     picked.reserve(order.size());
@@ -24,6 +49,8 @@ void Matrix::select_rows(std::span<const std::size_t> order) {
         values.shrink_to_fit();
         return;
     }
+    if (every_row) return permute_rows(values, cols, order);
+    // Some rows, out of order: only when groups arrive out of order.
     MatrixValues picked_values(order.size() * cols);
     for (std::size_t i = 0; i < order.size(); ++i)
         std::copy_n(at(order[i]), cols, picked_values.begin() + static_cast<std::ptrdiff_t>(i * cols));
