@@ -206,11 +206,11 @@ TEST_F(BuildMatrix, RowsInGroupOrderWithBoundariesAndNoDataCount) {
     ASSERT_TRUE(m);
     EXPECT_EQ(m->cols, 4u);
     ASSERT_EQ(m->rows(), 3u);
-    EXPECT_EQ(m->regions[0].start(), 300);
-    EXPECT_EQ(m->regions[1].start(), 100);
+    EXPECT_EQ(m->region(0).start(), 300);
+    EXPECT_EQ(m->region(1).start(), 100);
     EXPECT_EQ(m->group_boundaries, (std::vector<std::size_t>{0, 1, 3}));
     EXPECT_EQ(m->no_data_rows, 1u);
-    EXPECT_EQ(m->group_names, set.groups);
+    EXPECT_EQ(m->region_set.groups, set.groups);
     EXPECT_EQ(m->sample_labels, (std::vector<std::string>{"ramp.bw", "flat"}));
     EXPECT_EQ(m->values[4], 104.5f);
     EXPECT_EQ(m->values[7], 2.0f);
