@@ -4,6 +4,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -95,6 +96,10 @@ void HttpServer::accept_loop() {
             if (errno == EINTR || errno == ECONNABORTED) continue;
             return;
         }
+        // Heads and bodies go out in separate writes: without this, each
+        // body waits for the client's delayed acknowledgement of its head.
+        const int one = 1;
+        ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
         // Only this thread adds connections, and the destructor reads them
         // after joining it; the lock orders the additions with the workers.
         std::lock_guard lock(mutex_);
