@@ -15,6 +15,11 @@ namespace {
 // Missing pages this close together are fetched in one request, with the
 // pages between them.
 constexpr std::uint64_t kGapPages = 2;
+// Requests that go on where the last one ended read ahead, twice as far
+// each time up to this many pages; any other request stops that. A sorted
+// run through the file then takes few requests, scattered queries fetch
+// nothing they do not need.
+constexpr std::uint64_t kMaxAheadPages = 32;
 
 class HttpSource final : public ByteSource {
 public:
@@ -34,7 +39,7 @@ private:
     std::uint64_t direct_bytes() const { return max_pages_ / 2 * kPageBytes; }
     // Marks the page used; false when it is not cached.
     bool touch(std::uint64_t page);
-    // Fetches pages [first, last] in one request.
+    // Fetches pages [first, last], and any read-ahead, in one request.
     Status fetch_pages(std::uint64_t first, std::uint64_t last);
 
     struct Page {
@@ -48,6 +53,8 @@ private:
     std::list<std::uint64_t> uses_;  // page numbers, most recently used first
     std::vector<std::uint8_t> buffer_;
     std::vector<std::uint64_t> wanted_;  // scratch of prefetch
+    std::uint64_t next_page_ = kFirstRequestBytes / kPageBytes;  // after the last request
+    std::uint64_t ahead_ = 0;                                     // pages its read-ahead took
 };
 
 bool HttpSource::touch(std::uint64_t page) {
@@ -76,6 +83,11 @@ void HttpSource::store(std::uint64_t first, std::span<const std::uint8_t> bytes)
 }
 
 Status HttpSource::fetch_pages(std::uint64_t first, std::uint64_t last) {
+    const bool onward = first >= next_page_ && first <= next_page_ + kGapPages;
+    ahead_ = onward ? std::min({std::max<std::uint64_t>(ahead_ * 2, 1), kMaxAheadPages, max_pages_ / 4}) : 0;
+    const std::uint64_t file_pages = (size() + kPageBytes - 1) / kPageBytes;
+    last = std::min(last + ahead_, file_pages - 1);
+    next_page_ = last + 1;
     const std::uint64_t from = first * kPageBytes;
     const std::uint64_t to = std::min((last + 1) * kPageBytes, size());
     buffer_.resize(to - from);
