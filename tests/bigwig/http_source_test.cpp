@@ -1,11 +1,7 @@
 // http_source_test.cpp - score files on a web server: the cause of every
 // failure, few requests per query, failed requests tried again or given up
 // as missing values.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <cstring>
@@ -20,27 +16,6 @@ namespace {
 
 using namespace binscope::testing;
 using namespace std::chrono_literals;
-
-// A port of 127.0.0.1 that is bound but not listening: connections to it
-// are refused.
-class ClosedPort {
-public:
-    ClosedPort() : fd_(::socket(AF_INET, SOCK_STREAM, 0)) {
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof addr;
-        ::bind(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&addr), &length);
-        port_ = ntohs(addr.sin_port);
-    }
-    ~ClosedPort() { ::close(fd_); }
-    std::string url() const { return "http://127.0.0.1:" + std::to_string(port_) + "/x.bw"; }
-
-private:
-    int fd_;
-    int port_ = 0;
-};
 
 TEST(HttpSource, EveryFailureNamesItsCause) {
     struct Case {
@@ -64,12 +39,16 @@ TEST(HttpSource, EveryFailureNamesItsCause) {
     bigwig::HttpSettings quick;
     quick.stall_timeout = 1s;
     quick.attempts = 1;
+    std::string refused_url;  // where a server has stopped listening
+    {
+        HttpServer gone;
+        refused_url = gone.url("/x.bw");
+    }
     for (const Case& c : cases) {
         HttpServer server;
-        ClosedPort closed;
         server.serve("/x.bw", std::string(200000, 'b'));
         server.set_fault(c.fault);
-        const std::string url = c.refused ? closed.url() : c.scheme + server.url("/x.bw").substr(4);
+        const std::string url = c.refused ? refused_url : c.scheme + server.url("/x.bw").substr(4);
         SCOPED_TRACE(c.cause);
         auto source = bigwig::open_http_source(url, quick);
         std::vector<std::uint8_t> some(100);
