@@ -185,6 +185,8 @@ RangeFetcher::RangeFetcher(std::string url, const HttpSettings& settings)
     if (!c) return;
     const long stall_seconds = static_cast<long>((settings.stall_timeout.count() + 999) / 1000);
     curl_easy_setopt(c, CURLOPT_URL, url.c_str());
+    // Some servers refuse requests that do not say who sends them.
+    curl_easy_setopt(c, CURLOPT_USERAGENT, "binscope");
     curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 1L);
