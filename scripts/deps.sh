@@ -29,7 +29,7 @@ install_missing() {
 # What building the program needs; the tests add GoogleTest, groff (the
 # manual page), Snakemake (the workflow in examples/workflow) and pigz (one
 # of the readers the matrix file is checked with).
-BUILD_PACKAGES=(cmake g++ make zlib1g-dev libdeflate-dev libfmt-dev)
+BUILD_PACKAGES=(cmake g++ make zlib1g-dev libdeflate-dev libfmt-dev libcurl4-openssl-dev)
 TEST_PACKAGES=(libgtest-dev groff-base snakemake pigz)
 
 build_jobs() { nproc 2>/dev/null || echo 2; }

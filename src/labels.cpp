@@ -25,7 +25,7 @@ std::vector<std::string> label_samples(const std::vector<std::string>& paths,
     std::vector<std::string> labels;
     labels.reserve(paths.size());
     for (const std::string& path : paths) {
-        const auto name = path_file_name(path);
+        const auto name = is_url(path) ? url_file_name(path) : path_file_name(path);
         labels.push_back(name ? to_utf8_lossy(file_stem(*name)) : std::string("sample"));
     }
     return labels;

@@ -19,6 +19,21 @@ std::optional<std::string_view> path_file_name(std::string_view path) {
     return last;
 }
 
+bool is_url(std::string_view path) {
+    const std::size_t colon = path.find("://");
+    if (colon == std::string_view::npos) return false;
+    const std::string_view scheme = path.substr(0, colon);
+    return equals_ignore_case(scheme, "http") || equals_ignore_case(scheme, "https");
+}
+
+std::optional<std::string_view> url_file_name(std::string_view url) {
+    url.remove_prefix(url.find("://") + 3);
+    url = url.substr(0, url.find_first_of("?#"));
+    const std::size_t slash = url.find('/');
+    if (slash == std::string_view::npos) return std::nullopt;
+    return path_file_name(url.substr(slash));
+}
+
 std::string_view file_stem(std::string_view file_name) {
     const std::size_t dot = file_name.rfind('.');
     if (dot == std::string_view::npos || dot == 0) return file_name;

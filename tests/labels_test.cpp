@@ -20,6 +20,9 @@ TEST(SampleLabels, StemsUnlessTheCountMatches) {
     EXPECT_EQ(label_samples({"a/x.bw", "b/y.bigWig"}, std::nullopt), (Labels{"x", "y"}));
     EXPECT_EQ(label_samples({"x.tar.bw", ".bw", "x", "dir/..", "bad\xFF.bw"}, std::nullopt),
               (Labels{"x.tar", ".bw", "x", "sample", "bad\xEF\xBF\xBD"}));
+    EXPECT_EQ(label_samples({"https://h/x/sig.bigWig?a=b/c.bw#f", "HTTP://h/a.b/#x/y.bw", "http://h?a/b.bw"},
+                            std::nullopt),
+              (Labels{"sig", "a", "sample"}));
     EXPECT_EQ(label_samples({"a.bw", "b.bw"}, Labels{"1", "2", "3"}), (Labels{"a", "b"}));
     EXPECT_EQ(label_samples({"a.bw", "b.bw"}, Labels{"", ""}), (Labels{"", ""}));
 }

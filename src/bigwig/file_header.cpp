@@ -1,6 +1,7 @@
 // file_header.cpp - magic and byte order, fixed header, zoom headers.
 #include "bigwig/file_header.hpp"
 
+#include <algorithm>
 #include <array>
 
 #include "bigwig/byte_cursor.hpp"
@@ -16,6 +17,8 @@ constexpr std::uint32_t kBigBedMagic = 0x8789F2EB;
 constexpr std::uint32_t kBigWigMagicSwapped = 0x26FC8F88;
 constexpr std::uint32_t kBigBedMagicSwapped = 0xEBF28987;
 constexpr std::uint64_t kZoomHeaderSize = 24;
+// The most chromosome-tree bytes fetched ahead.
+constexpr std::uint64_t kTreePrefetch = 1 << 20;
 
 }  // namespace
 
@@ -65,6 +68,12 @@ Result<FileLayout> read_layout(ByteSource& source) {
         }
     }
 
+    // Writers put the chromosome tree just before the data: one request
+    // brings a remote file's whole tree.
+    if (h.full_data_offset > h.chrom_tree_offset) {
+        const ByteRange tree{h.chrom_tree_offset, std::min(h.full_data_offset - h.chrom_tree_offset, kTreePrefetch)};
+        if (auto r = source.prefetch({&tree, 1}); !r) return fail(std::move(r.error()));
+    }
     auto chroms = read_chrom_tree(source, layout.order, h.chrom_tree_offset);
     if (!chroms) return fail(std::move(chroms.error()));
     layout.chroms = std::move(*chroms);

@@ -15,11 +15,13 @@
 #include "bigwig/byte_source.hpp"
 #include "bigwig/file_errors.hpp"
 #include "bigwig/file_header.hpp"
+#include "bigwig/http_source.hpp"
 #include "bigwig/quoted_path.hpp"
 #include "bigwig/rtree_index.hpp"
 #include "bigwig/run_query.hpp"
 #include "bigwig/section_decoder.hpp"
 #include "progress.hpp"
+#include "text_input_path.hpp"
 
 namespace binscope {
 
@@ -118,6 +120,7 @@ Status BigWigReader::Impl::find_checked(std::uint32_t id, std::uint32_t start, s
         total += b.size;
         if (total > source->size()) return fail(bigwig::invalid_file("Data blocks overlap"));
     }
+    if (auto r = source->prefetch(found); !r) return fail(bigwig::read_failed(r.error()));
     return {};
 }
 
@@ -146,7 +149,7 @@ std::unexpected<Error> fail_open(const std::string& display_path, Error error) {
 }  // namespace
 
 Result<BigWigReader> BigWigReader::open(const std::string& path) {
-    auto source = bigwig::open_file_source(path);
+    auto source = is_url(path) ? bigwig::open_http_source(path) : bigwig::open_file_source(path);
     if (!source) return fail(std::move(source.error()));
     auto layout = bigwig::read_layout(**source);
     if (!layout) return fail_open(path, std::move(layout.error()));

@@ -82,11 +82,12 @@ struct ReaderStats {
 // is never shared between threads.
 class BigWigReader {
 public:
-    // Opens and validates the file, reading its whole chromosome tree. The
-    // error is "NotABigWig", "InvalidChroms" or that of the failed read
-    // ("failed to fill whole buffer" when short, else the system's). On a
-    // failure after the file was opened, writes "Error when opening: "
-    // and the quoted path to standard error.
+    // Opens and validates the file, reading its whole chromosome tree; a
+    // path that is an http:// or https:// URL is read with range requests.
+    // The error is "NotABigWig", "InvalidChroms" or that of the failed read
+    // ("failed to fill whole buffer" when short, else the system's or the
+    // server's). On a failure after the file was opened, writes "Error when
+    // opening: " and the quoted path to standard error.
     static Result<BigWigReader> open(const std::string& path);
 
     // As open(), reading the file's bytes from memory; display_path stands

@@ -15,10 +15,7 @@
 namespace binscope::bigwig {
 
 // Where one data block lies in the file.
-struct DataBlock {
-    std::uint64_t offset = 0;
-    std::uint64_t size = 0;
-};
+using DataBlock = ByteRange;
 
 class RTreeIndex {
 public:
