@@ -13,9 +13,9 @@
 #include "binning.hpp"
 #include "bigwig_reader.hpp"
 #include "matrix/filter.hpp"
-#include "matrix/worker_pool.hpp"
 #include "progress.hpp"
 #include "region/zones.hpp"
+#include "worker_pool.hpp"
 
 namespace binscope {
 
