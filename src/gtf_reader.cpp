@@ -115,15 +115,22 @@ Status parse_gtf_line(std::string_view line, std::size_t number, std::string_vie
     return {};
 }
 
-// Appends a part, the parts before it already in: `open` is the table of
-// the section still open, which the part's first section continues.
-void merge_part(GtfPart&& part, TranscriptTable& open, RegionSet& set) {
+// Moves the stretches of the section that ends to regions of its group.
+void flush_section(std::vector<TranscriptTable>& stretches, RegionSet& set) {
+    for (TranscriptTable& stretch : stretches) stretch.flush(set.regions, set.groups.size() - 1);
+    stretches.clear();
+}
+
+// Appends a part, the parts before it already in: `open` holds the
+// stretches of the section still open, which the part's first one continues.
+void merge_part(GtfPart&& part, std::vector<TranscriptTable>& open, RegionSet& set) {
     for (std::size_t i = 0; i < part.sections.size(); ++i) {
         if (i > 0) {
-            open.flush(set.regions, set.groups.size() - 1);
+            flush_section(open, set);
             set.groups.push_back(std::move(part.groups[i - 1]));
         }
-        open.absorb(std::move(part.sections[i]));
+        part.sections[i].join(open);
+        open.push_back(std::move(part.sections[i]));
     }
 }
 
@@ -134,9 +141,9 @@ Status read_gtf_file(const std::string& path, const PartPlan& plan, RegionSet& s
         return parse_gtf_line(line, number, shown, part);
     });
     if (!parts) return fail(std::move(parts.error()));
-    TranscriptTable open;
+    std::vector<TranscriptTable> open;
     for (GtfPart& part : *parts) merge_part(std::move(part), open, set);
-    open.flush(set.regions, set.groups.size() - 1);
+    flush_section(open, set);
     return {};
 }
 

@@ -5,6 +5,24 @@
 
 namespace binscope {
 
+namespace {
+
+// Sorts blocks by start, equal starts in arrival order. Exons mostly come
+// in the order of their strand: ascending already, or strictly descending,
+// which a reversal sorts without the stable sort's buffer.
+void sort_by_start(std::vector<Block>& blocks) {
+    auto before = [](const Block& a, const Block& b) { return a.start < b.start; };
+    if (std::is_sorted(blocks.begin(), blocks.end(), before)) return;
+    auto not_after = [](const Block& a, const Block& b) { return a.start <= b.start; };
+    if (std::adjacent_find(blocks.begin(), blocks.end(), not_after) == blocks.end()) {
+        std::reverse(blocks.begin(), blocks.end());
+        return;
+    }
+    std::stable_sort(blocks.begin(), blocks.end(), before);
+}
+
+}  // namespace
+
 Region& TranscriptTable::slot(std::string_view id) {
     // Exon lines of one transcript usually follow each other.
     if (last_slot_ < pending_.size() && last_id_ == id) return pending_[last_slot_];
@@ -18,27 +36,28 @@ Region& TranscriptTable::slot(std::string_view id) {
     return pending_[last_slot_];
 }
 
-void TranscriptTable::absorb(TranscriptTable&& later) {
-    if (pending_.empty()) {
-        *this = std::move(later);
-        return;
+void TranscriptTable::join(std::vector<TranscriptTable>& earlier) {
+    if (earlier.empty()) return;
+    // The order of the ids does not matter: each one goes to its own holder.
+    for (const auto& [id, index] : index_) {
+        for (TranscriptTable& stretch : earlier) {
+            const auto held = stretch.index_.find(id);
+            if (held == stretch.index_.end()) continue;
+            Region& into = stretch.pending_[held->second];
+            Region& from = pending_[index];
+            into.blocks.insert(into.blocks.end(), from.blocks.begin(), from.blocks.end());
+            from.blocks.clear();  // left without exons, flushing drops it
+            if (needs_fields(into)) {
+                // Every line of `into` left its fields open: `from` holds
+                // what the later lines made of them.
+                into.chrom = std::move(from.chrom);
+                into.name = std::move(from.name);
+                into.score = std::move(from.score);
+                into.strand = from.strand;
+            }
+            break;
+        }
     }
-    std::vector<const std::string*> ids(later.pending_.size());
-    for (const auto& [id, index] : later.index_) ids[index] = &id;
-    for (std::size_t i = 0; i < ids.size(); ++i) {
-        Region& from = later.pending_[i];
-        Region& into = slot(*ids[i]);
-        if (into.blocks.empty()) into.blocks = std::move(from.blocks);
-        else into.blocks.insert(into.blocks.end(), from.blocks.begin(), from.blocks.end());
-        if (!needs_fields(into)) continue;
-        // Every line of `into` so far left its fields open: `from` holds
-        // what the later lines made of them.
-        into.chrom = std::move(from.chrom);
-        into.name = std::move(from.name);
-        into.score = std::move(from.score);
-        into.strand = from.strand;
-    }
-    later = TranscriptTable();
 }
 
 void TranscriptTable::flush(std::vector<Region>& regions, std::size_t group) {
@@ -48,8 +67,7 @@ void TranscriptTable::flush(std::vector<Region>& regions, std::size_t group) {
         regions.reserve(std::max(regions.size() + pending_.size(), regions.capacity() * 2));
     for (Region& region : pending_) {
         if (region.blocks.empty()) continue;
-        std::stable_sort(region.blocks.begin(), region.blocks.end(),
-                         [](const Block& a, const Block& b) { return a.start < b.start; });
+        sort_by_start(region.blocks);
         region.group = group;
         regions.push_back(std::move(region));
     }

@@ -23,10 +23,13 @@ public:
     // Whether a line of the transcript still sets its fields.
     static bool needs_fields(const Region& pending) { return pending.chrom.empty(); }
 
-    // Adds the transcripts of a later stretch of the same section, as if
-    // its lines had come to this table: new ids after the known ones,
-    // exons after the known exons, fields set as the lines would set them.
-    void absorb(TranscriptTable&& later);
+    // Makes this table the next stretch of a section whose earlier
+    // stretches are `earlier`: the exons of a transcript one of them
+    // already holds go to its first holder, after its own exons (as do its
+    // fields while that one's are open), so that only new transcripts keep
+    // exons here. Flushing the stretches in order then gives what one table
+    // for the whole section gives.
+    void join(std::vector<TranscriptTable>& earlier);
 
     // Moves the transcripts with at least one exon to regions of the given
     // group, in first-seen order, each with its exons sorted by start

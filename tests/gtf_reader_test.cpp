@@ -34,6 +34,8 @@ TEST(GtfReader, TranscriptsFromExons) {
                    gtf("chr1", "exon", "500", "600", "+", R"(gene_id "g1"; transcript_id "t1"; gene_name "G1";)") +
                    gtf("chr1", "EXON", "100", "200", "+", R"(transcript_id "t1")") +
                    gtf("chr2", "exon", "10", "20", "-", R"(transcript_id """t2"""; transcript_name "T2")") +
+                   gtf("chr2", "exon", "5", "8", "-", "transcript_id t2") +
+                   gtf("chr2", "exon", "5", "6", "-", "transcript_id t2") +
                    // Later lines of t1 do not change its chromosome or strand.
                    gtf("chrX", "Exon", "300", "300", "-", "transcript_id t1") +
                    gtf("chr1", "exon", "300", "310", "+", R"(transcript_id "t1")") +
@@ -61,7 +63,7 @@ TEST(GtfReader, TranscriptsFromExons) {
     EXPECT_EQ(set->regions[1].name, "T2");
     EXPECT_EQ(set->regions[1].chrom, "chr2");
     EXPECT_EQ(set->regions[1].strand, U'-');
-    EXPECT_EQ(set->regions[1].blocks, (std::vector<Block>{{9, 20}}));
+    EXPECT_EQ(set->regions[1].blocks, (std::vector<Block>{{4, 8}, {4, 6}, {9, 20}}));
 
     // A repeated key keeps its last value; start > end is taken as written.
     EXPECT_EQ(set->regions[2].name, "G5");
