@@ -35,7 +35,7 @@ binscope::Matrix synthetic_matrix(std::size_t rows, std::size_t cols) {
     binscope::Matrix m;
     m.cols = cols;
     m.values.resize(rows * cols);
-    m.group_names = {"genes"};
+    m.region_set.groups = {"genes"};
     m.sample_labels = {"sample1", "sample2", "sample3", "sample4"};
     std::mt19937_64 rng(42);
     std::uniform_real_distribution<double> unit(0.0, 1.0);
@@ -47,9 +47,11 @@ binscope::Matrix synthetic_matrix(std::size_t rows, std::size_t cols) {
         else if (u < 0.70) v = static_cast<float>(static_cast<int>(signal(rng) * 10.0f)) / 10.0f;
         else v = signal(rng) * 0.731f;
     }
-    m.regions.resize(rows);
+    m.region_set.regions.resize(rows);
+    m.row_regions.resize(rows);
     for (std::size_t r = 0; r < rows; ++r) {
-        binscope::Region& region = m.regions[r];
+        m.row_regions[r] = r;
+        binscope::Region& region = m.region_set.regions[r];
         region.chrom = fmt::format("chr{}", 1 + r % 22);
         const auto start = static_cast<std::int64_t>(r * 5000 + 11873);
         region.blocks = {{start, start + 1200}, {start + 1800, start + 2400}, {start + 3000, start + 4100}};

@@ -98,7 +98,7 @@ Status run(const Params& params) {
     auto samples = open_samples(params);
     if (!samples) return fail(std::move(samples.error()));
 
-    auto built = build_matrix(*region_set, *samples, params.scoreFileName, params);
+    auto built = build_matrix(std::move(*region_set), *samples, params.scoreFileName, params);
     if (!built) return fail(std::move(built.error()));
     Matrix matrix = std::move(*built);
     progress(params, fmt::format("Built matrix: {} rows x {} cols ({} dropped due to no data)", matrix.rows(),

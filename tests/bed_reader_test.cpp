@@ -6,15 +6,14 @@
 #include <zlib.h>
 
 #include <random>
-#include <sstream>
 
+#include "support/region_text.hpp"
 #include "support/test_files.hpp"
 
 namespace binscope {
 namespace {
 
-using testing::shared_fixture;
-using testing::shared_fixtures_available;
+using testing::region_text;
 using testing::TempDir;
 using testing::test_data;
 using testing::write_file;
@@ -36,19 +35,7 @@ TEST(BedReader, ColumnsAndDefaults) {
     TempDir dir;
     auto set = read_one(dir, "chr1\t100\t200\nchr2\t-5\t10\tname\t7.5\t+strand\textra\nchr3\t1\t2\t\t\t*\r\r\n");
     ASSERT_TRUE(set) << set.error().message();
-    ASSERT_EQ(set->regions.size(), 3u);
-    const Region& plain = set->regions[0];
-    EXPECT_EQ(plain.chrom, "chr1");
-    EXPECT_EQ(plain.blocks, (std::vector<Block>{{100, 200}}));
-    EXPECT_EQ(plain.name, "chr1:100-200");
-    EXPECT_EQ(plain.score, "0");
-    EXPECT_EQ(plain.strand, U'.');
-    EXPECT_EQ(set->regions[1].start(), -5);
-    EXPECT_EQ(set->regions[1].name, "name");
-    EXPECT_EQ(set->regions[1].score, "7.5");
-    EXPECT_EQ(set->regions[1].strand, U'+');
-    EXPECT_EQ(set->regions[2].name, "");
-    EXPECT_EQ(set->regions[2].strand, U'.');
+    EXPECT_EQ(region_text(*set), "[genes]\nchr1 [100,200) chr1:100-200 0 0 .\nchr2 [-5,10) name 7.5 0 +\nchr3 [1,2)   0 .\n");
 }
 
 TEST(BedReader, GroupsTrackLinesAndFileNames) {
@@ -56,20 +43,15 @@ TEST(BedReader, GroupsTrackLinesAndFileNames) {
     // A column header line opens a group; "genes" stays empty but counts.
     auto set = read_one(dir, "#chrom\tstart\tend\nchr1\t1\t2\n#\n# \xC2\xA0\ntrack x\nbrowser y\n\ntrack\t3\t4\n");
     ASSERT_TRUE(set);
-    EXPECT_EQ(set->groups, (std::vector<std::string>{"genes", "chrom\tstart\tend"}));
-    ASSERT_EQ(set->regions.size(), 2u);
-    EXPECT_EQ(set->regions[1].chrom, "track");
-    EXPECT_EQ(set->regions[1].group, 1u);
+    EXPECT_EQ(region_text(*set), "[genes]\n[chrom\tstart\tend]\nchr1 [1,2) chr1:1-2 0 1 .\ntrack [3,4) track:3-4 0 1 .\n");
 
     write_file(dir.file("x.bed"), "chr1\t1\t2\n# second \nchr1\t2\t3\n");
     write_file(dir.file("y.y.bed"), "chr1\t5\t6\n");
     write_file(dir.file(".bed"), "\n#\n");
     set = read_regions({dir.file("x.bed"), dir.file(".bed"), dir.file("y.y.bed")}, false);
     ASSERT_TRUE(set);
-    EXPECT_EQ(set->groups, (std::vector<std::string>{"x", "second", ".bed", "y.y"}));
-    std::vector<std::size_t> groups;
-    for (const Region& r : set->regions) groups.push_back(r.group);
-    EXPECT_EQ(groups, (std::vector<std::size_t>{0, 1, 3}));
+    EXPECT_EQ(region_text(*set), "[x]\n[second]\n[.bed]\n[y.y]\nchr1 [1,2) chr1:1-2 0 0 .\nchr1 [2,3) chr1:2-3 0 1 .\n"
+                                 "chr1 [5,6) chr1:5-6 0 3 .\n");
 
     EXPECT_EQ(file_group_name("dir/..", 2), "group");
     EXPECT_EQ(file_group_name("bad\xFF.bed", 2), "group");
@@ -130,35 +112,16 @@ TEST(BedReader, HostileFiles) {
 TEST(BedReaderReal, CustomTrackAndJunctions) {
     auto set = read_regions({test_data("real/rtracklayer_test.bed").string()}, true);
     ASSERT_TRUE(set) << set.error().message();
-    EXPECT_EQ(set->groups,
-              (std::vector<std::string>{"genes", "#Example 5 from Custom Annotation Tracks User's Guide"}));
-    ASSERT_EQ(set->regions.size(), 5u);
-    EXPECT_EQ(set->regions[0].group, 1u);
-    EXPECT_EQ(set->regions[0].blocks,
-              (std::vector<Block>{{127471196, 127471496}, {127471696, 127471896}, {127472263, 127472363}}));
-    EXPECT_EQ(set->regions[4].strand, U'-');
-    EXPECT_EQ(set->regions[4].score, "5");
+    EXPECT_EQ(region_text(*set), "[genes]\n[#Example 5 from Custom Annotation Tracks User's Guide]\n"
+                                 "chr7 [127471196,127471496) [127471696,127471896) [127472263,127472363) Pos1 0 1 +\n"
+                                 "chr7 [127472363,127472613) [127473030,127473530) Pos2 2 1 +\n"
+                                 "chr7 [127473530,127474697) Neg1 0 1 -\nchr9 [127474697,127475864) Pos3 5 1 +\n"
+                                 "chr9 [127475864,127477031) Neg2 5 1 -\n");
 
     set = read_regions({test_data("real/rsamtools_junctions.bed").string()}, true);
     ASSERT_TRUE(set);
     ASSERT_EQ(set->regions.size(), 2u);
     EXPECT_EQ(set->regions[1].blocks, (std::vector<Block>{{349, 400}, {500, 550}}));
-}
-
-TEST(BedReaderReal, LargerGplFiles) {
-    if (!shared_fixtures_available()) GTEST_SKIP() << "shared fixtures absent";
-    auto known = read_regions({shared_fixture("real/bed/bedtools_knownGene.hg18.chr21.bed").string()}, true);
-    ASSERT_TRUE(known) << known.error().message();
-    ASSERT_EQ(known->regions.size(), 828u);
-    EXPECT_EQ(std::count_if(known->regions.begin(), known->regions.end(), [](auto& r) { return r.blocks.size() > 1; }),
-              738);
-    auto peaks = read_regions({shared_fixture("real/bed/pybedtools_CTCF_Kc_Bushey_2009.bed").string(),
-                               shared_fixture("real/bed/pybedtools_mm9.bed12").string()},
-                              true);
-    ASSERT_TRUE(peaks) << peaks.error().message();
-    EXPECT_EQ(peaks->groups, (std::vector<std::string>{"pybedtools_CTCF_Kc_Bushey_2009", "pybedtools_mm9"}));
-    ASSERT_EQ(peaks->regions.size(), 2264u + 5u);
-    EXPECT_GT(peaks->regions.back().blocks.size(), 1u);
 }
 
 // Writes text as a gzip file of `members` members of about equal size.
@@ -171,18 +134,6 @@ void write_gzip(const std::string& path, const std::string& text, std::size_t me
         ASSERT_EQ(gzwrite(out, part.data(), static_cast<unsigned>(part.size())), static_cast<int>(part.size()));
         gzclose(out);
     }
-}
-
-// Every field of every region and the group names, as text.
-std::string dump(const RegionSet& set) {
-    std::ostringstream out;
-    for (const auto& g : set.groups) out << g << '\n';
-    for (const Region& r : set.regions) {
-        out << r.chrom << ' ' << r.name << ' ' << r.score << ' ' << r.group << ' ' << static_cast<int>(r.strand);
-        for (const Block& b : r.blocks) out << ' ' << b.start << '-' << b.end;
-        out << '\n';
-    }
-    return out.str();
 }
 
 TEST(CompressedRegionFiles, ReadAsTheirTextWithGzSetAside) {
@@ -204,7 +155,7 @@ TEST(CompressedRegionFiles, ReadAsTheirTextWithGzSetAside) {
         auto want = read_regions(plain, true);
         auto got = read_regions(packed, true);
         ASSERT_TRUE(want && got) << files[0] << (got ? "" : got.error().message());
-        EXPECT_EQ(dump(*got), dump(*want)) << files[0];
+        EXPECT_EQ(region_text(*got), region_text(*want)) << files[0];
     }
 
     // Cut short or corrupted: the file name and the decompressor's reason.
@@ -258,7 +209,7 @@ TEST(RegionFilesInParts, ReadAsOnePiece) {
         auto status = read_gtf_regions({path}, set, PartPlan{threads, 1});
         std::string error;
         for (const std::string& line : status ? Chain{} : status.error().chain()) error += line + '\n';
-        return status ? dump(set) : error;
+        return status ? region_text(set) : error;
     };
     for (int round = 0; round < 200; ++round) {
         const std::string text = random_gtf(rng, round % 3 == 0);

@@ -7,8 +7,6 @@
 
 #include <algorithm>
 #include <bit>
-#include <cmath>
-#include <limits>
 #include <random>
 
 #include "binning.hpp"
@@ -25,44 +23,6 @@ constexpr AverageType kTypes[] = {AverageType::Mean, AverageType::Median, Averag
                                   AverageType::Max,  AverageType::Sum,    AverageType::Std};
 
 std::uint32_t pick(std::mt19937& rng, std::uint32_t n) { return static_cast<std::uint32_t>(rng() % n); }
-
-// Mixed magnitudes and signs, both zeros and, rarely, NaN records.
-float random_value(std::mt19937& rng) {
-    switch (pick(rng, 12)) {
-        case 0: return -0.0f;
-        case 1: return 0.0f;
-        case 2: return std::numeric_limits<float>::quiet_NaN();
-        default:
-            return std::ldexp(static_cast<float>(static_cast<int>(pick(rng, 20001)) - 10000),
-                              -static_cast<int>(pick(rng, 30)));
-    }
-}
-
-// Runs of 1 to 8 or up to 300 bases with gaps, in one of the three section
-// types; `disorder` makes some records overlap others or go back.
-BigWigSection random_section(const std::string& chrom, std::uint32_t length, bool disorder, std::mt19937& rng) {
-    const std::uint32_t type = pick(rng, 3), span = 1 + pick(rng, 12);
-    std::vector<BedGraphItem> items;
-    for (std::uint32_t at = pick(rng, 40); at + span < length;) {
-        const std::uint32_t run = type == 0 ? 1 + pick(rng, pick(rng, 4) == 0 ? 300 : 8) : span;
-        items.push_back({at, std::min(length, at + run), random_value(rng)});
-        at += run + (pick(rng, 3) == 0 ? pick(rng, 50) : 0);
-    }
-    if (disorder)
-        for (std::size_t k = 0; k < items.size() / 10; ++k) {
-            BedGraphItem extra = items[pick(rng, static_cast<std::uint32_t>(items.size()))];
-            extra.start -= std::min(extra.start, pick(rng, 30));
-            extra.value = random_value(rng);
-            items.insert(items.begin() + pick(rng, static_cast<std::uint32_t>(items.size())), extra);
-        }
-    if (type == 0) return bedgraph_section(chrom, items);
-    std::vector<VariableStepItem> variable;
-    for (const BedGraphItem& i : items) variable.push_back({i.start, i.value});
-    if (type == 1 || disorder) return variablestep_section(chrom, span, variable);
-    std::vector<float> fixed;
-    for (const BedGraphItem& i : items) fixed.push_back(i.value);
-    return fixedstep_section(chrom, items.empty() ? 0 : items[0].start, span + pick(rng, 3), span, fixed);
-}
 
 Params random_params(std::mt19937& rng) {
     Params p;

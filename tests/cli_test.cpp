@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace binscope {
@@ -44,22 +45,17 @@ TEST(Cli, ReferencePointDefaults) {
     const auto outcome = parse(with_required("reference-point", {}));
     const auto& rp = std::get<ReferencePoint>(std::get<Cli>(outcome).command);
     const CommonArgs& c = rp.common;
-    EXPECT_EQ(c.score_file_name, std::vector<std::string>{"a.bw"});
-    EXPECT_EQ(c.regions_file_name, std::vector<std::string>{"r.bed"});
-    EXPECT_EQ(c.out_file_name, "m.gz");
-    EXPECT_EQ(c.before_region_start_length, 500);
-    EXPECT_EQ(c.after_region_start_length, 1500);
-    EXPECT_EQ(c.bin_size, 10);
-    EXPECT_EQ(c.average_type_bins, "mean");
-    EXPECT_EQ(c.scale, 1.0);
-    EXPECT_EQ(c.number_of_processors, 1u);
-    EXPECT_EQ(c.sort_regions, "keep");
-    EXPECT_EQ(c.sort_using, "mean");
+    using Names = std::vector<std::string>;
+    EXPECT_EQ(std::tuple(c.score_file_name, c.regions_file_name, c.out_file_name, c.average_type_bins, c.sort_regions,
+                         c.sort_using, rp.reference_point),
+              std::tuple(Names{"a.bw"}, Names{"r.bed"}, "m.gz", "mean", "keep", "mean", "TSS"));
+    EXPECT_EQ(std::tuple(c.before_region_start_length, c.after_region_start_length, c.bin_size, c.scale,
+                         c.number_of_processors),
+              std::tuple(500, 1500, 10, 1.0, 1u));
     EXPECT_FALSE(c.out_file_name_matrix || c.out_file_sorted_regions || c.black_list_file_name ||
                  c.samples_label || c.min_threshold || c.max_threshold);
     EXPECT_FALSE(c.skip_zeros || c.missing_data_as_zero || c.nan_after_end || c.metagene || c.smart_labels ||
                  c.verbose || c.quiet);
-    EXPECT_EQ(rp.reference_point, "TSS");
 }
 
 TEST(Cli, ListsAcrossValuesAndRepeats) {

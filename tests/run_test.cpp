@@ -60,14 +60,6 @@ TEST(RunExecutable, HelpVersionAndUsageErrors) {
         EXPECT_NE(help.out.find("\nUsage: binscope " + std::string(sub) + " [OPTIONS]"), std::string::npos);
         EXPECT_EQ(run_binscope({"help", sub}).out, help.out);
     }
-
-    TempDir dir;
-    const ProcessResult usage =
-        run_binscope({"reference-point", "-S", "a.bw", "-R", "r.bed", "-o", dir.file("m.gz"), "-p", "1.5"});
-    EXPECT_EQ(usage.status, 2);
-    EXPECT_EQ(usage.out, "");
-    EXPECT_TRUE(usage.err.starts_with("error: invalid value '1.5'")) << usage.err;
-    EXPECT_FALSE(fs::exists(dir.file("m.gz")));
 }
 
 // Refused parameters are reported before any progress line.

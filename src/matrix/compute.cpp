@@ -6,6 +6,7 @@
 #include <cmath>
 #include <fmt/format.h>
 #include <new>
+#include <numeric>
 #include <optional>
 #include <span>
 #include <unistd.h>
@@ -111,8 +112,8 @@ Status compute_rows(const std::vector<Region>& regions, const std::vector<Sample
 }
 
 // The kept rows, by (group, region index), as the matrix.
-Matrix compact(const RegionSet& region_set, const std::vector<Sample>& samples, MatrixValues values,
-               std::size_t cols, const std::vector<MatrixRow>& rows) {
+Matrix compact(RegionSet region_set, const std::vector<Sample>& samples, MatrixValues values, std::size_t cols,
+               const std::vector<MatrixRow>& rows) {
     const std::vector<Region>& regions = region_set.regions;
     std::vector<std::size_t> kept;
     kept.reserve(rows.size());
@@ -126,18 +127,19 @@ Matrix compact(const RegionSet& region_set, const std::vector<Sample>& samples, 
     Matrix m;
     m.cols = cols;
     m.values = std::move(values);
-    m.regions = regions;
+    m.row_regions.resize(regions.size());
+    std::iota(m.row_regions.begin(), m.row_regions.end(), std::size_t{0});
+    m.region_set = std::move(region_set);
     m.select_rows(kept);
     for (std::size_t i : kept) m.no_data_rows += rows[i].no_data ? 1 : 0;
-    m.group_boundaries = compute_group_boundaries(m.regions);
-    m.group_names = region_set.groups;
+    m.group_boundaries = compute_group_boundaries(m);
     for (const Sample& s : samples) m.sample_labels.push_back(s.label);
     return m;
 }
 
 }  // namespace
 
-Result<Matrix> build_matrix(const RegionSet& region_set, const std::vector<Sample>& samples,
+Result<Matrix> build_matrix(RegionSet region_set, const std::vector<Sample>& samples,
                             const std::vector<std::string>& score_file_paths, const Params& params) {
     const std::size_t count = region_set.regions.size();
     auto values = allocate_rows(count, samples.size(), params);
@@ -147,7 +149,7 @@ Result<Matrix> build_matrix(const RegionSet& region_set, const std::vector<Sampl
     if (auto computed = compute_rows(region_set.regions, samples, score_file_paths, params, cols, values->data(), rows);
         !computed)
         return fail(std::move(computed.error()));
-    return compact(region_set, samples, std::move(*values), cols, rows);
+    return compact(std::move(region_set), samples, std::move(*values), cols, rows);
 }
 
 }  // namespace binscope

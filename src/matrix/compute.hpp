@@ -14,9 +14,10 @@ namespace binscope {
 
 // Every region's row on a pool of min(numberOfProcessors, 65535) threads,
 // assembled in group and region order; rows the thresholds reject are
-// left out. Fails only when the pool cannot be started or the matrix does
-// not fit in the machine's memory.
-Result<Matrix> build_matrix(const RegionSet& region_set, const std::vector<Sample>& samples,
+// left out. The matrix keeps the region set and its rows refer to it.
+// Fails only when the pool cannot be started or the matrix does not fit
+// in the machine's memory.
+Result<Matrix> build_matrix(RegionSet region_set, const std::vector<Sample>& samples,
                             const std::vector<std::string>& score_file_paths, const Params& params);
 
 }  // namespace binscope

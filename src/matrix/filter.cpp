@@ -35,7 +35,7 @@ Matrix skip_zero_rows(Matrix matrix) {
     }
     if (kept.size() == matrix.rows()) return matrix;
     matrix.select_rows(kept);
-    matrix.group_boundaries = compute_group_boundaries(matrix.regions);
+    matrix.group_boundaries = compute_group_boundaries(matrix);
     return matrix;
 }
 

@@ -1,4 +1,4 @@
-// matrix.cpp - row selection and the group boundaries of a row list.
+// matrix.cpp - row selection, the groups of the rows and their boundaries.
 #include "matrix/matrix.hpp"
 
 #include <algorithm>
@@ -6,15 +6,40 @@
 
 namespace binscope {
 
+namespace {
+
+// Row i of `values` becomes old row order[i], for a permutation `order`:
+// cycle by cycle, through one spare row, so that every row is copied once
+// and no second matrix is needed.
+void permute_rows(MatrixValues& values, std::size_t cols, std::span<const std::size_t> order) {
+    const auto at = [&](std::size_t r) { return values.begin() + static_cast<std::ptrdiff_t>(r * cols); };
+    std::vector<bool> placed(order.size());
+    std::vector<float> spare(cols);
+    for (std::size_t first = 0; first < order.size(); ++first) {
+        if (placed[first] || order[first] == first) continue;
+        std::copy_n(at(first), cols, spare.begin());
+        std::size_t i = first;
+        for (; order[i] != first; i = order[i]) {
+            std::copy_n(at(order[i]), cols, at(i));
+            placed[i] = true;
+        }
+        std::copy_n(spare.begin(), cols, at(i));
+        placed[i] = true;
+    }
+}
+
+}  // namespace
+
 void Matrix::select_rows(std::span<const std::size_t> order) {
     // Strictly increasing: no two consecutive entries with b <= a.
     const bool increasing = std::ranges::is_sorted(order, std::ranges::less_equal{});
-    if (increasing && order.size() == rows()) return;  // every row, in place
+    const bool every_row = order.size() == rows();
+    if (increasing && every_row) return;  // every row, in place
     const auto at = [this](std::size_t r) { return values.begin() + static_cast<std::ptrdiff_t>(r * cols); };
-    std::vector<Region> picked;
+    std::vector<std::size_t> picked;
     picked.reserve(order.size());
-    for (std::size_t r : order) picked.push_back(std::move(regions[r]));
-    regions = std::move(picked);
+    for (std::size_t r : order) picked.push_back(row_regions[r]);
+    row_regions = std::move(picked);
     if (increasing) {
         // Rows only move towards the front: compact in place, then give
         // back the memory of the rows left out.
@@ -24,6 +49,8 @@ void Matrix::select_rows(std::span<const std::size_t> order) {
         values.shrink_to_fit();
         return;
     }
+    if (every_row) return permute_rows(values, cols, order);
+    // Some rows, out of order: only when groups arrive out of order.
     MatrixValues picked_values(order.size() * cols);
     for (std::size_t i = 0; i < order.size(); ++i)
         std::copy_n(at(order[i]), cols, picked_values.begin() + static_cast<std::ptrdiff_t>(i * cols));
@@ -42,11 +69,18 @@ std::optional<double> mean_of_numbers(std::span<const float> values) {
     return sum / static_cast<double>(count);
 }
 
-std::vector<std::size_t> compute_group_boundaries(const std::vector<Region>& regions) {
+std::vector<std::size_t> Matrix::row_groups() const {
+    std::vector<std::size_t> groups;
+    groups.reserve(rows());
+    for (std::size_t r = 0; r < rows(); ++r) groups.push_back(region(r).group);
+    return groups;
+}
+
+std::vector<std::size_t> compute_group_boundaries(const Matrix& matrix) {
     std::vector<std::size_t> boundaries{0};
-    for (std::size_t i = 1; i < regions.size(); ++i)
-        if (regions[i].group != regions[i - 1].group) boundaries.push_back(i);
-    boundaries.push_back(regions.size());
+    for (std::size_t r = 1; r < matrix.rows(); ++r)
+        if (matrix.region(r).group != matrix.region(r - 1).group) boundaries.push_back(r);
+    boundaries.push_back(matrix.rows());
     return boundaries;
 }
 

@@ -1,5 +1,5 @@
 // matrix.hpp - the score matrix: one flat row-major array of 32-bit floats
-// with the region of every row and the group and sample headings.
+// with the regions its rows show and the group and sample headings.
 #pragma once
 
 #include <cstddef>
@@ -43,14 +43,19 @@ using MatrixValues = std::vector<float, UninitializedAllocator<float>>;
 struct Matrix {
     MatrixValues values;  // rows x cols, row-major
     std::size_t cols = 0;
-    std::vector<Region> regions;  // one per row
+    // The run's regions, each held once whatever becomes of its row, and
+    // the group names they refer to.
+    RegionSet region_set;
+    std::vector<std::size_t> row_regions;  // row r shows region_set.regions[row_regions[r]]
     std::vector<std::size_t> group_boundaries{0, 0};
-    std::vector<std::string> group_names;
     std::vector<std::string> sample_labels;
     std::size_t no_data_rows = 0;
 
-    std::size_t rows() const { return regions.size(); }
+    std::size_t rows() const { return row_regions.size(); }
     const float* row(std::size_t r) const { return values.data() + r * cols; }
+    const Region& region(std::size_t r) const { return region_set.regions[row_regions[r]]; }
+    // The group index of every row, in row order.
+    std::vector<std::size_t> row_groups() const;
 
     // Keeps the rows listed, in the order listed (each row at most once),
     // values and regions alike; group boundaries are left to the caller.
@@ -62,6 +67,6 @@ struct Matrix {
 std::optional<double> mean_of_numbers(std::span<const float> values);
 
 // [0, i1, ..., rows]: each inner entry is the first row of a new group.
-std::vector<std::size_t> compute_group_boundaries(const std::vector<Region>& regions);
+std::vector<std::size_t> compute_group_boundaries(const Matrix& matrix);
 
 }  // namespace binscope

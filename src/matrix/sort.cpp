@@ -68,7 +68,7 @@ Matrix sort_rows(Matrix matrix, SortRegions order, SortUsing using_) {
 
     std::vector<double> keys(rows);
     for (std::size_t r = 0; r < rows; ++r)
-        keys[r] = row_sort_key(std::span<const float>(matrix.row(r), matrix.cols), matrix.regions[r], using_);
+        keys[r] = row_sort_key(std::span<const float>(matrix.row(r), matrix.cols), matrix.region(r), using_);
 
     // Rows without a number (NaN key) end their group in either direction.
     const auto before = [&](std::size_t a, std::size_t b) {

@@ -56,10 +56,7 @@ std::string matrix_header_line(const Matrix& matrix, const std::vector<std::stri
     std::vector<std::int64_t> sample_boundaries;
     for (std::size_t k = 0; k <= n; ++k) sample_boundaries.push_back(static_cast<std::int64_t>(k) * bins);
 
-    std::vector<std::size_t> row_groups;
-    row_groups.reserve(matrix.regions.size());
-    for (const Region& region : matrix.regions) row_groups.push_back(region.group);
-    const std::vector<std::string> labels = group_labels(row_groups, matrix.group_names);
+    const std::vector<std::string> labels = group_labels(matrix.row_groups(), matrix.region_set.groups);
 
     const std::string ref_point =
         params.referencePoint ? string_text(ref_point_name(*params.referencePoint)) : std::string("null");
@@ -113,7 +110,7 @@ float row_score(const float* values, std::size_t count) {
 void append_matrix_rows(TextBuffer& out, const Matrix& matrix, std::size_t begin, std::size_t end) {
     const std::size_t cols = matrix.cols;
     for (std::size_t r = begin; r < end; ++r) {
-        const Region& region = matrix.regions[r];
+        const Region& region = matrix.region(r);
         const float* values = matrix.row(r);
 
         out.append(region.chrom);

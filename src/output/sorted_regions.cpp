@@ -25,18 +25,15 @@ Status write_sorted_regions(const std::string& path, const Matrix& matrix) {
     auto file = BufferedFile::create(path);
     if (!file) return fail(std::move(file.error()));
 
-    std::vector<std::size_t> row_groups;
-    row_groups.reserve(matrix.rows());
-    for (const Region& region : matrix.regions) row_groups.push_back(region.group);
-    const std::vector<std::string> labels = group_labels(row_groups, matrix.group_names);
+    const std::vector<std::string> labels = group_labels(matrix.row_groups(), matrix.region_set.groups);
 
     if (auto st = file->append(kHeader); !st) return st;
 
     TextBuffer line;
     std::size_t label = 0;
     for (std::size_t r = 0; r < matrix.rows(); ++r) {
-        const Region& region = matrix.regions[r];
-        if (r > 0 && region.group != matrix.regions[r - 1].group) ++label;
+        const Region& region = matrix.region(r);
+        if (r > 0 && region.group != matrix.region(r - 1).group) ++label;
         // Readers never give a region without blocks; such a region would
         // show as empty at 0 rather than read out of bounds.
         const std::int64_t start = region.blocks.empty() ? 0 : region.start();

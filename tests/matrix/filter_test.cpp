@@ -45,10 +45,11 @@ Matrix matrix_of(std::vector<std::vector<float>> rows, std::vector<std::size_t> 
         r.chrom = "chr1";
         r.blocks = {{static_cast<std::int64_t>(i), static_cast<std::int64_t>(i) + 1}};
         r.group = groups[i];
-        m.regions.push_back(r);
+        m.region_set.regions.push_back(r);
+        m.row_regions.push_back(i);
     }
-    m.group_boundaries = compute_group_boundaries(m.regions);
-    m.group_names = {"a", "b"};
+    m.group_boundaries = compute_group_boundaries(m);
+    m.region_set.groups = {"a", "b"};
     m.no_data_rows = 3;
     return m;
 }
@@ -66,15 +67,15 @@ TEST(SkipZeroRows, RemovesRowsWhoseMeanIsZeroOrThatHoldNoNumber) {
                          {0, 0, 0, 0, 1, 1, 1, 1});
     Matrix kept = skip_zero_rows(m);
     ASSERT_EQ(kept.rows(), 3u);
-    EXPECT_EQ(kept.regions[0].start(), 4);
-    EXPECT_EQ(kept.regions[1].start(), 6);
-    EXPECT_EQ(kept.regions[2].start(), 7);
+    EXPECT_EQ(kept.region(0).start(), 4);
+    EXPECT_EQ(kept.region(1).start(), 6);
+    EXPECT_EQ(kept.region(2).start(), 7);
     EXPECT_EQ(kept.values[1], 0.001f);
     EXPECT_EQ(kept.values.size(), 9u);
     // The first group lost every row.
     EXPECT_EQ(kept.group_boundaries, (std::vector<std::size_t>{0, 3}));
     EXPECT_EQ(kept.no_data_rows, 3u);
-    EXPECT_EQ(kept.group_names, m.group_names);
+    EXPECT_EQ(kept.region_set.groups, m.region_set.groups);
 
     Matrix none = skip_zero_rows(matrix_of({{0, 0}}, {0}));
     EXPECT_EQ(none.rows(), 0u);

@@ -50,8 +50,9 @@ std::pair<std::string, std::string> written(const Matrix& m, const std::vector<s
 TEST(MatrixFile, HeaderOfAReferencePointRun) {
     Matrix m;
     m.cols = 2;
-    m.group_names = {"genes"};
-    m.regions.assign(3, region({{100, 200}}, "r", 0, U'+'));
+    m.region_set.groups = {"genes"};
+    m.region_set.regions = {region({{100, 200}}, "r", 0, U'+')};
+    m.row_regions.assign(3, 0);
     m.values.assign(6, 1.0f);
     m.group_boundaries = {0, 3};
     EXPECT_EQ(written(m, {"a", "b"}, reference_point_params()).first,
@@ -81,7 +82,7 @@ TEST(MatrixFile, HeaderOfAnEmptyScaleRegionsRun) {
     p.sortUsing = "Region_Length";
     Matrix m;
     m.cols = 69;
-    m.group_names = {"genes"};
+    m.region_set.groups = {"genes"};
     const auto [header, rows] = written(m, {"lab\\el\t"}, p);
     EXPECT_EQ(header,
               R"(@{"bin avg type":"std","bin size":[20],"body":[1000],"downstream":[200],)"
@@ -97,8 +98,9 @@ TEST(MatrixFile, HeaderOfAnEmptyScaleRegionsRun) {
 TEST(MatrixFile, RowLines) {
     Matrix m;
     m.cols = 3;
-    m.group_names = {"one", "two\"", "unused"};
-    m.regions = {region({{100, 200}}, "plain", 0, U'.'),
+    m.region_set.groups = {"one", "two\"", "unused"};
+    m.row_regions = {1, 2, 3, 4};  // no row shows the first region
+    m.region_set.regions = {region({{1, 2}}, "dropped", 0, U'.'), region({{100, 200}}, "plain", 0, U'.'),
                  region({{100, 150}, {300, 350}, {-500, 600}}, "tab\tname", 1, U'-'),
                  region({{-5, 10}}, "allnan", 1, U'+'), region({{0, 1}}, "infs", 1, U'+')};
     m.values = {1.0f, kNaN, 2.0f, 0.1f, 1e-7f, -0.0f, kNaN, kNaN, kNaN, kInf, 1.0f, -kInf};

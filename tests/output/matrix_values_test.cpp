@@ -15,7 +15,8 @@ Matrix matrix_of(std::size_t rows, std::size_t cols, std::vector<float> values, 
     m.cols = cols;
     m.values.assign(values.begin(), values.end());
     m.sample_labels = std::move(labels);
-    m.regions.resize(rows, Region{"chr1", {{0, 1}}, "r", "0", 0, U'+'});
+    m.region_set.regions = {Region{"chr1", {{0, 1}}, "r", "0", 0, U'+'}};
+    m.row_regions.assign(rows, 0);
     return m;
 }
 

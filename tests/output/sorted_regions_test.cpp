@@ -21,15 +21,17 @@ TEST(SortedRegions, HeaderAndLinesWithBlocksAndGroupLabels) {
         "#chrom\tstart\tend\tname\tscore\tstrand\tthickStart\tthickEnd\titemRgb\tblockCount\tblockSizes\tblockStarts"
         "\tpeakloom_group\n";
     Matrix m;
-    m.group_names = {"first", "empty", "third"};
+    m.region_set.groups = {"first", "empty", "third"};
     EXPECT_EQ(written(m), header);
 
-    m.regions = {
+    m.region_set.regions = {
+        Region{"chr9", {{1, 2}}, "dropped", "0", 0, U'.'},  // no row shows it
         Region{"chr1", {{100, 200}}, "a", "0", 0, U'.'},
         Region{"chr1", {{10, 20}, {30, 45}}, "tx", "7.5", 0, U'-'},
         Region{"chr2", {{50, 60}, {20, 30}}, "b12", "0", 2, U'+'},  // blocks kept in input order
         Region{"chr2", {{5, 6}}, "c", "0", 2, U'+'},
     };
+    m.row_regions = {1, 2, 3, 4};
     m.group_boundaries = {0, 2, 4};
     EXPECT_EQ(written(m), header +
                               "chr1\t100\t200\ta\t0\t.\t100\t200\t0\t1\t100\t0\tfirst\n"

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cmath>
+#include <limits>
 #include <stdexcept>
 #include <utility>
 
@@ -366,7 +368,7 @@ std::string bigwig_bytes(const std::vector<BigWigChrom>& chroms, const std::vect
     if (brk == BigWigBreak::BadMagic) magic = 0x12345678;
     std::size_t max_raw = 0;
     for (const auto& b : blocks) max_raw = std::max(max_raw, b.data.size());
-    std::uint32_t ubs = !o.compress ? 0 : o.uncompress_buf_size ? o.uncompress_buf_size : static_cast<std::uint32_t>(max_raw);
+    std::uint32_t ubs = o.compress ? static_cast<std::uint32_t>(max_raw) : 0;
     if (brk == BigWigBreak::UncompressBufTooSmall) ubs = 16;
     if (brk == BigWigBreak::HugeUncompressBufSize) ubs = 0xFFFFFFFF;
     out.patch(0, magic, 4);
@@ -376,8 +378,63 @@ std::string bigwig_bytes(const std::vector<BigWigChrom>& chroms, const std::vect
     out.patch(16, data_offset, 8);
     out.patch(24, index_offset, 8);
     out.patch(52, ubs, 4);
-    if (brk == BigWigBreak::Truncate && o.truncate_at < out.bytes.size()) out.bytes.resize(o.truncate_at);
+    if (brk == BigWigBreak::Truncate) out.bytes.resize(index_offset + 20);
     return std::move(out.bytes);
+}
+
+namespace {
+
+std::uint32_t pick(std::mt19937& rng, std::uint32_t n) { return static_cast<std::uint32_t>(rng() % n); }
+
+float random_value(std::mt19937& rng) {
+    switch (pick(rng, 12)) {
+        case 0: return -0.0f;
+        case 1: return 0.0f;
+        case 2: return std::numeric_limits<float>::quiet_NaN();
+        default:
+            return std::ldexp(static_cast<float>(static_cast<int>(pick(rng, 20001)) - 10000),
+                              -static_cast<int>(pick(rng, 30)));
+    }
+}
+
+}  // namespace
+
+BigWigSection random_section(const std::string& chrom, std::uint32_t length, bool disorder, std::mt19937& rng) {
+    const std::uint32_t type = pick(rng, 3), span = pick(rng, 13);
+    std::vector<BedGraphItem> items;
+    for (std::uint32_t at = pick(rng, 40); at + span < length;) {
+        const std::uint32_t run = type == 0 ? 1 + pick(rng, pick(rng, 4) == 0 ? 300 : 8) : span;
+        items.push_back({at, std::min(length, at + run), random_value(rng)});
+        at += std::max(run, 1u) + (pick(rng, 3) == 0 ? pick(rng, 50) : 0);
+    }
+    if (disorder)
+        for (std::size_t k = 0; k < items.size() / 10; ++k) {
+            BedGraphItem extra = items[pick(rng, static_cast<std::uint32_t>(items.size()))];
+            extra.start -= std::min(extra.start, pick(rng, 30));
+            extra.value = random_value(rng);
+            items.insert(items.begin() + pick(rng, static_cast<std::uint32_t>(items.size())), extra);
+        }
+    if (type == 0) return bedgraph_section(chrom, items);
+    std::vector<VariableStepItem> variable;
+    for (const BedGraphItem& i : items) variable.push_back({i.start, i.value});
+    if (type == 1) return variablestep_section(chrom, span, variable);
+    // Out of order, fixedStep records overlap: a step shorter than the span.
+    std::vector<float> fixed;
+    for (const BedGraphItem& i : items) fixed.push_back(i.value);
+    const std::uint32_t step = disorder ? 1 + pick(rng, span + 1) : std::max(1u, span + pick(rng, 3));
+    return fixedstep_section(chrom, items.empty() ? 0 : items[0].start, step, span, fixed);
+}
+
+void apply_section(const BigWigSection& section, std::vector<float>& bases) {
+    auto paint = [&](std::uint64_t from, std::uint64_t to, float value) {
+        for (std::uint64_t p = from; p < to && p < bases.size(); ++p) bases[p] = value;
+    };
+    for (const BedGraphItem& i : section.bedgraph) paint(i.start, i.end, i.value);
+    for (const VariableStepItem& i : section.variable) paint(i.start, std::uint64_t{i.start} + section.span, i.value);
+    for (std::size_t i = 0; i < section.fixed.size(); ++i) {
+        const std::uint64_t at = section.start + std::uint64_t{section.step} * i;
+        paint(at, at + section.span, section.fixed[i]);
+    }
 }
 
 void write_bigwig(const std::filesystem::path& path, const std::vector<BigWigChrom>& chroms,

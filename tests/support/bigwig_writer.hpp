@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -83,15 +84,12 @@ enum class BigWigBreak {
     SectionShort,            // the first block holds only 10 bytes
     RecordsPastBlockEnd,     // the first block's itemCount exceeds its records by 1000
     UnknownSectionType,      // the first block's section type is 9
-    Truncate,                // the file ends after `truncate_at` bytes
+    Truncate,                // the file ends 20 bytes into the R-tree index header
 };
 
 struct BigWigOptions {
     bool big_endian = false;
-    bool compress = true;
-    // uncompressBufSize for compressed files; 0 picks the largest block's
-    // decompressed size. Ignored (written as 0) when not compressing.
-    std::uint32_t uncompress_buf_size = 0;
+    bool compress = true;  // uncompressBufSize: the largest block, or 0 when stored
     std::uint32_t items_per_block = 1024;
     std::uint32_t chrom_tree_fanout = 256;  // items per chromosome tree node
     std::uint32_t rtree_fanout = 256;       // items per R-tree node
@@ -99,7 +97,6 @@ struct BigWigOptions {
     std::uint16_t zoom_levels = 0;          // dummy zoom headers after the header
     bool bigbed_magic = false;              // write the bigBed magic instead
     BigWigBreak breakage = BigWigBreak::None;
-    std::uint64_t truncate_at = 0;      // for BigWigBreak::Truncate
     std::uint32_t chain_length = 1000;  // for the *LongChain breakages
 };
 
@@ -107,6 +104,16 @@ struct BigWigOptions {
 // unknown chromosome or a breakage the layout cannot carry.
 std::string bigwig_bytes(const std::vector<BigWigChrom>& chroms, const std::vector<BigWigSection>& sections,
                          const BigWigOptions& options = {});
+
+// Random records over a chromosome of `length` bases in one of the three
+// section types: runs of 1 to 8 or up to 300 bases with gaps, spans of 0
+// to 12, values of mixed magnitudes and signs, both zeros and a few NaN.
+// `disorder` makes some records overlap others or go back.
+BigWigSection random_section(const std::string& chrom, std::uint32_t length, bool disorder, std::mt19937& rng);
+
+// Applies the section's records in order to `bases` (one value per base of
+// its chromosome): what a reader must give for every base.
+void apply_section(const BigWigSection& section, std::vector<float>& bases);
 
 // Writes bigwig_bytes(...) to path.
 void write_bigwig(const std::filesystem::path& path, const std::vector<BigWigChrom>& chroms,

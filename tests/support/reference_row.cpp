@@ -4,8 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
-
-#include "support/reference_statistic.hpp"
+#include <span>
 
 namespace binscope::testing {
 
@@ -19,6 +18,40 @@ Result<std::vector<float>> read_values(BigWigReader& reader, std::string_view ch
 namespace {
 
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+
+// The statistic of one bin by its plain definition, base by base: NaN
+// values are missing; a bin without a number is NaN. Sums run left to
+// right from -0.0, one single-precision addition per base; the median
+// sorts (-0.0 before 0.0); std is sqrt(sum of (v - mean)^2 / n).
+float reference_statistic(std::span<const float> values, AverageType type) {
+    std::vector<float> numbers;
+    for (float v : values)
+        if (!std::isnan(v)) numbers.push_back(v);
+    if (numbers.empty()) return kNaN;
+    const float n = static_cast<float>(numbers.size());
+    float sum = -0.0f;
+    for (float v : numbers) sum += v;
+    switch (type) {
+        case AverageType::Sum: return sum;
+        case AverageType::Mean: return sum / n;
+        case AverageType::Min: return *std::min_element(numbers.begin(), numbers.end());
+        case AverageType::Max: return *std::max_element(numbers.begin(), numbers.end());
+        case AverageType::Std: {
+            const float mean = sum / n;
+            float q = -0.0f;
+            for (float v : numbers) q += (v - mean) * (v - mean);
+            return std::sqrt(q / n);
+        }
+        case AverageType::Median: {
+            // Ascending, -0.0 before 0.0.
+            std::sort(numbers.begin(), numbers.end(),
+                      [](float a, float b) { return a < b || (a == b && std::signbit(a) && !std::signbit(b)); });
+            const std::size_t mid = numbers.size() / 2;
+            return numbers.size() % 2 == 1 ? numbers[mid] : (numbers[mid - 1] + numbers[mid]) * 0.5f;
+        }
+    }
+    return kNaN;
+}
 
 // The zone's intervals clipped to [.., length), and its bin count.
 std::pair<std::vector<Block>, std::int64_t> clip(const Zone& zone, std::int64_t length, std::int64_t bin_size) {

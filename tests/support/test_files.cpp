@@ -88,6 +88,5 @@ ProcessResult run_binscope(const std::vector<std::string>& args) {
 
 fs::path test_data(const std::string& relative) { return fs::path(BINSCOPE_TEST_DATA) / relative; }
 fs::path shared_fixture(const std::string& relative) { return fs::path(BINSCOPE_SHARED_FIXTURES) / relative; }
-bool shared_fixtures_available() { return fs::is_directory(BINSCOPE_SHARED_FIXTURES); }
 
 }  // namespace binscope::testing

@@ -46,6 +46,5 @@ ProcessResult run_binscope(const std::vector<std::string>& args);
 // absent on a user's machine.
 std::filesystem::path test_data(const std::string& relative);
 std::filesystem::path shared_fixture(const std::string& relative);
-bool shared_fixtures_available();
 
 }  // namespace binscope::testing

@@ -1,0 +1,24 @@
+// region_text.hpp - a region set as text, for comparing every field of
+// every region at once.
+#pragma once
+
+#include <string>
+
+#include "region.hpp"
+
+namespace binscope::testing {
+
+// "[group]" lines, then one line per region: chrom, blocks as [start,end),
+// name, score, group index and strand.
+inline std::string region_text(const RegionSet& set) {
+    std::string out;
+    for (const Group& g : set.groups) out += "[" + g + "]\n";
+    for (const Region& r : set.regions) {
+        out += r.chrom;
+        for (const Block& b : r.blocks) out += " [" + std::to_string(b.start) + "," + std::to_string(b.end) + ")";
+        out += " " + r.name + " " + r.score + " " + std::to_string(r.group) + " " + static_cast<char>(r.strand) + "\n";
+    }
+    return out;
+}
+
+}  // namespace binscope::testing
