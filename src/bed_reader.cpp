@@ -133,12 +133,12 @@ Status read_bed_file(const std::string& path, bool metagene, RegionSet& set) {
 
 }  // namespace
 
-Result<RegionSet> read_regions(const std::vector<std::string>& paths, bool metagene) {
+Result<RegionSet> read_regions(const std::vector<std::string>& paths, bool metagene, std::size_t threads) {
     RegionSet set;
     const auto gtf_count = static_cast<std::size_t>(std::count_if(paths.begin(), paths.end(), is_gtf_path));
     if (gtf_count != 0 && gtf_count != paths.size()) return fail("Mixing GTF and BED inputs is not supported.");
     if (gtf_count != 0) {
-        auto status = read_gtf_regions(paths, set);
+        auto status = read_gtf_regions(paths, set, PartPlan{.threads = threads});
         if (!status) return fail(std::move(status.error()));
         return set;
     }

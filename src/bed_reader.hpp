@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "error.hpp"
+#include "line_parts.hpp"
 #include "region.hpp"
 
 namespace binscope {
@@ -23,12 +24,14 @@ bool is_gtf_path(std::string_view path);
 std::string file_group_name(std::string_view path, std::size_t file_count);
 
 // Reads every region file, in order, into one set: BED files (with BED12
-// blocks when metagene is set) or, when every path is GTF, GTF files.
-// Mixed kinds fail with "Mixing GTF and BED inputs is not supported."
-// before any file is opened (the run driver may refuse them first).
-Result<RegionSet> read_regions(const std::vector<std::string>& paths, bool metagene);
+// blocks when metagene is set) or, when every path is GTF, GTF files, each
+// large one on up to `threads` threads. Mixed kinds fail with "Mixing GTF
+// and BED inputs is not supported." before any file is opened (the run
+// driver may refuse them first).
+Result<RegionSet> read_regions(const std::vector<std::string>& paths, bool metagene, std::size_t threads = 1);
 
-// The GTF branch of read_regions: one region per transcript, exons as blocks.
-Status read_gtf_regions(const std::vector<std::string>& paths, RegionSet& set);
+// The GTF branch of read_regions: one region per transcript, exons as
+// blocks; each file split as plan allows, with the result of a whole read.
+Status read_gtf_regions(const std::vector<std::string>& paths, RegionSet& set, const PartPlan& plan = {});
 
 }  // namespace binscope

@@ -1,70 +1,20 @@
 // gtf_reader.cpp - GTF/GFF region files: one region per transcript, its
 // exons as blocks.
-#include <algorithm>
 #include <array>
+#include <cstdint>
 #include <fmt/format.h>
-#include <functional>
 #include <string>
-#include <unordered_map>
 
 #include "bed_reader.hpp"
+#include "line_parts.hpp"
 #include "text_input.hpp"
-#include "text_input_path.hpp"
 #include "text_util.hpp"
+#include "transcript_table.hpp"
 #include "utf8.hpp"
 
 namespace binscope {
 
 namespace {
-
-// Hashes std::string and std::string_view alike, so that lookups by a view
-// into the current line need no copy.
-struct TextHash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view text) const noexcept { return std::hash<std::string_view>{}(text); }
-};
-
-// Transcripts of the current group section, in the order their ids first
-// appeared, each a region whose blocks grow as exon lines arrive.
-class TranscriptTable {
-public:
-    // The pending region of id, inserted empty when the id is new.
-    Region& slot(std::string_view id) {
-        // Exon lines of one transcript usually follow each other.
-        if (last_slot_ < pending_.size() && last_id_ == id) return pending_[last_slot_];
-        auto found = index_.find(id);
-        if (found == index_.end()) {
-            found = index_.emplace(std::string(id), pending_.size()).first;
-            pending_.emplace_back();
-        }
-        last_id_.assign(id);
-        last_slot_ = found->second;
-        return pending_[last_slot_];
-    }
-
-    // Moves the transcripts with at least one exon to regions, in
-    // first-seen order, each with its exons sorted by start; then empties
-    // the table.
-    void flush(std::vector<Region>& regions) {
-        regions.reserve(regions.size() + pending_.size());
-        for (Region& region : pending_) {
-            if (region.blocks.empty()) continue;
-            std::stable_sort(region.blocks.begin(), region.blocks.end(),
-                             [](const Block& a, const Block& b) { return a.start < b.start; });
-            regions.push_back(std::move(region));
-        }
-        pending_.clear();
-        index_.clear();
-        last_id_.clear();
-        last_slot_ = static_cast<std::size_t>(-1);
-    }
-
-private:
-    std::vector<Region> pending_;
-    std::unordered_map<std::string, std::size_t, TextHash, std::equal_to<>> index_;
-    std::string last_id_;
-    std::size_t last_slot_ = static_cast<std::size_t>(-1);
-};
 
 // Calls visit(key, value) for every "key value" piece of column 9, in order.
 // Pieces are separated by ';' and trimmed; a piece without white space
@@ -110,7 +60,7 @@ Result<Block> feature_bases(const GtfFields& fields, bool exon, std::string_view
 
 // Adds a transcript or exon line to the transcript its transcript_id
 // names; a line without one is skipped.
-void add_feature(const GtfFields& fields, bool exon, Block bases, std::size_t group, TranscriptTable& table) {
+void add_feature(const GtfFields& fields, bool exon, Block bases, TranscriptTable& table) {
     std::string_view transcript_id, transcript_name, gene_name;
     bool has_id = false, has_transcript_name = false, has_gene_name = false;
     parse_attributes(fields[8], [&](std::string_view key, std::string_view value) {
@@ -128,51 +78,81 @@ void add_feature(const GtfFields& fields, bool exon, Block bases, std::size_t gr
     if (!has_id) return;
 
     Region& region = table.slot(transcript_id);
-    // Only the first line of a transcript sets its fields.
-    if (region.chrom.empty()) {
+    if (TranscriptTable::needs_fields(region)) {
         region.chrom = fields[0];
         region.name = has_transcript_name ? transcript_name : has_gene_name ? gene_name : transcript_id;
         region.strand = parse_strand(fields[6]);
         region.score = '0';  // a char: g++ 12 warns falsely of overlap for the literal
-        region.group = group;
     }
     if (exon) region.blocks.push_back(bases);
 }
 
-Status read_gtf_file(const std::string& path, RegionSet& set) {
+// The transcripts of a stretch of lines of a GTF file, one table per
+// group section: sections[0] continues the section open where the stretch
+// starts, and groups[i] is the group line that opens sections[i + 1].
+struct GtfPart {
+    std::vector<TranscriptTable> sections = std::vector<TranscriptTable>(1);
+    std::vector<std::string> groups;
+};
+
+Status parse_gtf_line(std::string_view line, std::size_t number, std::string_view shown, GtfPart& part) {
+    if (line.empty()) return {};
+    if (line[0] == '#') {
+        // Group line; "#!" lines are genome build headers, not groups.
+        const std::string_view name = trim_space(line.substr(1));
+        if (name.empty() || name[0] == '!') return {};
+        part.groups.emplace_back(name);
+        part.sections.emplace_back();
+        return {};
+    }
+    GtfFields fields;
+    if (split_tabs(line, fields) < 9) return {};
+    const bool exon = equals_ignore_case(fields[2], "exon");
+    if (!exon && !equals_ignore_case(fields[2], "transcript")) return {};
+    auto bases = feature_bases(fields, exon, shown, number);
+    if (!bases) return fail(std::move(bases.error()));
+    add_feature(fields, exon, *bases, part.sections.back());
+    return {};
+}
+
+// Moves the stretches of the section that ends to regions of its group.
+void flush_section(std::vector<TranscriptTable>& stretches, RegionSet& set) {
+    for (TranscriptTable& stretch : stretches) stretch.flush(set.regions, set.groups.size() - 1);
+    stretches.clear();
+}
+
+// Appends a part, the parts before it already in: `open` holds the
+// stretches of the section still open, which the part's first one continues.
+void merge_part(GtfPart&& part, std::vector<TranscriptTable>& open, RegionSet& set) {
+    for (std::size_t i = 0; i < part.sections.size(); ++i) {
+        if (i > 0) {
+            flush_section(open, set);
+            set.groups.push_back(std::move(part.groups[i - 1]));
+        }
+        part.sections[i].join(open);
+        open.push_back(std::move(part.sections[i]));
+    }
+}
+
+Status read_gtf_file(const std::string& path, const PartPlan& plan, RegionSet& set) {
     const std::string shown = to_utf8_lossy(path);
     const LineErrors errors{fmt::format("opening GTF {}", shown), fmt::format("reading {}", shown)};
-    TranscriptTable table;
-    GtfFields fields;
-    auto status = for_each_line(path, errors, [&](std::string_view line, std::size_t number) -> Status {
-        if (line.empty()) return {};
-        if (line[0] == '#') {
-            // Group line; "#!" lines are genome build headers, not groups.
-            const std::string_view name = trim_space(line.substr(1));
-            if (name.empty() || name[0] == '!') return {};
-            table.flush(set.regions);
-            set.groups.emplace_back(name);
-            return {};
-        }
-        if (split_tabs(line, fields) < 9) return {};
-        const bool exon = equals_ignore_case(fields[2], "exon");
-        if (!exon && !equals_ignore_case(fields[2], "transcript")) return {};
-        auto bases = feature_bases(fields, exon, shown, number);
-        if (!bases) return fail(std::move(bases.error()));
-        add_feature(fields, exon, *bases, set.groups.size() - 1, table);
-        return {};
+    auto parts = parse_in_parts<GtfPart>(path, errors, plan, [&](GtfPart& part, std::string_view line, std::size_t number) {
+        return parse_gtf_line(line, number, shown, part);
     });
-    if (!status) return status;
-    table.flush(set.regions);
+    if (!parts) return fail(std::move(parts.error()));
+    std::vector<TranscriptTable> open;
+    for (GtfPart& part : *parts) merge_part(std::move(part), open, set);
+    flush_section(open, set);
     return {};
 }
 
 }  // namespace
 
-Status read_gtf_regions(const std::vector<std::string>& paths, RegionSet& set) {
+Status read_gtf_regions(const std::vector<std::string>& paths, RegionSet& set, const PartPlan& plan) {
     for (const std::string& path : paths) {
         set.groups.push_back(file_group_name(path, paths.size()));
-        auto status = read_gtf_file(path, set);
+        auto status = read_gtf_file(path, plan, set);
         if (!status) return status;
     }
     return {};

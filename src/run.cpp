@@ -40,7 +40,7 @@ Result<RegionSet> load_regions(const Params& params) {
     if (gtf_files != 0 && static_cast<std::size_t>(gtf_files) != params.regionsFileName.size())
         return fail("Mixing GTF and BED inputs is not supported.");
 
-    auto region_set = read_regions(params.regionsFileName, params.metagene);
+    auto region_set = read_regions(params.regionsFileName, params.metagene, params.numberOfProcessors);
     if (!region_set) return fail(std::move(region_set.error()));
     if (region_set->regions.empty()) return fail("No regions parsed from input region file(s).");
 

@@ -40,6 +40,15 @@ Result<InputBytes> InputBytes::open(const std::string& path) {
     return InputBytes(std::move(*fd));
 }
 
+Result<InputBytes> InputBytes::open_range(const std::string& path, std::uint64_t begin, std::uint64_t end) {
+    auto bytes = open(path);
+    if (!bytes) return fail(std::move(bytes.error()));
+    if (::lseek(bytes->fd_.get(), static_cast<off_t>(begin), SEEK_SET) < 0) return fail(Error::from_errno(errno));
+    bytes->left_ = end > begin ? end - begin : 0;
+    bytes->sniffed_ = true;
+    return bytes;
+}
+
 Status InputBytes::sniff() {
     // The first two bytes decide; a pipe may hand them over one at a time.
     sniffed_ = true;
@@ -65,11 +74,14 @@ Result<std::size_t> InputBytes::read_file(std::span<char> out) {
         head_used_ += n;
         return n;
     }
+    const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(out.size(), left_));
+    if (want == 0) return 0;
     ssize_t got;
     do {
-        got = ::read(fd_.get(), out.data(), out.size());
+        got = ::read(fd_.get(), out.data(), want);
     } while (got < 0 && errno == EINTR);
     if (got < 0) return fail(Error::from_errno(errno));
+    left_ -= static_cast<std::uint64_t>(got);
     return static_cast<std::size_t>(got);
 }
 

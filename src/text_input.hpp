@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <span>
@@ -22,6 +23,14 @@ struct LineErrors {
     std::string reading;
 };
 
+// A run of whole lines inside an uncompressed file: the bytes [begin, end),
+// begin at the start of a line, and the number its first line has.
+struct LineRange {
+    std::uint64_t begin = 0;
+    std::uint64_t end = 0;
+    std::size_t first_line = 1;
+};
+
 namespace detail {
 
 // An input file read from its start: the one place the bytes of a text
@@ -32,6 +41,9 @@ class InputBytes {
 public:
     // Opens path read-only; the error is the system's ("... (os error N)").
     static Result<InputBytes> open(const std::string& path);
+    // The raw bytes [begin, end) of the file at path, never inflated: a
+    // range of a compressed file is no compressed stream of its own.
+    static Result<InputBytes> open_range(const std::string& path, std::uint64_t begin, std::uint64_t end);
 
     // The next bytes, at most out.size() of them; 0 at the end of the file.
     // Corrupt or truncated compressed data is an error naming the reason.
@@ -49,6 +61,7 @@ private:
     Result<std::size_t> inflate_into(std::span<char> out);
 
     FileDescriptor fd_;
+    std::uint64_t left_ = UINT64_MAX;  // bytes of the file still to read
     bool sniffed_ = false;
     std::string head_;  // the first bytes, read to look for the magic
     std::size_t head_used_ = 0;
@@ -63,7 +76,9 @@ public:
     // no region, annotation or blacklist line comes anywhere near it.
     static constexpr std::size_t max_line_length = std::size_t{256} << 20;
 
-    explicit LineReader(InputBytes bytes) : bytes_(std::move(bytes)), buffer_(new char[buffer_size]) {}
+    // The first line read gets the number first_line.
+    explicit LineReader(InputBytes bytes, std::size_t first_line = 1)
+        : bytes_(std::move(bytes)), buffer_(new char[buffer_size]), line_number_(first_line - 1) {}
 
     // The next line, or nothing at the end of the file. The view stays
     // valid until the next call. After an error, line_number() is the
@@ -92,24 +107,32 @@ Error reading_error(Error error, const LineErrors& errors, std::size_t line);
 
 }  // namespace detail
 
-// Calls visit(line, number) for every line of the text file at path, in
-// order, and stops at the first error: opening or reading the file (in the
-// context `errors` gives) or one visit returns (passed on as it is). Lines
-// are numbered from 1 and every line counts, blank ones included. Each
-// line comes without its trailing '\r' and '\n' characters and stays valid
-// only during its visit. Text that is not valid UTF-8 is a read error of
-// the line that holds it.
+// Calls visit(line, number) for every line of the text file at path, or
+// of one range of it, in order, and stops at the first error: opening or
+// reading the file (in the context `errors` gives) or one visit returns
+// (passed on as it is). Lines are numbered from 1, or from the range's
+// first_line, and every line counts, blank ones included. Each line comes
+// without its trailing '\r' and '\n' characters and stays valid only
+// during its visit. Text that is not valid UTF-8 is a read error of the
+// line that holds it.
 template <class Visit>
-Status for_each_line(const std::string& path, const LineErrors& errors, Visit&& visit) {
-    auto bytes = detail::InputBytes::open(path);
+Status for_each_line_in(const std::string& path, const std::optional<LineRange>& range, const LineErrors& errors,
+                        Visit&& visit) {
+    auto bytes = range ? detail::InputBytes::open_range(path, range->begin, range->end) : detail::InputBytes::open(path);
     if (!bytes) return fail(std::move(bytes.error()).context(errors.opening));
-    detail::LineReader reader(std::move(*bytes));
+    detail::LineReader reader(std::move(*bytes), range ? range->first_line : 1);
     while (true) {
         auto next = reader.next();
         if (!next) return fail(detail::reading_error(std::move(next.error()), errors, reader.line_number()));
         if (!*next) return {};
         if (Status visited = visit(**next, reader.line_number()); !visited) return visited;
     }
+}
+
+// for_each_line_in over the whole file.
+template <class Visit>
+Status for_each_line(const std::string& path, const LineErrors& errors, Visit&& visit) {
+    return for_each_line_in(path, std::nullopt, errors, std::forward<Visit>(visit));
 }
 
 }  // namespace binscope

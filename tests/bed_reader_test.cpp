@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <random>
+
 #include "support/region_text.hpp"
 #include "support/test_files.hpp"
 
@@ -169,6 +171,56 @@ TEST(CompressedRegionFiles, ReadAsTheirTextWithGzSetAside) {
     auto bad = read_regions({dir.file("broken.gtf.gz")}, false);
     ASSERT_FALSE(bad);
     EXPECT_EQ(bad.error().chain().back().rfind("gzip data is corrupt: ", 0), 0u) << bad.error().chain().back();
+}
+
+// A random GTF text: group and build lines, blank and skipped lines,
+// transcripts whose ids come back (after group lines too), lines without a
+// chromosome, CRLF endings, perhaps no final newline; when `bad`, lines
+// with a bad start or bad UTF-8 from some line on.
+std::string random_gtf(std::mt19937& rng, bool bad) {
+    auto pick = [&](unsigned n) { return static_cast<unsigned>(rng() % n); };
+    std::string text;
+    const unsigned lines = 1 + pick(150);
+    const unsigned bad_from = bad ? pick(lines) : lines;
+    for (unsigned i = 0; i < lines; ++i) {
+        const unsigned kind = pick(24);
+        const std::string id = "\ttranscript_id \"t" + std::to_string(pick(8)) + "\"; gene_name \"g" + std::to_string(i);
+        if (kind == 0) text += "#g" + std::to_string(pick(3));
+        else if (kind == 1) text += pick(2) ? "#!build" : "";
+        else if (kind == 2) text += "chr1\tx\tgene\tz\t1\t.\t+\t." + id;
+        else if (kind == 3 && i >= bad_from) text += pick(2) ? "chr1\tx\texon\t1x\t5\t.\t+\t." + id : "\xC0";
+        else
+            text += (pick(8) ? "chr" + std::to_string(pick(3)) : "") + "\tx\t" + (pick(5) ? "exon" : "transcript") +
+                    "\t" + std::to_string(pick(900)) + "\t" + std::to_string(pick(900)) + "\t.\t" + "+-."[pick(3)] +
+                    "\t." + id;
+        text += pick(4) ? "\n" : "\r\n";
+    }
+    if (pick(2)) text.pop_back();
+    return text;
+}
+
+// Read in parts on several threads, a file gives what one piece gives:
+// every field, group and exon, and the first bad line as the error.
+TEST(RegionFilesInParts, ReadAsOnePiece) {
+    TempDir dir;
+    std::mt19937 rng(13);
+    auto read = [](const std::string& path, std::size_t threads) {
+        RegionSet set;
+        auto status = read_gtf_regions({path}, set, PartPlan{threads, 1});
+        std::string error;
+        for (const std::string& line : status ? Chain{} : status.error().chain()) error += line + '\n';
+        return status ? region_text(set) : error;
+    };
+    for (int round = 0; round < 200; ++round) {
+        const std::string text = random_gtf(rng, round % 3 == 0);
+        write_file(dir.file("a.gtf"), text);
+        const std::string whole = read(dir.file("a.gtf"), 1);
+        for (std::size_t threads : {2, 3, 8}) ASSERT_EQ(read(dir.file("a.gtf"), threads), whole) << text;
+        // A compressed file is read in one piece, whatever the threads.
+        if (round % 3 != 1) continue;
+        write_gzip(dir.file("a.gtf.gz"), text, 2);
+        ASSERT_EQ(read(dir.file("a.gtf.gz"), 8), whole) << text;
+    }
 }
 
 }  // namespace

@@ -34,6 +34,8 @@ TEST(GtfReader, TranscriptsFromExons) {
                    gtf("chr1", "exon", "500", "600", "+", R"(gene_id "g1"; transcript_id "t1"; gene_name "G1";)") +
                    gtf("chr1", "EXON", "100", "200", "+", R"(transcript_id "t1")") +
                    gtf("chr2", "exon", "10", "20", "-", R"(transcript_id """t2"""; transcript_name "T2")") +
+                   gtf("chr2", "exon", "5", "8", "-", "transcript_id t2") +
+                   gtf("chr2", "exon", "5", "6", "-", "transcript_id t2") +
                    // Later lines of t1 do not change its chromosome or strand.
                    gtf("chrX", "Exon", "300", "300", "-", "transcript_id t1") +
                    gtf("chr1", "exon", "300", "310", "+", R"(transcript_id "t1")") +
@@ -51,7 +53,7 @@ TEST(GtfReader, TranscriptsFromExons) {
     // same id after a group line is a new transcript of that group.
     EXPECT_EQ(region_text(*set), "[genes]\n[# second group]\n"
                                  "chr1 [99,200) [299,300) [299,310) [499,600) G1 0 0 +\n"
-                                 "chr2 [9,20) T2 0 0 -\nchr3 [49,40) G5 0 0 .\nchr1 [899,950) t1 0 1 +\n");
+                                 "chr2 [4,8) [4,6) [9,20) T2 0 0 -\nchr3 [49,40) G5 0 0 .\nchr1 [899,950) t1 0 1 +\n");
 }
 
 TEST(GtfReader, OneTableAndGroupPerFile) {

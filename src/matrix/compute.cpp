@@ -14,9 +14,9 @@
 #include "binning.hpp"
 #include "bigwig_reader.hpp"
 #include "matrix/filter.hpp"
-#include "matrix/worker_pool.hpp"
 #include "progress.hpp"
 #include "region/zones.hpp"
+#include "worker_pool.hpp"
 
 namespace binscope {
 

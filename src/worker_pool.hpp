@@ -1,6 +1,6 @@
 // worker_pool.hpp - a pool of a fixed number of threads, created for one
 // job and joined when it is done, and the chunked index counter that
-// spreads consecutive regions over them.
+// spreads consecutive work items (regions, parts of a file) over them.
 #pragma once
 
 #include <atomic>

@@ -5,7 +5,7 @@
 // by the machine), a failure to create one must come back as an error
 // value, and each thread keeps its own score-file readers for its whole
 // life, which a work-stealing scheduler would hand between threads.
-#include "matrix/worker_pool.hpp"
+#include "worker_pool.hpp"
 
 #include <algorithm>
 #include <exception>
