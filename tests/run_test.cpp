@@ -1,5 +1,10 @@
 // run_test.cpp - the real executable: exit statuses, help, usage errors,
-// the error report and the progress lines of a run.
+// the error report and the progress lines of a run, also as a terminal
+// shows them.
+#include <pty.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -13,17 +18,12 @@ namespace binscope {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::ProcessResult;
-using testing::run_binscope;
-using testing::split;
-using testing::TempDir;
-using testing::write_file;
+using namespace binscope::testing;
 
 // A folder with two score files over chr1 and a BED file of two genes.
 class RunFixture : public ::testing::Test {
 protected:
     void SetUp() override {
-        using namespace testing;
         write_bigwig(dir_.path() / "a.bw", {{"chr1", 10000}}, {bedgraph_section("chr1", {{0, 10000, 2.0f}})});
         write_bigwig(dir_.path() / "b.bw", {{"chr1", 10000}}, {bedgraph_section("chr1", {{1000, 3000, 1.0f}})});
         write_file(dir_.path() / "genes.bed", "chr1\t2000\t3000\tg1\t0\t+\nchr1\t6000\t7000\tg2\t0\t-\n");
@@ -73,37 +73,29 @@ TEST(RunExecutable, ParameterErrorReport) {
 }
 
 TEST_F(RunFixture, DriverRefusals) {
-    // The kinds of region files are checked before any file is opened.
-    const ProcessResult mixed =
-        run_binscope({"reference-point", "-S", file("a.bw"), "-R", "x.gtf", "y.bed", "-o", file("m.gz")});
-    EXPECT_EQ(mixed.status, 1);
-    EXPECT_EQ(mixed.err,
-              "[binscope] Loading 2 BED file(s) and 1 bigWig file(s)\n"
-              "Error: Mixing GTF and BED inputs is not supported.\n");
-    const ProcessResult gz =
-        run_binscope({"reference-point", "-S", file("a.bw"), "-R", "x.gtf.gz", "y.bed", "-o", file("m.gz"), "-q"});
-    EXPECT_EQ(gz.status, 1);
-    EXPECT_EQ(gz.err, "Error: Mixing GTF and BED inputs is not supported.\n");  // .gz set aside
-
     write_file(file("empty.bed"), "\ntrack name=x\n\n");
-    const ProcessResult empty =
-        run_binscope({"reference-point", "-S", file("a.bw"), "-R", file("empty.bed"), "-o", file("m.gz"), "-q"});
-    EXPECT_EQ(empty.status, 1);
-    EXPECT_EQ(empty.err, "Error: No regions parsed from input region file(s).\n");
-
     write_file(file("black.bed"), "chr1\t0\t9000\n");
-    const ProcessResult black = run({"--blackListFileName", file("black.bed")});
-    EXPECT_EQ(black.status, 1);
-    const auto lines = split(black.err, '\n');
-    ASSERT_EQ(lines.size(), 3u) << black.err;
-    EXPECT_EQ(lines[1], "[binscope] Blacklist (1 intervals): kept 0/2 regions");
-    EXPECT_EQ(lines[2], "Error: All regions filtered by blacklist.");
+    const std::pair<ProcessResult, std::string> cases[] = {
+        // The kinds of region files are checked before any file is opened (.gz set aside).
+        {run_binscope({"reference-point", "-S", file("a.bw"), "-R", "x.gtf", "y.bed", "-o", file("m.gz")}),
+         "[binscope] Loading 2 BED file(s) and 1 bigWig file(s)\n"
+         "Error: Mixing GTF and BED inputs is not supported.\n"},
+        {run_binscope({"reference-point", "-S", file("a.bw"), "-R", "x.gtf.gz", "y.bed", "-o", file("m.gz"), "-q"}),
+         "Error: Mixing GTF and BED inputs is not supported.\n"},
+        {run_binscope({"reference-point", "-S", file("a.bw"), "-R", file("empty.bed"), "-o", file("m.gz"), "-q"}),
+         "Error: No regions parsed from input region file(s).\n"},
+        {run({"--blackListFileName", file("black.bed")}),
+         "[binscope] Loading 1 BED file(s) and 2 bigWig file(s)\n"
+         "[binscope] Blacklist (1 intervals): kept 0/2 regions\nError: All regions filtered by blacklist.\n"},
+        // A matrix that could never be held is refused before it is computed.
+        {run({"-a", "1000000000000", "--binSize", "1", "-q"}),
+         "Error: The matrix of 2 rows x 2000000001000 cols does not fit in this machine's memory\n"},
+    };
+    for (const auto& [result, err] : cases) {
+        EXPECT_EQ(result.status, 1);
+        EXPECT_EQ(result.err, err);
+    }
     EXPECT_FALSE(fs::exists(file("m.gz")));
-
-    // A matrix that could never be held is refused before it is computed.
-    const ProcessResult huge = run({"-a", "1000000000000", "--binSize", "1", "-q"});
-    EXPECT_EQ(huge.status, 1);
-    EXPECT_EQ(huge.err, "Error: The matrix of 2 rows x 2000000001000 cols does not fit in this machine's memory\n");
 }
 
 TEST_F(RunFixture, ProgressLinesInStageOrder) {
@@ -131,6 +123,53 @@ TEST_F(RunFixture, ProgressLinesInStageOrder) {
     // A file named twice is two samples.
     const ProcessResult three = run({"-S", file("a.bw")});
     EXPECT_NE(three.err.find("Built matrix: 2 rows x 600 cols"), std::string::npos) << three.err;
+}
+
+// Runs the executable with standard error on a pseudo-terminal (standard
+// output too); returns everything the terminal received and the status.
+std::pair<std::string, int> run_on_terminal(const std::vector<std::string>& args) {
+    std::vector<std::string> all{BINSCOPE_EXE};
+    all.insert(all.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& a : all) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    int master = -1;
+    const pid_t pid = forkpty(&master, nullptr, nullptr, nullptr);
+    if (pid == 0) {
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    std::string seen;
+    char buffer[4096];
+    for (ssize_t n; (n = read(master, buffer, sizeof buffer)) > 0;) seen.append(buffer, static_cast<std::size_t>(n));
+    close(master);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return {seen, WIFEXITED(status) ? WEXITSTATUS(status) : -1};
+}
+
+TEST(Progress, TerminalShowsALiveStatusLineBesideEveryProgressLine) {
+    TempDir dir;
+    std::vector<BedGraphItem> items;
+    for (std::uint32_t at = 0; at < 1'000'000; at += 50) items.push_back({at, at + 40, static_cast<float>(at % 7)});
+    write_bigwig(dir.file("s.bw"), {{"chr1", 1'000'000}}, {bedgraph_section("chr1", items)});
+    std::string bed;
+    for (int i = 0; i < 2'000; ++i) bed += "chr1\t" + std::to_string(1000 + i * 24) + "\t" + std::to_string(1500 + i * 24) + "\n";
+    write_file(dir.file("r.bed"), bed);
+    const std::vector<std::string> args{"reference-point", "-S", dir.file("s.bw"), "-R", dir.file("r.bed"), "-o",
+                                        dir.file("m.gz"), "--binSize", "1", "-b", "500", "-a", "500"};
+
+    const auto [seen, status] = run_on_terminal(args);
+    ASSERT_EQ(status, 0) << seen;
+    EXPECT_NE(seen.find("\r[binscope] Computing matrix: "), std::string::npos) << seen;
+    EXPECT_NE(seen.find(" regions/s"), std::string::npos) << seen;
+    // Every ordinary line is there, each on a line of its own.
+    const ProcessResult plain = run_binscope(args);
+    ASSERT_EQ(plain.status, 0);
+    EXPECT_EQ(plain.err.find('\r'), std::string::npos);
+    for (std::size_t from = 0, to; (to = plain.err.find('\n', from)) != std::string::npos; from = to + 1)
+        EXPECT_NE(seen.find(plain.err.substr(from, to - from) + "\r\n"), std::string::npos)
+            << plain.err.substr(from, to - from);
 }
 
 }  // namespace

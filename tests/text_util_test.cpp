@@ -1,9 +1,12 @@
-// text_util_test.cpp - decimal integers.
+// text_util_test.cpp - decimal integers, UTF-8 checks, lossy conversion and
+// white space.
 #include "text_util.hpp"
 
 #include <gtest/gtest.h>
 
 #include <array>
+
+#include "utf8.hpp"
 
 namespace binscope {
 namespace {
@@ -31,6 +34,16 @@ TEST(ParseInteger, AcceptsOnlySignAndDigits) {
     }
     EXPECT_EQ(parse_integer<std::size_t>("-1").error().message(), digit);
     EXPECT_EQ(parse_integer<std::size_t>("18446744073709551616").error().message(), large);
+}
+
+TEST(Utf8, LossyConversionAndWhiteSpace) {
+    // A truncated three-byte sequence is one part; two stray bytes are two.
+    EXPECT_EQ(to_utf8_lossy("\xC3\xA9\xE2\x82z\x80\xFF"), "\xC3\xA9\xEF\xBF\xBDz\xEF\xBF\xBD\xEF\xBF\xBD");
+    EXPECT_FALSE(is_valid_utf8("\xED\xA0\x80"));  // surrogate
+    EXPECT_FALSE(is_valid_utf8("\xC0\xAF"));      // overlong
+    EXPECT_EQ(trim_space(" \t\xC2\xA0name x\xE3\x80\x80\r"), "name x");
+    EXPECT_EQ(trim_space("\xE2\x80\x83"), "");
+    EXPECT_EQ(trim_space("\xE2\x82\xAC"), "\xE2\x82\xAC");  // the euro sign is no space
 }
 
 }  // namespace
