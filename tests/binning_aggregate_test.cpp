@@ -9,12 +9,10 @@
 
 #include "binning.hpp"
 #include "binning_aggregate.hpp"
+#include "support/reference_row.hpp"
 
 namespace binscope {
 namespace {
-
-constexpr AverageType kTypes[] = {AverageType::Mean, AverageType::Median, AverageType::Min,
-                                  AverageType::Max,  AverageType::Sum,    AverageType::Std};
 
 // The statistic of values fed one base at a time.
 float agg(std::vector<float> v, AverageType t) {
@@ -27,7 +25,7 @@ float agg(std::vector<float> v, AverageType t) {
 TEST(AggregateBin, StatisticsWeightBasesAndSkipMissingValues) {
     const float nan = missing_value();
     EXPECT_EQ(std::bit_cast<std::uint32_t>(nan), 0x7FC00000u);
-    for (AverageType t : kTypes) {
+    for (AverageType t : testing::kAverageTypes) {
         EXPECT_EQ(std::bit_cast<std::uint32_t>(agg({nan, nan}, t)), 0x7FC00000u);
         EXPECT_EQ(std::bit_cast<std::uint32_t>(agg({}, t)), 0x7FC00000u);
         EXPECT_EQ(agg({0, 0, 0}, t), 0.0f);

@@ -19,9 +19,6 @@ namespace {
 
 using namespace binscope::testing;
 
-constexpr AverageType kTypes[] = {AverageType::Mean, AverageType::Median, AverageType::Min,
-                                  AverageType::Max,  AverageType::Sum,    AverageType::Std};
-
 std::uint32_t pick(std::mt19937& rng, std::uint32_t n) { return static_cast<std::uint32_t>(rng() % n); }
 
 Params random_params(std::mt19937& rng) {
@@ -51,9 +48,7 @@ Region random_region(std::uint32_t length, std::mt19937& rng) {
         const std::int64_t start = anchor + static_cast<std::int64_t>(pick(rng, 1200)) - 600;
         r.blocks.push_back({start, start + 1 + pick(rng, 700)});
     }
-    if (pick(rng, 2) == 0) std::sort(r.blocks.begin(), r.blocks.end(), [](const Block& a, const Block& b) {
-        return a.start < b.start;
-    });
+    if (pick(rng, 2) == 0) std::ranges::sort(r.blocks, {}, &Block::start);
     return r;
 }
 
@@ -77,11 +72,8 @@ TEST(RowFromRuns, EqualsThePerBaseReferenceBitForBit) {
     for (int file = 0; file < 16; ++file) {
         const std::uint32_t length = 1500 + pick(rng, 5000);
         const bool disorder = file % 4 == 3;
-        BigWigOptions options;
-        options.big_endian = pick(rng, 2) == 0;
-        options.compress = pick(rng, 2) == 0;
-        options.items_per_block = 1 + pick(rng, 40);
-        options.rtree_fanout = 2 + pick(rng, 6);
+        BigWigOptions options{.big_endian = pick(rng, 2) == 0, .compress = pick(rng, 2) == 0,
+                              .items_per_block = 1 + pick(rng, 40), .rtree_fanout = 2 + pick(rng, 6)};
         if (file % 8 == 5) {
             // Every read that meets the first block fails: no values at all.
             options.compress = true;
@@ -98,7 +90,7 @@ TEST(RowFromRuns, EqualsThePerBaseReferenceBitForBit) {
         for (int c = 0; c < 40; ++c) {
             const Region region = random_region(length, rng);
             Params p = random_params(rng);
-            for (AverageType t : kTypes)
+            for (AverageType t : kAverageTypes)
                 for (bool zero : {false, true}) {
                     p.averageTypeBins = t;
                     p.missingDataAsZero = zero;
@@ -127,7 +119,7 @@ TEST(RowFromRuns, BinsOfMoreRunsThanKeptAndOverlapsPaintedInWindows) {
     Region r;
     r.chrom = "chr1";
     r.blocks = {{0, 300000}};
-    for (AverageType t : kTypes) {
+    for (AverageType t : kAverageTypes) {
         p.averageTypeBins = t;
         expect_same_row(*reader, Sample{path, "long", *table}, r, p);
     }

@@ -32,13 +32,10 @@ ParseExit exit_of(const ParseOutcome& outcome) {
     return {};
 }
 
-const std::vector<std::string> kRequired = {"-S", "a.bw", "-R", "r.bed", "-o", "m.gz"};
-
+// The subcommand, its required options and `extra`.
 std::vector<std::string> with_required(std::string sub, std::vector<std::string> extra) {
-    std::vector<std::string> args{std::move(sub)};
-    args.insert(args.end(), kRequired.begin(), kRequired.end());
-    args.insert(args.end(), extra.begin(), extra.end());
-    return args;
+    extra.insert(extra.begin(), {std::move(sub), "-S", "a.bw", "-R", "r.bed", "-o", "m.gz"});
+    return extra;
 }
 
 TEST(Cli, ReferencePointDefaults) {
@@ -66,22 +63,17 @@ TEST(Cli, ListsAcrossValuesAndRepeats) {
     EXPECT_EQ(sr.common.score_file_name, (std::vector<std::string>{"a.bw", "b.bw", "c.bw"}));
     EXPECT_EQ(sr.common.regions_file_name, (std::vector<std::string>{"r1.bed", "r2.bed"}));
     EXPECT_EQ(sr.common.samples_label, (std::vector<std::string>{"x", "y"}));
-    EXPECT_EQ(sr.region_body_length, 2000);
-    EXPECT_EQ(sr.unscaled_5_prime, 0);
-    EXPECT_EQ(sr.unscaled_3_prime, 0);
+    EXPECT_EQ(std::tuple(sr.region_body_length, sr.unscaled_5_prime, sr.unscaled_3_prime), std::tuple(2000, 0, 0));
 }
 
 TEST(Cli, AttachedValuesAndShortClusters) {
     const CommonArgs c = common_of(parse(with_required(
         "reference-point", {"-b500", "-a=+7", "--binSize=0", "-qp", "4", "--minThreshold", "nan",
                             "--maxThreshold=-INF", "--averageTypeBins=", "--outFileNameMatrix=-odd name"})));
-    EXPECT_EQ(c.before_region_start_length, 500);
-    EXPECT_EQ(c.after_region_start_length, 7);
-    EXPECT_EQ(c.bin_size, 0);  // refused later, not by the grammar
-    EXPECT_TRUE(c.quiet);
-    EXPECT_EQ(c.number_of_processors, 4u);
-    EXPECT_EQ(c.average_type_bins, "");
-    EXPECT_EQ(c.out_file_name_matrix, "-odd name");
+    // A bin size of 0 is refused later, not by the grammar.
+    EXPECT_EQ(std::tuple(c.before_region_start_length, c.after_region_start_length, c.bin_size, c.quiet,
+                         c.number_of_processors, c.average_type_bins, c.out_file_name_matrix),
+              std::tuple(500, 7, 0, true, 4u, "", "-odd name"));
     ASSERT_TRUE(c.min_threshold && c.max_threshold);
     EXPECT_TRUE(std::isnan(*c.min_threshold));
     EXPECT_EQ(*c.max_threshold, -INFINITY);
@@ -91,12 +83,10 @@ TEST(Cli, NumbersInEveryAcceptedNotation) {
     const CommonArgs c = common_of(parse(with_required(
         "reference-point", {"--beforeRegionStartLength=-5", "-a", "+0012", "-p", "18446744073709551615",
                             "--scale", "+.5e-1", "--minThreshold", "1e999", "--maxThreshold", "Infinity"})));
-    EXPECT_EQ(c.before_region_start_length, -5);
-    EXPECT_EQ(c.after_region_start_length, 12);
-    EXPECT_EQ(c.number_of_processors, 18446744073709551615u);
+    EXPECT_EQ(std::tuple(c.before_region_start_length, c.after_region_start_length, c.number_of_processors,
+                         c.min_threshold, c.max_threshold),
+              std::tuple(-5, 12, 18446744073709551615u, INFINITY, INFINITY));
     EXPECT_DOUBLE_EQ(c.scale, 0.05);
-    EXPECT_EQ(c.min_threshold, INFINITY);
-    EXPECT_EQ(c.max_threshold, INFINITY);
 }
 
 // Every usage error has the same shape and status; the message names the

@@ -11,10 +11,7 @@
 namespace binscope {
 namespace {
 
-using testing::region_text;
-using testing::TempDir;
-using testing::test_data;
-using testing::write_file;
+using namespace binscope::testing;
 
 using Chain = std::vector<std::string>;
 

@@ -5,6 +5,7 @@
 
 #include <limits>
 #include <string>
+#include <tuple>
 
 namespace binscope {
 namespace {
@@ -49,17 +50,14 @@ TEST(Params, SubcommandFieldsAndProcessors) {
     std::get<ReferencePoint>(cli.command).common.number_of_processors = 0;
     std::get<ReferencePoint>(cli.command).common.sort_regions = "DESCEND";
     const Params rp = *make_params(cli);
-    EXPECT_EQ(rp.numberOfProcessors, 1u);
-    EXPECT_EQ(rp.sortRegions, "DESCEND");  // kept as entered
-    EXPECT_EQ(rp.regionBodyLength, 0);
-    EXPECT_EQ(bins_per_sample(rp), 200);
+    EXPECT_EQ(std::tuple(rp.numberOfProcessors, rp.sortRegions, rp.regionBodyLength, bins_per_sample(rp)),
+              std::tuple(1u, "DESCEND", 0, 200));  // the sort word as entered
 
     Cli scaled = Cli{ScaleRegions{}};
     std::get<ScaleRegions>(scaled.command).common.number_of_processors = 64;
     const Params sr = *make_params(scaled);
-    EXPECT_FALSE(sr.referencePoint);
-    EXPECT_EQ(sr.numberOfProcessors, 64u);
-    EXPECT_EQ(bins_per_sample(sr), 300);
+    EXPECT_EQ(std::tuple(sr.referencePoint, sr.numberOfProcessors, bins_per_sample(sr)),
+              std::tuple(std::nullopt, 64u, 300));
 
     std::get<ReferencePoint>(cli.command).common.bin_size = 3;
     EXPECT_EQ(bins_per_sample(*make_params(cli)), 666);

@@ -13,17 +13,12 @@ namespace binscope {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::ProcessResult;
-using testing::run_binscope;
-using testing::split;
-using testing::TempDir;
-using testing::write_file;
+using namespace binscope::testing;
 
 // A folder with two score files over chr1 and a BED file of two genes.
 class RunFixture : public ::testing::Test {
 protected:
     void SetUp() override {
-        using namespace testing;
         write_bigwig(dir_.path() / "a.bw", {{"chr1", 10000}}, {bedgraph_section("chr1", {{0, 10000, 2.0f}})});
         write_bigwig(dir_.path() / "b.bw", {{"chr1", 10000}}, {bedgraph_section("chr1", {{1000, 3000, 1.0f}})});
         write_file(dir_.path() / "genes.bed", "chr1\t2000\t3000\tg1\t0\t+\nchr1\t6000\t7000\tg2\t0\t-\n");
@@ -73,37 +68,29 @@ TEST(RunExecutable, ParameterErrorReport) {
 }
 
 TEST_F(RunFixture, DriverRefusals) {
-    // The kinds of region files are checked before any file is opened.
-    const ProcessResult mixed =
-        run_binscope({"reference-point", "-S", file("a.bw"), "-R", "x.gtf", "y.bed", "-o", file("m.gz")});
-    EXPECT_EQ(mixed.status, 1);
-    EXPECT_EQ(mixed.err,
-              "[binscope] Loading 2 BED file(s) and 1 bigWig file(s)\n"
-              "Error: Mixing GTF and BED inputs is not supported.\n");
-    const ProcessResult gz =
-        run_binscope({"reference-point", "-S", file("a.bw"), "-R", "x.gtf.gz", "y.bed", "-o", file("m.gz"), "-q"});
-    EXPECT_EQ(gz.status, 1);
-    EXPECT_EQ(gz.err, "Error: Mixing GTF and BED inputs is not supported.\n");  // .gz set aside
-
     write_file(file("empty.bed"), "\ntrack name=x\n\n");
-    const ProcessResult empty =
-        run_binscope({"reference-point", "-S", file("a.bw"), "-R", file("empty.bed"), "-o", file("m.gz"), "-q"});
-    EXPECT_EQ(empty.status, 1);
-    EXPECT_EQ(empty.err, "Error: No regions parsed from input region file(s).\n");
-
     write_file(file("black.bed"), "chr1\t0\t9000\n");
-    const ProcessResult black = run({"--blackListFileName", file("black.bed")});
-    EXPECT_EQ(black.status, 1);
-    const auto lines = split(black.err, '\n');
-    ASSERT_EQ(lines.size(), 3u) << black.err;
-    EXPECT_EQ(lines[1], "[binscope] Blacklist (1 intervals): kept 0/2 regions");
-    EXPECT_EQ(lines[2], "Error: All regions filtered by blacklist.");
+    const std::pair<ProcessResult, std::string> cases[] = {
+        // The kinds of region files are checked before any file is opened (.gz set aside).
+        {run_binscope({"reference-point", "-S", file("a.bw"), "-R", "x.gtf", "y.bed", "-o", file("m.gz")}),
+         "[binscope] Loading 2 BED file(s) and 1 bigWig file(s)\n"
+         "Error: Mixing GTF and BED inputs is not supported.\n"},
+        {run_binscope({"reference-point", "-S", file("a.bw"), "-R", "x.gtf.gz", "y.bed", "-o", file("m.gz"), "-q"}),
+         "Error: Mixing GTF and BED inputs is not supported.\n"},
+        {run_binscope({"reference-point", "-S", file("a.bw"), "-R", file("empty.bed"), "-o", file("m.gz"), "-q"}),
+         "Error: No regions parsed from input region file(s).\n"},
+        {run({"--blackListFileName", file("black.bed")}),
+         "[binscope] Loading 1 BED file(s) and 2 bigWig file(s)\n"
+         "[binscope] Blacklist (1 intervals): kept 0/2 regions\nError: All regions filtered by blacklist.\n"},
+        // A matrix that could never be held is refused before it is computed.
+        {run({"-a", "1000000000000", "--binSize", "1", "-q"}),
+         "Error: The matrix of 2 rows x 2000000001000 cols does not fit in this machine's memory\n"},
+    };
+    for (const auto& [result, err] : cases) {
+        EXPECT_EQ(result.status, 1);
+        EXPECT_EQ(result.err, err);
+    }
     EXPECT_FALSE(fs::exists(file("m.gz")));
-
-    // A matrix that could never be held is refused before it is computed.
-    const ProcessResult huge = run({"-a", "1000000000000", "--binSize", "1", "-q"});
-    EXPECT_EQ(huge.status, 1);
-    EXPECT_EQ(huge.err, "Error: The matrix of 2 rows x 2000000001000 cols does not fit in this machine's memory\n");
 }
 
 TEST_F(RunFixture, ProgressLinesInStageOrder) {

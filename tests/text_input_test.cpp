@@ -8,8 +8,7 @@
 namespace binscope {
 namespace {
 
-using testing::TempDir;
-using testing::write_file;
+using namespace binscope::testing;
 
 using Chain = std::vector<std::string>;
 

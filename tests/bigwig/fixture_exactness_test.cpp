@@ -1,5 +1,6 @@
 // fixture_exactness_test.cpp - every value of every listed interval of files
-// written by independent writers.
+// written by independent writers, and the committed example in examples/
+// against its generator (compared by content, not by compressed bytes).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,15 +9,16 @@
 #include <cmath>
 #include <filesystem>
 
+#include "bigwig/reader.hpp"
 #include "bigwig_reader.hpp"
+#include "support/bigwig_writer_example.hpp"
 #include "support/test_files.hpp"
 
 namespace binscope {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::shared_fixture;
-using testing::test_data;
+using namespace binscope::testing;
 
 // The shipped copy, else the shared fixture; empty when neither exists.
 fs::path locate(const std::string& name, const std::string& shared_dir) {
@@ -46,8 +48,8 @@ TEST_P(FixtureExactness, EveryListedValueMatches) {
     auto reader = BigWigReader::open(bw.string());
     ASSERT_TRUE(table && reader) << f.bigwig;
     std::size_t queries = 0, values = 0;
-    for (const std::string& line : testing::split(testing::read_file(tsv), '\n')) {
-        const std::vector<std::string> fields = testing::split(line, '\t');
+    for (const std::string& line : split(read_file(tsv), '\n')) {
+        const std::vector<std::string> fields = split(line, '\t');
         const std::int64_t start = std::stoll(fields.at(1)), end = std::stoll(fields.at(2));
         std::vector<float> got(static_cast<std::size_t>(end - start), 0.0f);
         if (auto it = table->find(fields[0]); it != table->end())
@@ -94,6 +96,25 @@ INSTANTIATE_TEST_SUITE_P(
             if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
         return name;
     });
+
+TEST(ExampleFiles, MatchTheirGenerator) {
+    const auto examples = test_data("../../examples");
+    EXPECT_EQ(read_file(examples / "genes.bed"), example_genes_bed());
+
+    auto committed = BigWigReader::open((examples / "example.bw").string());
+    ASSERT_TRUE(committed.has_value()) << "regenerate with: make_example examples";
+    auto fresh = BigWigReader::open_memory(bigwig_bytes(example_chroms(), example_sections()), "fresh.bw");
+    ASSERT_TRUE(fresh.has_value());
+    ASSERT_EQ(committed->chroms().size(), example_chroms().size());
+    for (const BigWigChrom& c : example_chroms()) {
+        std::vector<float> want(c.length), got(c.length);
+        ASSERT_TRUE(fresh->values_into(c.name, 0, c.length, want) && committed->values_into(c.name, 0, c.length, got));
+        for (std::uint32_t i = 0; i < c.length; ++i) {
+            bool same = std::isnan(got[i]) ? std::isnan(want[i]) : got[i] == want[i];
+            ASSERT_TRUE(same) << c.name << ":" << i << " (regenerate with: make_example examples)";
+        }
+    }
+}
 
 }  // namespace
 }  // namespace binscope

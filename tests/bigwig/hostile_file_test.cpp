@@ -21,10 +21,6 @@ struct QueryBreak {
     bool other_chrom_ok;  // chr2, away from the damage, still reads
 };
 
-void PrintTo(const QueryBreak& b, std::ostream* os) { *os << b.name; }
-
-class HostileQuery : public ::testing::TestWithParam<QueryBreak> {};
-
 std::string sample_file(const BigWigOptions& o) {
     std::vector<BedGraphItem> many;
     for (std::uint32_t i = 0; i < 40; ++i) many.push_back({i * 10, i * 10 + 5, static_cast<float>(i)});
@@ -32,59 +28,50 @@ std::string sample_file(const BigWigOptions& o) {
                         {bedgraph_section("chr1", many), bedgraph_section("chr2", {{0, 100, 2.5f}})}, o);
 }
 
-TEST_P(HostileQuery, EndsTheQueryWithAnErrorAndKeepsTheReaderUsable) {
-    const QueryBreak& b = GetParam();
-    BigWigOptions o;
-    o.breakage = b.breakage;
-    o.compress = b.compress;
-    o.items_per_block = 4;  // 10 blocks on chr1, one on chr2
-    o.rtree_fanout = 3;
-    auto r = BigWigReader::open_memory(sample_file(o), "mem.bw");
-    ASSERT_TRUE(r.has_value());
-
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        auto v = testing::read_values(*r, "chr1", 0, 400);
-        ASSERT_FALSE(v.has_value());
-        EXPECT_EQ(v.error().message(), b.text);
-    }
-    if (b.other_chrom_ok) {
-        auto other = testing::read_values(*r, "chr2", 50, 52);
-        ASSERT_TRUE(other.has_value()) << other.error().message();
-        EXPECT_EQ((*other)[1], 2.5f);
+TEST(HostileQuery, EndsTheQueryWithAnErrorAndKeepsTheReaderUsable) {
+    const char* short_read = "Error occurred: failed to fill whole buffer";
+    const char* no_header = "The file was invalid: Block shorter than its section header";
+    using B = BigWigBreak;
+    const QueryBreak cases[] = {
+        {"RTreeCycle", B::RTreeCycle, true, "The file was invalid: R-tree node reached twice", true},
+        {"RTreeBadIsLeaf", B::RTreeBadIsLeaf, true, "The file was invalid: Unexpected isleaf: 7", false},
+        {"RTreeNodeHugeCount", B::RTreeNodeHugeCount, true, short_read, false},
+        {"Truncated", B::Truncate, true, short_read, false},
+        {"BlockHugeSize", B::BlockHugeSize, true, short_read, true},
+        {"BlockOffsetPastEnd", B::BlockOffsetPastEnd, true, short_read, true},
+        {"BlocksOverlap", B::BlocksOverlap, false, "The file was invalid: Data blocks overlap", true},
+        {"BlockNotZlib", B::BlockNotZlib, true, "The file was invalid: Block is not a valid zlib stream", true},
+        {"InflatesBeyondBufSize", B::UncompressBufTooSmall, true,
+         "The file was invalid: Block decompresses to more than uncompressBufSize", false},
+        {"SectionShortCompressed", B::SectionShort, true, no_header, true},
+        {"SectionShortStored", B::SectionShort, false, no_header, true},
+        {"RecordsPastBlockEnd", B::RecordsPastBlockEnd, true,
+         "The file was invalid: Section records run past the end of the block", true},
+        {"UnknownSectionType", B::UnknownSectionType, false, "The file was invalid: Unknown bigwig section type: 9",
+         true},
+    };
+    for (const QueryBreak& b : cases) {
+        SCOPED_TRACE(b.name);
+        // 10 blocks on chr1, one on chr2.
+        const BigWigOptions o{.compress = b.compress, .items_per_block = 4, .rtree_fanout = 3, .breakage = b.breakage};
+        auto r = BigWigReader::open_memory(sample_file(o), "mem.bw");
+        ASSERT_TRUE(r.has_value());
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            auto v = testing::read_values(*r, "chr1", 0, 400);
+            ASSERT_FALSE(v.has_value());
+            EXPECT_EQ(v.error().message(), b.text);
+        }
+        if (b.other_chrom_ok) {
+            auto other = testing::read_values(*r, "chr2", 50, 52);
+            ASSERT_TRUE(other.has_value()) << other.error().message();
+            EXPECT_EQ((*other)[1], 2.5f);
+        }
     }
 }
 
-constexpr const char* kShortRead = "Error occurred: failed to fill whole buffer";
-constexpr const char* kNoHeader = "The file was invalid: Block shorter than its section header";
-using B = BigWigBreak;
-INSTANTIATE_TEST_SUITE_P(
-    Breaks, HostileQuery,
-    ::testing::Values(
-        QueryBreak{"RTreeCycle", B::RTreeCycle, true, "The file was invalid: R-tree node reached twice", true},
-        QueryBreak{"RTreeBadIsLeaf", B::RTreeBadIsLeaf, true, "The file was invalid: Unexpected isleaf: 7", false},
-        QueryBreak{"RTreeNodeHugeCount", B::RTreeNodeHugeCount, true, kShortRead, false},
-        QueryBreak{"Truncated", B::Truncate, true, kShortRead, false},
-        QueryBreak{"BlockHugeSize", B::BlockHugeSize, true, kShortRead, true},
-        QueryBreak{"BlockOffsetPastEnd", B::BlockOffsetPastEnd, true, kShortRead, true},
-        QueryBreak{"BlocksOverlap", B::BlocksOverlap, false, "The file was invalid: Data blocks overlap", true},
-        QueryBreak{"BlockNotZlib", B::BlockNotZlib, true,
-                   "The file was invalid: Block is not a valid zlib stream", true},
-        QueryBreak{"InflatesBeyondBufSize", B::UncompressBufTooSmall, true,
-                   "The file was invalid: Block decompresses to more than uncompressBufSize", false},
-        QueryBreak{"SectionShortCompressed", B::SectionShort, true, kNoHeader, true},
-        QueryBreak{"SectionShortStored", B::SectionShort, false, kNoHeader, true},
-        QueryBreak{"RecordsPastBlockEnd", B::RecordsPastBlockEnd, true,
-                   "The file was invalid: Section records run past the end of the block", true},
-        QueryBreak{"UnknownSectionType", B::UnknownSectionType, false,
-                   "The file was invalid: Unknown bigwig section type: 9", true}),
-    [](const auto& info) { return std::string(info.param.name); });
-
 TEST(HostileFile, HugeBufferSizeAndDeepRTreeChainsStillRead) {
     for (BigWigBreak b : {BigWigBreak::HugeUncompressBufSize, BigWigBreak::RTreeLongChain}) {
-        BigWigOptions o;
-        o.breakage = b;
-        o.items_per_block = 4;
-        o.chain_length = 100000;
+        const BigWigOptions o{.items_per_block = 4, .breakage = b, .chain_length = 100000};
         auto r = BigWigReader::open_memory(sample_file(o), "mem.bw");
         ASSERT_TRUE(r.has_value());
         auto v = testing::read_values(*r, "chr1", 393, 396);

@@ -4,6 +4,7 @@
 // overwrite order) over many file layouts.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <random>
@@ -20,12 +21,7 @@ using namespace binscope::testing;
 const float kNaN = std::numeric_limits<float>::quiet_NaN();
 
 bool same(const std::vector<float>& a, const std::vector<float>& b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::isnan(a[i]) != std::isnan(b[i])) return false;
-        if (!std::isnan(a[i]) && a[i] != b[i]) return false;
-    }
-    return true;
+    return std::ranges::equal(a, b, [](float x, float y) { return x == y || (std::isnan(x) && std::isnan(y)); });
 }
 
 BigWigReader open_bytes(const std::string& bytes) {
@@ -41,11 +37,9 @@ std::vector<float> query(BigWigReader& r, std::string_view chrom, std::uint32_t 
 }
 
 TEST(IntervalQuery, ABlockOfAnotherChromosomeIsSkippedWithoutLookingAtItsType) {
-    BigWigOptions o;
-    o.compress = false;
-    std::string bytes =
-        bigwig_bytes({{"chr1", 100}, {"chr2", 100}},
-                     {bedgraph_section("chr1", {{0, 10, 1}}), bedgraph_section("chr1", {{5, 6, 2}})}, o);
+    std::string bytes = bigwig_bytes({{"chr1", 100}, {"chr2", 100}},
+                                     {bedgraph_section("chr1", {{0, 10, 1}}), bedgraph_section("chr1", {{5, 6, 2}})},
+                                     {.compress = false});
     std::uint64_t first_block = open_bytes(bytes).header().full_data_offset + 8;
     bytes[first_block] = 1;        // section chromId: chr2
     bytes[first_block + 20] = 77;  // and a type that does not exist
@@ -54,9 +48,7 @@ TEST(IntervalQuery, ABlockOfAnotherChromosomeIsSkippedWithoutLookingAtItsType) {
 }
 
 TEST(IntervalQuery, ABlockListedTwiceActsAtItsLastPlace) {
-    BigWigOptions o;
-    o.items_per_block = 1;
-    o.breakage = BigWigBreak::BlockListedTwice;  // blocks A, B, A
+    const BigWigOptions o{.items_per_block = 1, .breakage = BigWigBreak::BlockListedTwice};  // blocks A, B, A
     BigWigReader r = open_bytes(bigwig_bytes({{"chr1", 100}}, {bedgraph_section("chr1", {{0, 10, 1}, {5, 15, 2}})}, o));
     EXPECT_TRUE(same(query(r, "chr1", 4, 16), {1, 1, 1, 1, 1, 1, 2, 2, 2, 2, 2, kNaN}));
 }
@@ -68,9 +60,8 @@ TEST(IntervalQuery, UnknownChromosomeAndWrongIndexMagicAreQueryErrors) {
     EXPECT_EQ(v.error().message(), "The passed chromosome (chr9) was incorrect.");
     EXPECT_EQ(r.stats().index_header_reads, 0u);
 
-    BigWigOptions o;
-    o.breakage = BigWigBreak::IndexMagic;
-    BigWigReader bad = open_bytes(bigwig_bytes({{"chr1", 100}}, {bedgraph_section("chr1", {{0, 10, 1}})}, o));
+    BigWigReader bad = open_bytes(
+        bigwig_bytes({{"chr1", 100}}, {bedgraph_section("chr1", {{0, 10, 1}})}, {.breakage = BigWigBreak::IndexMagic}));
     for (int attempt = 1; attempt <= 2; ++attempt) {
         v = testing::read_values(bad, "chr1", 0, 5);
         ASSERT_FALSE(v.has_value());
@@ -82,9 +73,8 @@ TEST(IntervalQuery, UnknownChromosomeAndWrongIndexMagicAreQueryErrors) {
 TEST(IntervalQuery, NeighbouringQueriesReuseTheIndexAndInflateEachBlockOnce) {
     std::vector<BedGraphItem> items;
     for (std::uint32_t i = 0; i < 2000; ++i) items.push_back({i * 10, i * 10 + 10, static_cast<float>(i)});
-    BigWigOptions o;
-    o.items_per_block = 100;  // 20 blocks
-    o.rtree_fanout = 4;       // 5 leaves, 2 inner nodes, a root
+    // 20 blocks; 5 leaves, 2 inner nodes, a root.
+    const BigWigOptions o{.items_per_block = 100, .rtree_fanout = 4};
     BigWigReader r = open_bytes(bigwig_bytes({{"chr1", 20000}}, {bedgraph_section("chr1", items)}, o));
     std::vector<float> out(200);
     for (std::uint32_t start = 0; start + 200 <= 20000; start += 100) {
@@ -119,12 +109,11 @@ TEST(IntervalQuery, RandomFilesAgreeWithAPlainModelOfTheirRecords) {
             apply_section(sections.back(), bases[ci]);
         }
 
-        BigWigOptions o;
-        o.big_endian = pick(0, 1);
-        o.compress = pick(0, 1);
-        o.items_per_block = pick(1, 40);
-        o.chrom_tree_fanout = pick(2, 5);
-        o.rtree_fanout = pick(2, 6);
+        const BigWigOptions o{.big_endian = pick(0, 1) == 1,
+                              .compress = pick(0, 1) == 1,
+                              .items_per_block = pick(1, 40),
+                              .chrom_tree_fanout = pick(2, 5),
+                              .rtree_fanout = pick(2, 6)};
         BigWigReader r = open_bytes(bigwig_bytes(chroms, sections, o));
         ASSERT_EQ(r.chroms().size(), chroms.size());
 

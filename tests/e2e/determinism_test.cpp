@@ -1,6 +1,7 @@
 // determinism_test.cpp - the executable's three outputs and its standard
 // error do not depend on the number of worker threads (apart from the
 // matrix header's record of that number).
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -15,12 +16,7 @@
 namespace binscope {
 namespace {
 
-using testing::ProcessResult;
-using testing::read_file;
-using testing::read_gzip_file;
-using testing::run_binscope;
-using testing::TempDir;
-using testing::write_file;
+using namespace binscope::testing;
 
 // The matrix file's text without the thread count its header records (as
 // "proc number"): the one place a thread count may show.
@@ -38,7 +34,6 @@ std::string matrix_text_without_thread_count(const std::string& path) {
 class Determinism : public ::testing::Test {
 protected:
     void SetUp() override {
-        using namespace testing;
         std::mt19937 rng(20240611);
         const std::uint32_t lengths[] = {200000, 150000, 120000};
         auto records = [&](std::uint32_t length) {
@@ -50,9 +45,7 @@ protected:
             }
             return items;
         };
-        BigWigOptions small_blocks;
-        small_blocks.items_per_block = 64;
-        small_blocks.rtree_fanout = 8;
+        const BigWigOptions small_blocks{.items_per_block = 64, .rtree_fanout = 8};
         const char* names[][3] = {{"chr1", "chr2", "chr3"}, {"1", "2", "3"}};
         for (int f = 0; f < 2; ++f) {
             std::vector<BigWigChrom> chroms;
@@ -61,7 +54,7 @@ protected:
                 chroms.push_back({names[f][c], lengths[c]});
                 sections.push_back(bedgraph_section(names[f][c], records(lengths[c])));
             }
-            write_bigwig(dir_.path() / ("s" + std::to_string(f + 1) + ".bw"), chroms, sections, small_blocks);
+            write_bigwig(dir_.path() / fmt::format("s{}.bw", f + 1), chroms, sections, small_blocks);
         }
         write_bigwig(dir_.path() / "s3.bw", {{"chr2", lengths[1]}, {"chr1", lengths[0]}},
                      {fixedstep_section("chr1", 5, 20, 15, std::vector<float>(9000, 1.25f)),
@@ -78,11 +71,8 @@ protected:
                 const std::int64_t start = static_cast<std::int64_t>(rng() % (lengths[c] + 2000)) - 1000;
                 const std::int64_t length = 1 + rng() % 6000;
                 const std::int64_t s = std::max<std::int64_t>(start, 0), e = s + length;
-                const char strand = "+-."[rng() % 3];
-                bed += "chr" + std::to_string(c + 1) + "\t" + std::to_string(s) + "\t" + std::to_string(e) + "\tr" +
-                       std::to_string(g) + "_" + std::to_string(i) + "\t0\t" + strand + "\t" + std::to_string(s) +
-                       "\t" + std::to_string(e) + "\t0\t2\t" + std::to_string(length / 3) + "," +
-                       std::to_string(length / 3) + ",\t0," + std::to_string(length - length / 3) + ",\n";
+                bed += fmt::format("chr{}\t{}\t{}\tr{}_{}\t0\t{}\t{}\t{}\t0\t2\t{},{},\t0,{},\n", c + 1, s, e, g, i,
+                                   "+-."[rng() % 3], s, e, length / 3, length / 3, length - length / 3);
             }
         }
         write_file(dir_.file("regions.bed"), bed);

@@ -19,11 +19,7 @@ namespace binscope {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::ProcessResult;
-using testing::read_file;
-using testing::run_binscope;
-using testing::TempDir;
-using testing::write_file;
+using namespace binscope::testing;
 
 bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
@@ -32,7 +28,6 @@ bool contains(const std::string& text, const std::string& part) { return text.fi
 class FaultInjection : public ::testing::Test {
 protected:
     void SetUp() override {
-        using namespace testing;
         write_bigwig(dir_.path() / "a.bw", {{"chr1", 5000}, {"chr2", 3000}},
                      {bedgraph_section("chr1", {{0, 1000, 1.0f}, {1000, 2500, 2.5f}, {2600, 4000, -1.0f}}),
                       fixedstep_section("chr2", 100, 50, 40, std::vector<float>(40, 3.0f))});

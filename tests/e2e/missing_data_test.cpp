@@ -11,9 +11,7 @@
 namespace binscope {
 namespace {
 
-using testing::ProcessResult;
-using testing::split;
-using testing::TempDir;
+using namespace binscope::testing;
 
 struct Case {
     std::string rule;                 // the README table's row
@@ -54,7 +52,7 @@ const std::vector<Case> kCases = {
 // The matrix file's rows as "name score: values".
 std::vector<std::string> matrix_rows(const std::string& path) {
     std::vector<std::string> rows;
-    const std::vector<std::string> lines = split(testing::read_gzip_file(path), '\n');
+    const std::vector<std::string> lines = split(read_gzip_file(path), '\n');
     for (std::size_t i = 1; i < lines.size(); ++i) {
         const std::vector<std::string> fields = split(lines[i], '\t');
         std::string row = fields.at(3) + " " + fields.at(4) + ":";
@@ -67,27 +65,25 @@ std::vector<std::string> matrix_rows(const std::string& path) {
 class MissingData : public ::testing::Test {
 protected:
     void SetUp() override {
-        using namespace testing;
         write_bigwig(dir_.path() / "a.bw", {{"chr1", 1000}, {"MT", 300}},
                      {bedgraph_section("chr1", {{0, 25, 3}, {85, 90, 4}, {100, 120, 2}, {300, 320, 0}, {400, 420, 2},
                                                 {420, 440, -2}, {960, 985, 1}, {985, 990, 3}, {990, 1000, 6}}),
                       bedgraph_section("MT", {{0, 300, 7}})});
         write_bigwig(dir_.path() / "b.bw", {{"1", 1000}}, {bedgraph_section("1", {{0, 1000, 0.5f}})});
-        BigWigOptions broken;
-        broken.items_per_block = 1;
-        broken.breakage = BigWigBreak::BlockNotZlib;  // the block of [0, 50)
+        // The block of [0, 50) is broken.
         write_bigwig(dir_.path() / "broken.bw", {{"chr1", 1000}},
-                     {bedgraph_section("chr1", {{0, 50, 1}, {50, 100, 2}})}, broken);
+                     {bedgraph_section("chr1", {{0, 50, 1}, {50, 100, 2}})},
+                     {.items_per_block = 1, .breakage = BigWigBreak::BlockNotZlib});
     }
 
     ProcessResult run(const Case& c, bool as_zero) const {
-        testing::write_file(dir_.file("regions.bed"), c.bed);
+        write_file(dir_.file("regions.bed"), c.bed);
         std::vector<std::string> args{"reference-point", "-b", "20", "-a", "20", "--binSize", "10", "-S"};
         for (const std::string& s : c.scores) args.push_back(dir_.file(s));
         args.insert(args.end(), {"-R", dir_.file("regions.bed"), "-o", dir_.file("m.gz")});
         args.insert(args.end(), c.args.begin(), c.args.end());
         if (as_zero) args.push_back("--missingDataAsZero");
-        return testing::run_binscope(args);
+        return run_binscope(args);
     }
 
     TempDir dir_;

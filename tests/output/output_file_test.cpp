@@ -10,14 +10,13 @@
 namespace binscope {
 namespace {
 
-using binscope::testing::read_file;
-using binscope::testing::TempDir;
+using namespace binscope::testing;
 
 TEST(OutputFile, TruncatesAndCreatesWithUmaskedMode) {
     TempDir dir;
     const std::string old_path = dir.file("old.txt");
     const std::string new_path = dir.file("new.txt");
-    binscope::testing::write_file(old_path, "old content that is longer");
+    write_file(old_path, "old content that is longer");
     const mode_t old_mask = ::umask(027);
     auto old_file = BufferedFile::create(old_path);
     auto new_file = BufferedFile::create(new_path);

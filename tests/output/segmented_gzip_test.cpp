@@ -20,8 +20,7 @@
 namespace binscope {
 namespace {
 
-using binscope::testing::read_file;
-using binscope::testing::TempDir;
+using namespace binscope::testing;
 
 // Text of one of three kinds: digits and tabs like matrix rows, a few
 // repeated words, or random bytes (which compress to stored blocks).

@@ -151,24 +151,14 @@ std::uint32_t clamp_u32(std::uint64_t v) { return static_cast<std::uint32_t>(std
 Block make_block(const BigWigSection& s, std::uint32_t id, std::size_t first, std::size_t n, bool big_endian) {
     Sink records(big_endian);
     std::uint64_t lo = ~std::uint64_t{0}, hi = 0, section_start = 0;
+    const bool bed = s.type == SectionType::BedGraph, variable = s.type == SectionType::VariableStep;
     for (std::size_t i = first; i < first + n; ++i) {
-        std::uint64_t rs = 0, re = 0;
-        if (s.type == SectionType::BedGraph) {
-            rs = s.bedgraph[i].start;
-            re = s.bedgraph[i].end;
-            records.u32(s.bedgraph[i].start);
-            records.u32(s.bedgraph[i].end);
-            records.f32(s.bedgraph[i].value);
-        } else if (s.type == SectionType::VariableStep) {
-            rs = s.variable[i].start;
-            re = rs + s.span;
-            records.u32(s.variable[i].start);
-            records.f32(s.variable[i].value);
-        } else {
-            rs = static_cast<std::uint32_t>(s.start + static_cast<std::uint32_t>(i) * s.step);
-            re = rs + s.span;
-            records.f32(s.fixed[i]);
-        }
+        const std::uint32_t at = s.start + static_cast<std::uint32_t>(i) * s.step;  // fixedStep
+        const std::uint64_t rs = bed ? s.bedgraph[i].start : variable ? s.variable[i].start : at;
+        const std::uint64_t re = bed ? s.bedgraph[i].end : rs + s.span;
+        if (bed || variable) records.u32(static_cast<std::uint32_t>(rs));
+        if (bed) records.u32(s.bedgraph[i].end);
+        records.f32(bed ? s.bedgraph[i].value : variable ? s.variable[i].value : s.fixed[i]);
         if (i == first) section_start = rs;
         lo = std::min(lo, rs);
         hi = std::max({hi, re, rs});

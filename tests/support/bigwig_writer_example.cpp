@@ -83,9 +83,7 @@ std::string example_genes_bed() {
 }
 
 void write_example_files(const std::filesystem::path& dir) {
-    BigWigOptions o;
-    o.items_per_block = 128;
-    write_bigwig(dir / "example.bw", example_chroms(), example_sections(), o);
+    write_bigwig(dir / "example.bw", example_chroms(), example_sections(), {.items_per_block = 128});
     write_file(dir / "genes.bed", example_genes_bed());
 }
 

@@ -15,6 +15,10 @@
 
 namespace binscope::testing {
 
+// Every bin statistic.
+inline constexpr AverageType kAverageTypes[] = {AverageType::Mean, AverageType::Median, AverageType::Min,
+                                                AverageType::Max,  AverageType::Sum,    AverageType::Std};
+
 // The scores of [start, end) (start < end) of a chromosome, one per base,
 // NaN where no record covers a base: the reader's per-base query.
 Result<std::vector<float>> read_values(BigWigReader& reader, std::string_view chrom, std::uint32_t start,
