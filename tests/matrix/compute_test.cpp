@@ -33,7 +33,8 @@ protected:
             if (i < 600 || i >= 700) ramp.push_back({i, i + 1, static_cast<float>(i)});
         write_bigwig(dir_->file("ramp.bw"), {{"chr1", 1000}, {"chr2", 500}},
                      {bedgraph_section("chr1", ramp), bedgraph_section("chr2", {{0, 500, 1.0f}})});
-        write_bigwig(dir_->file("flat.bw"), {{"1", 1000}}, {bedgraph_section("1", {{0, 1000, 2.0f}})});
+        write_bigwig(dir_->file("flat.bw"), {{"1", 1000}, {"MT", 100}},
+                     {bedgraph_section("1", {{0, 1000, 2.0f}}), bedgraph_section("MT", {{0, 100, 3.0f}})});
     }
     static void TearDownTestSuite() { delete dir_; }
 
@@ -146,6 +147,9 @@ TEST_F(Compute, ChromosomeNamesMissingFilesThresholdsAndScale) {
     expect_row(row(region({{0, 50}}), p, {"ramp.bw", "flat.bw"}), Row{4.5f, 14.5f, 2, 2});
     expect_row(row(region({{0, 50}}, U'+', "1"), p, {"ramp.bw", "flat.bw"}), Row{4.5f, 14.5f, 2, 2});
     expect_row(row(region({{0, 50}}, U'+', "chrX"), p, {"ramp.bw", "flat.bw"}), Row{nan, nan, nan, nan});
+    // "chrM", "M" and "MT" find one another.
+    for (const char* name : {"chrM", "M", "MT"})
+        expect_row(row(region({{0, 50}}, U'+', name), p, {"flat.bw"}), Row{3, 3});
     // A file that fails on the worker gives a row without data.
     auto missing = build_matrix(RegionSet{{region({{0, 50}})}, {"genes"}}, {sample("ramp.bw")},
                                 {dir_->file("gone.bw")}, p);
