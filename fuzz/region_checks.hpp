@@ -58,7 +58,7 @@ inline void check_matrix(const Matrix& m) {
     for (std::size_t i = 1; i < b.size() && m.rows() > 0; ++i) {
         if (b[i] <= b[i - 1]) std::abort();
         for (std::size_t r = b[i - 1] + 1; r < b[i]; ++r)
-            if (m.regions[r].group != m.regions[b[i - 1]].group) std::abort();
+            if (m.region(r).group != m.region(b[i - 1]).group) std::abort();
     }
 }
 
