@@ -22,27 +22,6 @@ TEST(AlternateChromName, SwapsTheChrPrefixAndTheMitochondrionNames) {
     for (auto [in, out] : cases) EXPECT_EQ(alternate_chrom_name(in), out) << in;
 }
 
-// The caller's two-step lookup: the name, then its alternate.
-std::optional<std::pair<std::string, std::uint32_t>> lookup(const ChromLengthTable& t, const std::string& name) {
-    if (auto hit = resolve_chrom(t, name)) return hit;
-    return resolve_chrom(t, alternate_chrom_name(name));
-}
-
-TEST(ResolveChrom, TriesTheNameThenItsAlternates) {
-    ChromLengthTable ensembl = {{"1", 100}, {"X", 50}, {"MT", 16569}};
-    ChromLengthTable ucsc = {{"chr1", 200}, {"chrM", 16571}};
-    EXPECT_EQ(lookup(ensembl, "chr1"), std::pair(std::string("1"), 100u));
-    EXPECT_EQ(lookup(ucsc, "1"), std::pair(std::string("chr1"), 200u));
-    EXPECT_EQ(lookup(ensembl, "chrM"), std::pair(std::string("MT"), 16569u));
-    EXPECT_EQ(lookup(ucsc, "MT"), std::pair(std::string("chrM"), 16571u));
-    EXPECT_EQ(lookup(ucsc, "M"), std::pair(std::string("chrM"), 16571u));
-    EXPECT_EQ(lookup(ensembl, "M"), std::pair(std::string("MT"), 16569u));  // M -> chrM -> MT
-    EXPECT_EQ(lookup(ucsc, "chrMT"), std::pair(std::string("chrM"), 16571u));
-    EXPECT_EQ(lookup(ucsc, "chrX"), std::nullopt);
-    EXPECT_EQ(resolve_chrom(ensembl, "M"), std::nullopt);
-    EXPECT_EQ(lookup({}, "chr1"), std::nullopt);
-}
-
 TEST(OpenChromTable, BuildsTheTableAndWrapsOpenErrors) {
     TempDir dir;
     write_bigwig(dir.path() / "a.bw", {{"chr1", 100}, {"chr2", 50}, {"chr1", 70}}, {});
