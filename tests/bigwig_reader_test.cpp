@@ -1,8 +1,6 @@
 // bigwig_reader_test.cpp - the score source: chromosome tables and their
-// open errors, per-thread reader caches, name matching and clamped values.
+// open errors, per-thread reader caches and name matching.
 #include <gtest/gtest.h>
-
-#include <cmath>
 
 #include "bigwig_reader.hpp"
 #include "support/bigwig_writer.hpp"
@@ -59,37 +57,6 @@ TEST(ReaderCache, OpensOneSlotPerFileOnceAndLeavesFailuresEmpty) {
     auto& fewer = cache.readers({dir.file("a.bw")});
     ASSERT_EQ(fewer.size(), 1u);
     EXPECT_EQ(fewer[0]->stats().index_header_reads, 0u);
-}
-
-TEST(IntervalValues, ClampsToTheChromosomeAndTurnsFailuresIntoMissingValues) {
-    std::vector<BedGraphItem> items;
-    for (std::uint32_t b = 0; b < 1000; ++b) items.push_back({b, b + 1, static_cast<float>(b)});
-    auto reader = BigWigReader::open_memory(bigwig_bytes({{"chr1", 1000}}, {bedgraph_section("chr1", items)}), "m");
-    ASSERT_TRUE(reader.has_value());
-    std::vector<float> out;
-    auto run = [&](std::string_view name, std::int64_t start, std::int64_t end) {
-        out.assign(static_cast<std::size_t>(end - start), -1.0f);
-        interval_values(*reader, name, 1000, start, end, out);
-    };
-
-    run("chr1", -50, 100);
-    for (int i = 0; i < 50; ++i) ASSERT_TRUE(std::isnan(out[i]));
-    for (int i = 50; i < 150; ++i) ASSERT_EQ(out[i], static_cast<float>(i - 50));
-
-    run("chr1", 950, 1100);
-    for (int i = 0; i < 50; ++i) ASSERT_EQ(out[i], static_cast<float>(950 + i));
-    for (int i = 50; i < 150; ++i) ASSERT_TRUE(std::isnan(out[i]));
-
-    // Wholly outside the chromosome: nothing is read.
-    run("chr1", 1000, 1010);
-    run("chr1", -30, 0);
-    run("chr1", 5, 5);
-    EXPECT_EQ(reader->stats().index_header_reads, 1u);
-    EXPECT_EQ(reader->stats().block_reads, 1u);
-
-    // A failing query gives missing values, not an error.
-    run("chrZ", 10, 20);
-    for (float f : out) EXPECT_TRUE(std::isnan(f));
 }
 
 }  // namespace
