@@ -109,13 +109,6 @@ TEST_F(Compute, ChromosomeNamesMissingFilesThresholdsAndScale) {
     expect_row(row(region({{0, 50}}), p), Row{4.5f * 0.1f, 14.5f * 0.1f});
     p.maxThreshold = 14.5;
     EXPECT_FALSE(row(region({{0, 50}}), p));
-    // With missingDataAsZero a missing cell is 0.0 before minThreshold.
-    p = reference(RefPoint::TSS, 20, 20);
-    p.minThreshold = 0.0;
-    EXPECT_TRUE(row(region({{400, 500}}), p));
-    EXPECT_TRUE(row(region({{10, 500}}), p));
-    p.missingDataAsZero = true;
-    EXPECT_FALSE(row(region({{10, 500}}), p));
 }
 
 TEST_F(Compute, HugeLengthsStayWithinTheChromosome) {
