@@ -1,8 +1,6 @@
 // bigwig_reader_test.cpp - the score source: chromosome tables and their
-// open errors, per-thread reader caches, name matching and clamped values.
+// open errors, per-thread reader caches and name matching.
 #include <gtest/gtest.h>
-
-#include <cmath>
 
 #include "bigwig_reader.hpp"
 #include "support/bigwig_writer.hpp"
@@ -20,27 +18,6 @@ TEST(AlternateChromName, SwapsTheChrPrefixAndTheMitochondrionNames) {
         {"chrMT", "MT"}, {"chr", ""},   {"Chr1", "chrChr1"}, {"", "chr"},    {"chrUn_x", "Un_x"},
     };
     for (auto [in, out] : cases) EXPECT_EQ(alternate_chrom_name(in), out) << in;
-}
-
-// The caller's two-step lookup: the name, then its alternate.
-std::optional<std::pair<std::string, std::uint32_t>> lookup(const ChromLengthTable& t, const std::string& name) {
-    if (auto hit = resolve_chrom(t, name)) return hit;
-    return resolve_chrom(t, alternate_chrom_name(name));
-}
-
-TEST(ResolveChrom, TriesTheNameThenItsAlternates) {
-    ChromLengthTable ensembl = {{"1", 100}, {"X", 50}, {"MT", 16569}};
-    ChromLengthTable ucsc = {{"chr1", 200}, {"chrM", 16571}};
-    EXPECT_EQ(lookup(ensembl, "chr1"), std::pair(std::string("1"), 100u));
-    EXPECT_EQ(lookup(ucsc, "1"), std::pair(std::string("chr1"), 200u));
-    EXPECT_EQ(lookup(ensembl, "chrM"), std::pair(std::string("MT"), 16569u));
-    EXPECT_EQ(lookup(ucsc, "MT"), std::pair(std::string("chrM"), 16571u));
-    EXPECT_EQ(lookup(ucsc, "M"), std::pair(std::string("chrM"), 16571u));
-    EXPECT_EQ(lookup(ensembl, "M"), std::pair(std::string("MT"), 16569u));  // M -> chrM -> MT
-    EXPECT_EQ(lookup(ucsc, "chrMT"), std::pair(std::string("chrM"), 16571u));
-    EXPECT_EQ(lookup(ucsc, "chrX"), std::nullopt);
-    EXPECT_EQ(resolve_chrom(ensembl, "M"), std::nullopt);
-    EXPECT_EQ(lookup({}, "chr1"), std::nullopt);
 }
 
 TEST(OpenChromTable, BuildsTheTableAndWrapsOpenErrors) {
@@ -80,37 +57,6 @@ TEST(ReaderCache, OpensOneSlotPerFileOnceAndLeavesFailuresEmpty) {
     auto& fewer = cache.readers({dir.file("a.bw")});
     ASSERT_EQ(fewer.size(), 1u);
     EXPECT_EQ(fewer[0]->stats().index_header_reads, 0u);
-}
-
-TEST(IntervalValues, ClampsToTheChromosomeAndTurnsFailuresIntoMissingValues) {
-    std::vector<BedGraphItem> items;
-    for (std::uint32_t b = 0; b < 1000; ++b) items.push_back({b, b + 1, static_cast<float>(b)});
-    auto reader = BigWigReader::open_memory(bigwig_bytes({{"chr1", 1000}}, {bedgraph_section("chr1", items)}), "m");
-    ASSERT_TRUE(reader.has_value());
-    std::vector<float> out;
-    auto run = [&](std::string_view name, std::int64_t start, std::int64_t end) {
-        out.assign(static_cast<std::size_t>(end - start), -1.0f);
-        interval_values(*reader, name, 1000, start, end, out);
-    };
-
-    run("chr1", -50, 100);
-    for (int i = 0; i < 50; ++i) ASSERT_TRUE(std::isnan(out[i]));
-    for (int i = 50; i < 150; ++i) ASSERT_EQ(out[i], static_cast<float>(i - 50));
-
-    run("chr1", 950, 1100);
-    for (int i = 0; i < 50; ++i) ASSERT_EQ(out[i], static_cast<float>(950 + i));
-    for (int i = 50; i < 150; ++i) ASSERT_TRUE(std::isnan(out[i]));
-
-    // Wholly outside the chromosome: nothing is read.
-    run("chr1", 1000, 1010);
-    run("chr1", -30, 0);
-    run("chr1", 5, 5);
-    EXPECT_EQ(reader->stats().index_header_reads, 1u);
-    EXPECT_EQ(reader->stats().block_reads, 1u);
-
-    // A failing query gives missing values, not an error.
-    run("chrZ", 10, 20);
-    for (float f : out) EXPECT_TRUE(std::isnan(f));
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// binning_aggregate_test.cpp - bin statistics and the exact repeated
-// addition behind long runs of equal scores.
+// binning_aggregate_test.cpp - the exact repeated addition behind long runs
+// of equal scores, and runs longer than memory.
 #include <gtest/gtest.h>
 
 #include <bit>
@@ -9,48 +9,9 @@
 
 #include "binning.hpp"
 #include "binning_aggregate.hpp"
-#include "support/reference_row.hpp"
 
 namespace binscope {
 namespace {
-
-// The statistic of values fed one base at a time.
-float agg(std::vector<float> v, AverageType t) {
-    BinStatistic stat(t, false);
-    stat.clear();
-    for (float x : v) stat.add(x, 1);
-    return stat.result();
-}
-
-TEST(AggregateBin, StatisticsWeightBasesAndSkipMissingValues) {
-    const float nan = missing_value();
-    EXPECT_EQ(std::bit_cast<std::uint32_t>(nan), 0x7FC00000u);
-    for (AverageType t : testing::kAverageTypes) {
-        EXPECT_EQ(std::bit_cast<std::uint32_t>(agg({nan, nan}, t)), 0x7FC00000u);
-        EXPECT_EQ(std::bit_cast<std::uint32_t>(agg({}, t)), 0x7FC00000u);
-        EXPECT_EQ(agg({0, 0, 0}, t), 0.0f);
-    }
-    EXPECT_EQ(agg({3.5f}, AverageType::Mean), 3.5f);
-    EXPECT_EQ(agg({3.5f}, AverageType::Median), 3.5f);
-    EXPECT_EQ(agg({3.5f}, AverageType::Std), 0.0f);
-
-    EXPECT_EQ(agg({4, 1, 3, 2}, AverageType::Median), 2.5f);
-    EXPECT_EQ(agg({1, 2, 3, 4}, AverageType::Mean), 2.5f);
-    EXPECT_EQ(agg({1, 2, 3, 4}, AverageType::Std), std::sqrt(1.25f));
-    EXPECT_EQ(agg({1, 3}, AverageType::Std), 1.0f);  // population, not sample
-    EXPECT_EQ(agg({nan, 1.5f, 1.5f, nan, 1.5f, 1.5f}, AverageType::Sum), 6.0f);
-    EXPECT_EQ(agg({nan, 1.5f, 1.5f, nan, 1.5f, 1.5f}, AverageType::Mean), 1.5f);
-    EXPECT_EQ(agg({5, 5, 5, 1}, AverageType::Mean), 4.0f);
-    EXPECT_EQ(agg({5, 1, 5, 5}, AverageType::Median), 5.0f);
-    EXPECT_EQ(agg({2, nan, -7, 9}, AverageType::Min), -7.0f);
-    EXPECT_EQ(agg({2, nan, -7, 9}, AverageType::Max), 9.0f);
-
-    // Single precision in position order: 2^24 + 1 + 1 stays 2^24.
-    EXPECT_EQ(agg({16777216.0f, 1, 1}, AverageType::Sum), 16777216.0f);
-    EXPECT_EQ(agg({1, 1, 16777216.0f}, AverageType::Sum), 16777218.0f);
-    // The sum starts from -0.0.
-    EXPECT_TRUE(std::signbit(agg({-0.0f}, AverageType::Sum)));
-}
 
 float one_by_one(float q, float x, std::uint64_t times) {
     for (std::uint64_t i = 0; i < times; ++i) q += x;

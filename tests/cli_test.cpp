@@ -38,17 +38,10 @@ std::vector<std::string> with_required(std::string sub, std::vector<std::string>
     return extra;
 }
 
+// The defaults that the help, the parameter tests and the runs do not show.
 TEST(Cli, ReferencePointDefaults) {
-    const auto outcome = parse(with_required("reference-point", {}));
-    const auto& rp = std::get<ReferencePoint>(std::get<Cli>(outcome).command);
-    const CommonArgs& c = rp.common;
-    using Names = std::vector<std::string>;
-    EXPECT_EQ(std::tuple(c.score_file_name, c.regions_file_name, c.out_file_name, c.average_type_bins, c.sort_regions,
-                         c.sort_using, rp.reference_point),
-              std::tuple(Names{"a.bw"}, Names{"r.bed"}, "m.gz", "mean", "keep", "mean", "TSS"));
-    EXPECT_EQ(std::tuple(c.before_region_start_length, c.after_region_start_length, c.bin_size, c.scale,
-                         c.number_of_processors),
-              std::tuple(500, 1500, 10, 1.0, 1u));
+    const CommonArgs c = common_of(parse(with_required("reference-point", {})));
+    EXPECT_EQ(c.sort_using, "mean");
     EXPECT_FALSE(c.out_file_name_matrix || c.out_file_sorted_regions || c.black_list_file_name ||
                  c.samples_label || c.min_threshold || c.max_threshold);
     EXPECT_FALSE(c.skip_zeros || c.missing_data_as_zero || c.nan_after_end || c.metagene || c.smart_labels ||

@@ -1,5 +1,6 @@
 // compute_test.cpp - whole rows computed from score files written by the
-// tests, and the assembly of the matrix.
+// tests: chromosome names, failing files, thresholds, huge lengths, and the
+// assembly of the matrix.
 #include <gtest/gtest.h>
 
 #include <bit>
@@ -22,8 +23,8 @@ using Row = std::vector<float>;
 const float nan = missing_value();
 
 // chr1 (1000 bases): every base's score is its position, except the
-// uncovered bases 600 to 699. chr2 (500 bases): 1.0 everywhere.
-// A second file names its chromosome "1" and scores 2.0 everywhere.
+// uncovered bases 600 to 699. A second file names its chromosome "1" and
+// scores 2.0 everywhere, and has MT.
 class Compute : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -31,8 +32,7 @@ protected:
         std::vector<BedGraphItem> ramp;
         for (std::uint32_t i = 0; i < 1000; ++i)
             if (i < 600 || i >= 700) ramp.push_back({i, i + 1, static_cast<float>(i)});
-        write_bigwig(dir_->file("ramp.bw"), {{"chr1", 1000}, {"chr2", 500}},
-                     {bedgraph_section("chr1", ramp), bedgraph_section("chr2", {{0, 500, 1.0f}})});
+        write_bigwig(dir_->file("ramp.bw"), {{"chr1", 1000}}, {bedgraph_section("chr1", ramp)});
         write_bigwig(dir_->file("flat.bw"), {{"1", 1000}, {"MT", 100}},
                      {bedgraph_section("1", {{0, 1000, 2.0f}}), bedgraph_section("MT", {{0, 100, 3.0f}})});
     }
@@ -79,18 +79,6 @@ Params reference(RefPoint point, std::int64_t up, std::int64_t down, std::int64_
     return p;
 }
 
-// Means of consecutive 10-base bins of the position ramp from `start`.
-Row ramp(std::int64_t start, int bins, int direction = 1) {
-    Row r;
-    for (int i = 0; i < bins; ++i) r.push_back(static_cast<float>(start + direction * 10 * i) + 4.5f);
-    return r;
-}
-
-Row cat(Row a, const Row& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
-
 // Bitwise equality, so that NaN equals NaN and -0.0 differs from 0.0.
 void expect_row(const std::optional<Row>& got, const Row& want) {
     ASSERT_TRUE(got);
@@ -98,47 +86,6 @@ void expect_row(const std::optional<Row>& got, const Row& want) {
     for (std::size_t i = 0; i < want.size(); ++i)
         EXPECT_EQ(std::bit_cast<std::uint32_t>((*got)[i]), std::bit_cast<std::uint32_t>(want[i]))
             << "column " << i << ": " << (*got)[i] << " != " << want[i];
-}
-
-TEST_F(Compute, ChromosomeStartAndEnd) {
-    Params p = reference(RefPoint::TSS, 50, 50);
-    // Bases below 0 are missing, or 0.0 with missingDataAsZero.
-    expect_row(row(region({{20, 80}}), p), cat(Row{nan, nan, nan}, ramp(0, 7)));
-    p.missingDataAsZero = true;
-    expect_row(row(region({{20, 80}}), p), cat(Row{0, 0, 0}, ramp(0, 7)));
-
-    // The zone cut at the end loses its partial bin; the missing column
-    // stays next to the chromosome end, also on the minus strand where
-    // the row is reversed after the fit to the width.
-    p = reference(RefPoint::TSS, 50, 50);
-    expect_row(row(region({{960, 990}}), p), cat(ramp(910, 9), Row{nan}));
-    expect_row(row(region({{960, 990}}, U'-'), p), cat(Row{nan, nan, nan, nan, 994.5f}, ramp(980, 5, -1)));
-    // A region wholly past the end, or far outside every chromosome.
-    expect_row(row(region({{5000, 5100}}), p), Row(10, nan));
-    expect_row(row(region({{-4'000'000'000'000, -3'999'999'999'000}}), p), Row(10, nan));
-}
-
-// The unscaled parts and the minus strand's order are the zone table's and
-// the per-base reference's; here bin edges the reference shares with the
-// product, checked by hand.
-TEST_F(Compute, ScaleRegionsBinEdges) {
-    Params p;
-    // Fractional bin edges: 235 bases in 10 bins are 23 and 24 bases wide.
-    p.regionBodyLength = 100;
-    p.beforeRegionStartLength = p.afterRegionStartLength = 0;
-    p.binSize = 10;
-    p.averageTypeBins = AverageType::Sum;
-    expect_row(row(region({{100, 335}}, U'+', "chr2"), p), Row{23, 24, 23, 24, 23, 24, 23, 24, 23, 24});
-    // 50 bases in 100 bins: each base feeds two neighbouring bins.
-    p.regionBodyLength = 1000;
-    p.averageTypeBins = AverageType::Mean;
-    Row twice;
-    for (int i = 0; i < 100; ++i) twice.push_back(100.0f + static_cast<float>(i / 2));
-    expect_row(row(region({{100, 150}}), p), twice);
-    // Too short for one bin: a row of missing values, or of zeros.
-    expect_row(row(region({{100, 109}}), p), Row(100, nan));
-    p.missingDataAsZero = true;
-    expect_row(row(region({{100, 109}}), p), Row(100, 0.0f));
 }
 
 TEST_F(Compute, ChromosomeNamesMissingFilesThresholdsAndScale) {
@@ -162,13 +109,6 @@ TEST_F(Compute, ChromosomeNamesMissingFilesThresholdsAndScale) {
     expect_row(row(region({{0, 50}}), p), Row{4.5f * 0.1f, 14.5f * 0.1f});
     p.maxThreshold = 14.5;
     EXPECT_FALSE(row(region({{0, 50}}), p));
-    // With missingDataAsZero a missing cell is 0.0 before minThreshold.
-    p = reference(RefPoint::TSS, 20, 20);
-    p.minThreshold = 0.0;
-    EXPECT_TRUE(row(region({{400, 500}}), p));
-    EXPECT_TRUE(row(region({{10, 500}}), p));
-    p.missingDataAsZero = true;
-    EXPECT_FALSE(row(region({{10, 500}}), p));
 }
 
 TEST_F(Compute, HugeLengthsStayWithinTheChromosome) {

@@ -1,11 +1,20 @@
-// bigwig_writer_example.cpp - generates the repository's small example.
-#include "support/bigwig_writer_example.hpp"
-
+// make_example.cpp - writes the repository's small example into the folder
+// given (by default examples/): example.bw, chr1 (60 kb) and chr2 (40 kb)
+// of piecewise-constant coverage (a low background, raised over gene
+// bodies, a peak around every transcription start, no data in
+// chr2:16000-20000), and genes.bed, twelve genes in BED6 on both
+// chromosomes and both strands. The output is the same on every run.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <exception>
+#include <filesystem>
+#include <string>
+#include <vector>
 
+#include "support/bigwig_writer.hpp"
 #include "support/test_files.hpp"
 
 namespace binscope::testing {
@@ -50,8 +59,6 @@ float signal(const std::string& chrom, std::uint32_t at, Sequence& noise) {
     return static_cast<float>(std::round(v * 4) / 4);
 }
 
-}  // namespace
-
 std::vector<BigWigChrom> example_chroms() { return {{"chr1", 60000}, {"chr2", 40000}}; }
 
 std::vector<BigWigSection> example_sections() {
@@ -87,4 +94,17 @@ void write_example_files(const std::filesystem::path& dir) {
     write_file(dir / "genes.bed", example_genes_bed());
 }
 
+}  // namespace
 }  // namespace binscope::testing
+
+int main(int argc, char** argv) {
+    const char* dir = argc > 1 ? argv[1] : "examples";
+    try {
+        binscope::testing::write_example_files(dir);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "make_example: %s\n", e.what());
+        return 1;
+    }
+    std::printf("wrote %s/example.bw and %s/genes.bed\n", dir, dir);
+    return 0;
+}
