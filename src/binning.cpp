@@ -98,7 +98,7 @@ std::uint64_t to_position(double x) {
 float bin_value(std::uint64_t from, std::uint64_t to, RowRuns& runs, BinStatistic& stat) {
     stat.clear();
     runs.feed(from, to, stat);
-    if (stat.wants_second_pass()) {
+    while (stat.wants_another_pass()) {
         runs.seek(from);
         runs.feed(from, to, stat);
     }

@@ -15,6 +15,10 @@ namespace {
 
 // Runs a std keeps for its second sum before it asks for the runs again.
 constexpr std::size_t kKeptRuns = std::size_t{1} << 16;
+// Distinct values a median keeps before it counts instead (4 MiB of runs).
+constexpr std::size_t kMedianRuns = std::size_t{1} << 18;
+// Counters for one half of an order key.
+constexpr std::size_t kHalves = std::size_t{1} << 16;
 
 // s + v + v + ... (`count` additions of v), each rounded, in order.
 inline float add_run(float s, float v, std::uint64_t count) {
@@ -29,6 +33,10 @@ inline float add_run(float s, float v, std::uint64_t count) {
 inline std::uint32_t order_key(float v) {
     const std::uint32_t bits = std::bit_cast<std::uint32_t>(v);
     return bits & 0x80000000u ? ~bits : bits | 0x80000000u;
+}
+
+inline float from_order_key(std::uint32_t key) {
+    return std::bit_cast<float>(key & 0x80000000u ? key & 0x7FFFFFFFu : ~key);
 }
 
 // Repetitions up to this many are added one by one: each addition waits
@@ -146,7 +154,8 @@ void BinStatistic::clear() {
                                          : -std::numeric_limits<float>::infinity();
     runs_.clear();
     limit_ = kKeptRuns;
-    overflow_ = second_pass_ = false;
+    overflow_ = false;
+    pass_ = Pass::First;
 }
 
 void BinStatistic::add(float value, std::uint64_t count) {
@@ -154,11 +163,12 @@ void BinStatistic::add(float value, std::uint64_t count) {
         if (!missing_as_zero_) return;
         value = 0.0f;
     }
-    if (second_pass_) {
+    if (pass_ == Pass::Squares) {
         const float dv = value - mean_;
         squares_ = add_run(squares_, dv * dv, count);
         return;
     }
+    if (pass_ != Pass::First) return count_halves(value, count);
     count_ += count;
     switch (type_) {
         case AverageType::Mean:
@@ -174,8 +184,8 @@ void BinStatistic::add(float value, std::uint64_t count) {
 }
 
 void BinStatistic::keep(float value, std::uint64_t count) {
+    if (overflow_) return;
     if (type_ == AverageType::Std) {
-        if (overflow_) return;
         if (!runs_.empty() && std::bit_cast<std::uint32_t>(runs_.back().value) == std::bit_cast<std::uint32_t>(value))
             runs_.back().count += count;
         else if (runs_.size() < limit_)
@@ -187,7 +197,8 @@ void BinStatistic::keep(float value, std::uint64_t count) {
     runs_.push_back({value, count});
     if (runs_.size() < limit_) return;
     // Only the multiset matters to a median: equal values become one run,
-    // and the limit grows when that leaves more than half of it.
+    // and the limit grows when that leaves more than half of it, up to
+    // kMedianRuns; past that the median is found by counting.
     std::sort(runs_.begin(), runs_.end(),
               [](const ValueRun& a, const ValueRun& b) { return order_key(a.value) < order_key(b.value); });
     std::size_t kept = 0;
@@ -198,20 +209,71 @@ void BinStatistic::keep(float value, std::uint64_t count) {
             runs_[kept++] = r;
     }
     runs_.resize(kept);
-    if (kept > limit_ / 2) limit_ *= 2;
+    if (kept <= limit_ / 2) return;
+    if (limit_ < kMedianRuns) {
+        limit_ *= 2;
+    } else {
+        overflow_ = true;
+        runs_.clear();
+    }
 }
 
-bool BinStatistic::wants_second_pass() {
-    if (type_ != AverageType::Std || !overflow_ || count_ == 0) return false;
-    mean_ = sum_ / static_cast<float>(count_);
-    squares_ = -0.0f;
-    second_pass_ = true;
-    return true;
+// A median past its kept runs takes two more passes. The first counts the
+// positions under each upper half of the order key and so finds the upper
+// halves of the two middle ranks; the second counts, for those two upper
+// halves only, the positions under each lower half.
+void BinStatistic::count_halves(float value, std::uint64_t count) {
+    const std::uint32_t key = order_key(value);
+    if (pass_ == Pass::HighHalves) {
+        halves_[key >> 16] += count;
+        return;
+    }
+    for (std::size_t i = 0; i < 2; ++i) {
+        if (key >> 16 != ranks_[i].high) continue;
+        halves_[i * kHalves + (key & 0xFFFFu)] += count;
+        return;  // ranks_[1] shares ranks_[0]'s counts when their halves are equal
+    }
+}
+
+// Finds the upper halves of the two middle ranks, and their ranks among
+// the positions under those halves.
+void BinStatistic::locate_ranks() {
+    ranks_[0].rank = count_ % 2 == 1 ? count_ / 2 : count_ / 2 - 1;
+    ranks_[1].rank = count_ / 2;
+    for (MedianRank& r : ranks_) {
+        // Counts that differ from the first pass (a read failing on the way)
+        // stop at the last half; the row is then computed again anyway.
+        std::uint32_t high = 0;
+        while (high + 1 < kHalves && r.rank >= halves_[high]) r.rank -= halves_[high++];
+        r.high = high;
+    }
+}
+
+bool BinStatistic::wants_another_pass() {
+    if (!overflow_ || count_ == 0) return false;
+    switch (pass_) {
+        case Pass::First:
+            if (type_ == AverageType::Std) {
+                mean_ = sum_ / static_cast<float>(count_);
+                squares_ = -0.0f;
+                pass_ = Pass::Squares;
+            } else {
+                halves_.assign(kHalves, 0);
+                pass_ = Pass::HighHalves;
+            }
+            return true;
+        case Pass::HighHalves:
+            locate_ranks();
+            halves_.assign(2 * kHalves, 0);
+            pass_ = Pass::LowHalves;
+            return true;
+        default: return false;
+    }
 }
 
 float BinStatistic::std_dev() const {
     const float n = static_cast<float>(count_);
-    if (second_pass_) return std::sqrt(squares_ / n);
+    if (pass_ == Pass::Squares) return std::sqrt(squares_ / n);
     const float mean = sum_ / n;
     float q = -0.0f;
     for (const ValueRun& r : runs_) {
@@ -221,9 +283,24 @@ float BinStatistic::std_dev() const {
     return std::sqrt(q / n);
 }
 
+// The median from the counts under the lower halves of the middle ranks.
+float BinStatistic::counted_median() const {
+    float middle[2] = {};
+    for (std::size_t i = 0; i < 2; ++i) {
+        const std::size_t from = ranks_[i].high == ranks_[0].high ? 0 : kHalves;
+        std::uint64_t rank = ranks_[i].rank;
+        std::uint32_t low = 0;
+        while (low + 1 < kHalves && rank >= halves_[from + low]) rank -= halves_[from + low++];
+        middle[i] = from_order_key(ranks_[i].high << 16 | low);
+    }
+    if (count_ % 2 == 1) return middle[1];
+    return (middle[0] + middle[1]) * 0.5f;
+}
+
 // Weighted selection: the runs sorted by value, the element at rank
 // count / 2 (and the one before it for an even count) found by counting.
 float BinStatistic::median() {
+    if (pass_ == Pass::LowHalves) return counted_median();
     std::sort(runs_.begin(), runs_.end(),
               [](const ValueRun& a, const ValueRun& b) { return order_key(a.value) < order_key(b.value); });
     auto at = [&](std::uint64_t rank) {

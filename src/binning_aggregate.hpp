@@ -13,7 +13,9 @@ namespace binscope {
 // runs of equal values; a NaN value marks positions without a value, left
 // out, or counted as 0.0 when missing_as_zero is set. Every run of k
 // positions weighs as k single values: the result is bit for bit the one
-// the plain statistic of the bin's values, base by base, gives.
+// the plain statistic of the bin's values, base by base, gives. Memory
+// stays bounded: a std or median over more runs than it keeps asks for
+// the bin's runs again, once or twice.
 class BinStatistic {
 public:
     BinStatistic(AverageType type, bool missing_as_zero) : type_(type), missing_as_zero_(missing_as_zero) {}
@@ -21,9 +23,9 @@ public:
     // Starts a new bin.
     void clear();
     void add(float value, std::uint64_t count);
-    // True when a std has seen more runs than it keeps: the bin's runs must
-    // then be added once more, in the same order, before result().
-    bool wants_second_pass();
+    // True when the bin's runs must be added once more, in the same order,
+    // before result(); ask again after each further pass.
+    bool wants_another_pass();
     float result();
 
 private:
@@ -31,9 +33,21 @@ private:
         float value = 0;
         std::uint64_t count = 0;
     };
+    // What add() does with the runs: the first pass, or a further one.
+    enum class Pass : std::uint8_t { First, Squares, HighHalves, LowHalves };
+    // A rank of the median: the upper half of its order key once the
+    // HighHalves pass has found it, and its rank among the values sharing
+    // that half.
+    struct MedianRank {
+        std::uint32_t high = 0;
+        std::uint64_t rank = 0;
+    };
 
     void keep(float value, std::uint64_t count);
+    void count_halves(float value, std::uint64_t count);
+    void locate_ranks();
     float median();
+    float counted_median() const;
     float std_dev() const;
 
     AverageType type_;
@@ -45,9 +59,13 @@ private:
     // runs in any order, equal values merged when they grow past limit_.
     std::vector<ValueRun> runs_;
     std::size_t limit_ = 0;
-    bool overflow_ = false;     // std: more runs than kept
-    bool second_pass_ = false;  // std: adding (v - mean)^2
-    float mean_ = 0, squares_ = 0;
+    bool overflow_ = false;  // more runs than kept
+    Pass pass_ = Pass::First;
+    float mean_ = 0, squares_ = 0;  // std: adding (v - mean)^2
+    // Median past its kept runs: positions counted by one half of their
+    // order key, and the two middle ranks (equal for an odd count).
+    std::vector<std::uint64_t> halves_;
+    MedianRank ranks_[2];
 };
 
 // q + x + x + ... with `times` additions, each rounded to single precision,

@@ -2,7 +2,9 @@
 // of equal scores, and runs longer than memory.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
+#include <functional>
 #include <cmath>
 #include <limits>
 #include <random>
@@ -55,6 +57,37 @@ TEST(AddRepeated, EveryKindOfStepRoundsAsOneByOne) {
             EXPECT_EQ(add_repeated(q0, x, 100001), one_by_one(q0, x, 100001)) << q0 << " " << x;
     // Runs far too long to add one by one still finish.
     EXPECT_EQ(add_repeated(-0.0f, 1.0f, std::uint64_t{1} << 62), 16777216.0f);
+}
+
+TEST(AggregateBin, MedianOfMoreValuesThanKeptIsCountedExactly) {
+    // Past its kept runs a median asks for the runs twice more; the middle
+    // ranks may fall under one upper half of the order key or two.
+    std::mt19937 rng(5);
+    std::normal_distribution<float> normal(0.0f, 3.0f);
+    const std::pair<const char*, std::function<float(std::uint32_t)>> cases[] = {
+        {"random", [&](std::uint32_t) { return normal(rng); }},
+        {"signs split the middle", [](std::uint32_t i) { return i % 2 ? -1.0f - i : 1.0f + i; }},
+        {"the middle value repeated", [](std::uint32_t i) { return i % 4 ? 7.0f + (i % 2 ? 1e-3f : -1e-3f) * i : 7.0f; }},
+    };
+    for (const auto& [name, value] : cases) {
+        for (std::uint32_t n : {600000u, 600001u}) {
+            SCOPED_TRACE(::testing::Message() << name << ", " << n << " values");
+            std::vector<std::pair<float, std::uint64_t>> runs;
+            std::vector<float> all;
+            for (std::uint32_t i = 0; all.size() < n; ++i) {
+                runs.emplace_back(value(i), std::min<std::size_t>(1 + i % 2, n - all.size()));
+                all.insert(all.end(), runs.back().second, runs.back().first);
+            }
+            BinStatistic stat(AverageType::Median, false);
+            stat.clear();
+            do {
+                for (const auto& [v, count] : runs) stat.add(v, count);
+            } while (stat.wants_another_pass());
+            std::sort(all.begin(), all.end());
+            const float want = n % 2 ? all[n / 2] : (all[n / 2 - 1] + all[n / 2]) * 0.5f;
+            EXPECT_EQ(std::bit_cast<std::uint32_t>(stat.result()), std::bit_cast<std::uint32_t>(want));
+        }
+    }
 }
 
 TEST(AggregateBin, RunsLongerThanMemoryCountAsZeroAtOnce) {

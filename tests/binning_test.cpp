@@ -102,10 +102,11 @@ TEST(RowFromRuns, EqualsThePerBaseReferenceBitForBit) {
 
 TEST(RowFromRuns, BinsOfMoreRunsThanKeptAndOverlapsPaintedInWindows) {
     // 300,000 runs of one base in a single bin: the std reads its runs
-    // twice and the median merges equal values; the overlapping records
+    // twice, and the median merges equal values until 150,001 distinct ones
+    // make it read them three times; the overlapping records
     // at the end make the whole chromosome be painted a window at a time.
     std::vector<BedGraphItem> items;
-    for (std::uint32_t i = 0; i < 300000; ++i) items.push_back({i, i + 1, static_cast<float>(i % 7) * 0.3f});
+    for (std::uint32_t i = 0; i < 300000; ++i) items.push_back({i, i + 1, static_cast<float>(i % 150001) * 0.3f});
     items.push_back({150000, 150010, 5.0f});
     TempDir dir;
     const std::string path = dir.file("long.bw");
