@@ -1,11 +1,12 @@
 // binning_aggregate_test.cpp - the exact repeated addition behind long runs
-// of equal scores, and runs longer than memory.
+// of equal scores, runs longer than memory, and medians of more values
+// than they keep.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <bit>
-#include <functional>
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <random>
 
