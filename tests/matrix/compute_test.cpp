@@ -24,7 +24,7 @@ const float nan = missing_value();
 
 // chr1 (1000 bases): every base's score is its position, except the
 // uncovered bases 600 to 699. A second file names its chromosome "1" and
-// scores 2.0 everywhere, and has MT.
+// scores 2.0 everywhere, and has MT (3.0) and chrMT (5.0).
 class Compute : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -33,8 +33,9 @@ protected:
         for (std::uint32_t i = 0; i < 1000; ++i)
             if (i < 600 || i >= 700) ramp.push_back({i, i + 1, static_cast<float>(i)});
         write_bigwig(dir_->file("ramp.bw"), {{"chr1", 1000}}, {bedgraph_section("chr1", ramp)});
-        write_bigwig(dir_->file("flat.bw"), {{"1", 1000}, {"MT", 100}},
-                     {bedgraph_section("1", {{0, 1000, 2.0f}}), bedgraph_section("MT", {{0, 100, 3.0f}})});
+        write_bigwig(dir_->file("flat.bw"), {{"1", 1000}, {"MT", 100}, {"chrMT", 100}},
+                     {bedgraph_section("1", {{0, 1000, 2.0f}}), bedgraph_section("MT", {{0, 100, 3.0f}}),
+                      bedgraph_section("chrMT", {{0, 100, 5.0f}})});
     }
     static void TearDownTestSuite() { delete dir_; }
 
@@ -94,9 +95,11 @@ TEST_F(Compute, ChromosomeNamesMissingFilesThresholdsAndScale) {
     expect_row(row(region({{0, 50}}), p, {"ramp.bw", "flat.bw"}), Row{4.5f, 14.5f, 2, 2});
     expect_row(row(region({{0, 50}}, U'+', "1"), p, {"ramp.bw", "flat.bw"}), Row{4.5f, 14.5f, 2, 2});
     expect_row(row(region({{0, 50}}, U'+', "chrX"), p, {"ramp.bw", "flat.bw"}), Row{nan, nan, nan, nan});
-    // "chrM", "M" and "MT" find one another.
+    // "chrM", "M" and "MT" find one another; a name the file holds is
+    // taken as it stands.
     for (const char* name : {"chrM", "M", "MT"})
         expect_row(row(region({{0, 50}}, U'+', name), p, {"flat.bw"}), Row{3, 3});
+    expect_row(row(region({{0, 50}}, U'+', "chrMT"), p, {"flat.bw"}), Row{5, 5});
     // A file that fails on the worker gives a row without data.
     auto missing = build_matrix(RegionSet{{region({{0, 50}})}, {"genes"}}, {sample("ramp.bw")},
                                 {dir_->file("gone.bw")}, p);
