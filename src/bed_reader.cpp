@@ -60,15 +60,14 @@ Result<std::vector<std::int64_t>> parse_int_list(std::string_view column) {
 }
 
 // The blocks of a BED12 line, relative to chromStart.
-Result<std::vector<Block>> parse_bed12_blocks(std::int64_t start, std::string_view sizes_column,
-                                              std::string_view starts_column) {
+Result<BlockList> parse_bed12_blocks(std::int64_t start, std::string_view sizes_column,
+                                     std::string_view starts_column) {
     auto sizes = parse_int_list(sizes_column);
     if (!sizes) return fail(Error("bad blockSizes").caused_by(sizes.error()));
     auto starts = parse_int_list(starts_column);
     if (!starts) return fail(Error("bad blockStarts").caused_by(starts.error()));
     if (sizes->size() != starts->size()) return fail("blockSizes/blockStarts length mismatch");
-    std::vector<Block> blocks;
-    blocks.reserve(sizes->size());
+    BlockList blocks;
     for (std::size_t i = 0; i < sizes->size(); ++i) {
         Block block;
         // Wrapping coordinates would silently place the block elsewhere.

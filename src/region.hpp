@@ -6,23 +6,19 @@
 #include <string>
 #include <vector>
 
+#include "block_list.hpp"
+
 namespace binscope {
 
 // Strand as a code point: '+', '-' or '.'. Only '-' changes the layout.
 using Strand = char32_t;
 
-// One half-open interval [start, end) on the region's chromosome.
-struct Block {
-    std::int64_t start = 0;
-    std::int64_t end = 0;
-    friend bool operator==(const Block&, const Block&) = default;
-};
-
 // One row of the future matrix. Its start is blocks.front().start and its
-// end blocks.back().end; blocks is never empty.
+// end blocks.back().end; blocks is never empty. A run may hold millions of
+// regions: the common single block takes no heap room.
 struct Region {
     std::string chrom;
-    std::vector<Block> blocks;
+    BlockList blocks;
     std::string name;
     std::string score;      // column 5 verbatim, or "0"
     std::size_t group = 0;  // index into RegionSet::groups
