@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "block_list.hpp"
+#include "chrom_name.hpp"
 
 namespace binscope {
 
@@ -15,9 +16,10 @@ using Strand = char32_t;
 
 // One row of the future matrix. Its start is blocks.front().start and its
 // end blocks.back().end; blocks is never empty. A run may hold millions of
-// regions: the common single block takes no heap room.
+// regions: the chromosome name is shared and the common single block
+// takes no heap room.
 struct Region {
-    std::string chrom;
+    ChromName chrom;
     BlockList blocks;
     std::string name;
     std::string score;      // column 5 verbatim, or "0"
