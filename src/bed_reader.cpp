@@ -94,7 +94,7 @@ Status parse_bed_line(std::string_view line, bool metagene, std::size_t group, s
     Region region;
     region.chrom = fields[0];
     region.name = count >= 4 ? std::string(fields[3]) : fmt::format("{}:{}-{}", fields[0], *start, *end);
-    region.score = count >= 5 ? std::string(fields[4]) : std::string("0");
+    region.score = count >= 5 ? fields[4] : std::string_view("0");
     region.strand = count >= 6 ? parse_strand(fields[5]) : U'.';
     region.group = group;
     if (metagene && count >= 12) {

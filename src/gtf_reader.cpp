@@ -82,7 +82,7 @@ void add_feature(const GtfFields& fields, bool exon, Block bases, TranscriptTabl
         region.chrom = fields[0];
         region.name = has_transcript_name ? transcript_name : has_gene_name ? gene_name : transcript_id;
         region.strand = parse_strand(fields[6]);
-        region.score = '0';  // a char: g++ 12 warns falsely of overlap for the literal
+        region.score = "0";
     }
     if (exon) region.blocks.push_back(bases);
 }

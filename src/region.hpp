@@ -8,6 +8,7 @@
 
 #include "block_list.hpp"
 #include "chrom_name.hpp"
+#include "small_text.hpp"
 
 namespace binscope {
 
@@ -16,13 +17,13 @@ using Strand = char32_t;
 
 // One row of the future matrix. Its start is blocks.front().start and its
 // end blocks.back().end; blocks is never empty. A run may hold millions of
-// regions: the chromosome name is shared and the common single block
-// takes no heap room.
+// regions: the chromosome name is shared and the common short score and
+// single block take no heap room.
 struct Region {
     ChromName chrom;
     BlockList blocks;
     std::string name;
-    std::string score;      // column 5 verbatim, or "0"
+    SmallText score;        // column 5 verbatim, or "0"
     std::size_t group = 0;  // index into RegionSet::groups
     Strand strand = U'.';
 
