@@ -15,6 +15,11 @@ namespace binscope {
 // Strand as a code point: '+', '-' or '.'. Only '-' changes the layout.
 using Strand = char32_t;
 
+// The index of a region's group. 32 bits keep a region small; the readers
+// refuse a file that opens more groups than it can count (kMaxGroups).
+using GroupIndex = std::uint32_t;
+inline constexpr std::size_t kMaxGroups = std::size_t{1} << 32;
+
 // One row of the future matrix. Its start is blocks.front().start and its
 // end blocks.back().end; blocks is never empty. A run may hold millions of
 // regions: the chromosome name is shared and the common short score and
@@ -23,8 +28,8 @@ struct Region {
     ChromName chrom;
     BlockList blocks;
     std::string name;
-    SmallText score;        // column 5 verbatim, or "0"
-    std::size_t group = 0;  // index into RegionSet::groups
+    SmallText score;       // column 5 verbatim, or "0"
+    GroupIndex group = 0;  // index into RegionSet::groups
     Strand strand = U'.';
 
     std::int64_t start() const { return blocks.front().start; }

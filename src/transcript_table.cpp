@@ -68,7 +68,7 @@ void TranscriptTable::flush(std::vector<Region>& regions, std::size_t group) {
     for (Region& region : pending_) {
         if (region.blocks.empty()) continue;
         sort_by_start(region.blocks);
-        region.group = group;
+        region.group = static_cast<GroupIndex>(group);
         regions.push_back(std::move(region));
     }
     pending_.clear();
