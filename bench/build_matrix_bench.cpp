@@ -65,7 +65,7 @@ RegionSet regions(std::mt19937& rng) {
         const auto start = static_cast<std::int64_t>(at - chrom_start);
         r.blocks = {{start, start + length(rng)}};
         r.name = fmt::format("g{}", i);
-        r.score.assign(1, '0');
+        r.score = "0";
         r.strand = rng() % 2 ? U'+' : U'-';
         set.regions.push_back(std::move(r));
     }

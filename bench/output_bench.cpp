@@ -56,7 +56,7 @@ binscope::Matrix synthetic_matrix(std::size_t rows, std::size_t cols) {
         const auto start = static_cast<std::int64_t>(r * 5000 + 11873);
         region.blocks = {{start, start + 1200}, {start + 1800, start + 2400}, {start + 3000, start + 4100}};
         region.name = fmt::format("ENST{}", 100000 + r);
-        region.score.assign(1, '0');
+        region.score = "0";
         region.strand = r % 2 ? U'-' : U'+';
     }
     m.group_boundaries = {0, rows};

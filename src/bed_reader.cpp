@@ -38,6 +38,12 @@ std::string file_group_name(std::string_view path, std::size_t file_count) {
     return std::string(stem);
 }
 
+Status add_group(std::vector<Group>& groups, std::string_view name) {
+    if (groups.size() >= kMaxGroups) return fail(fmt::format("too many groups: at most {} are allowed", kMaxGroups));
+    groups.emplace_back(name);
+    return {};
+}
+
 namespace {
 
 // A BED12 list column ("10,20,"): trailing commas dropped, one integer per
@@ -60,15 +66,14 @@ Result<std::vector<std::int64_t>> parse_int_list(std::string_view column) {
 }
 
 // The blocks of a BED12 line, relative to chromStart.
-Result<std::vector<Block>> parse_bed12_blocks(std::int64_t start, std::string_view sizes_column,
-                                              std::string_view starts_column) {
+Result<BlockList> parse_bed12_blocks(std::int64_t start, std::string_view sizes_column,
+                                     std::string_view starts_column) {
     auto sizes = parse_int_list(sizes_column);
     if (!sizes) return fail(Error("bad blockSizes").caused_by(sizes.error()));
     auto starts = parse_int_list(starts_column);
     if (!starts) return fail(Error("bad blockStarts").caused_by(starts.error()));
     if (sizes->size() != starts->size()) return fail("blockSizes/blockStarts length mismatch");
-    std::vector<Block> blocks;
-    blocks.reserve(sizes->size());
+    BlockList blocks;
     for (std::size_t i = 0; i < sizes->size(); ++i) {
         Block block;
         // Wrapping coordinates would silently place the block elsewhere.
@@ -95,9 +100,9 @@ Status parse_bed_line(std::string_view line, bool metagene, std::size_t group, s
     Region region;
     region.chrom = fields[0];
     region.name = count >= 4 ? std::string(fields[3]) : fmt::format("{}:{}-{}", fields[0], *start, *end);
-    region.score = count >= 5 ? std::string(fields[4]) : std::string("0");
+    region.score = count >= 5 ? fields[4] : std::string_view("0");
     region.strand = count >= 6 ? parse_strand(fields[5]) : U'.';
-    region.group = group;
+    region.group = static_cast<GroupIndex>(group);
     if (metagene && count >= 12) {
         auto blocks = parse_bed12_blocks(*start, fields[10], fields[11]);
         if (!blocks) return fail(std::move(blocks.error()));
@@ -111,19 +116,23 @@ Status parse_bed_line(std::string_view line, bool metagene, std::size_t group, s
     return {};
 }
 
+// One non-empty line of a BED file: a group line, a skipped line or a region.
+Status parse_bed_text_line(std::string_view line, bool metagene, RegionSet& set) {
+    if (line[0] == '#') {
+        // A '#' line names the group of the regions below it.
+        const std::string_view name = trim_space(line.substr(1));
+        return name.empty() ? Status{} : add_group(set.groups, name);
+    }
+    if (line.starts_with("track ") || line.starts_with("browser ")) return {};
+    return parse_bed_line(line, metagene, set.groups.size() - 1, set.regions);
+}
+
 Status read_bed_file(const std::string& path, bool metagene, RegionSet& set) {
     const std::string shown = to_utf8_lossy(path);
     const LineErrors errors{fmt::format("opening BED {}", shown), fmt::format("reading {}", shown)};
     return for_each_line(path, errors, [&](std::string_view line, std::size_t number) -> Status {
         if (line.empty()) return {};
-        if (line[0] == '#') {
-            // A '#' line names the group of the regions below it.
-            const std::string_view name = trim_space(line.substr(1));
-            if (!name.empty()) set.groups.emplace_back(name);
-            return {};
-        }
-        if (line.starts_with("track ") || line.starts_with("browser ")) return {};
-        auto parsed = parse_bed_line(line, metagene, set.groups.size() - 1, set.regions);
+        auto parsed = parse_bed_text_line(line, metagene, set);
         if (!parsed) {
             return fail(Error(fmt::format("parsing {} line {}: {}", shown, number, line)).caused_by(parsed.error()));
         }
@@ -143,8 +152,8 @@ Result<RegionSet> read_regions(const std::vector<std::string>& paths, bool metag
         return set;
     }
     for (const std::string& path : paths) {
-        set.groups.push_back(file_group_name(path, paths.size()));
-        auto status = read_bed_file(path, metagene, set);
+        auto status = add_group(set.groups, file_group_name(path, paths.size()));
+        if (status) status = read_bed_file(path, metagene, set);
         if (!status) return fail(std::move(status.error()));
     }
     return set;

@@ -23,6 +23,10 @@ bool is_gtf_path(std::string_view path);
 // the file stem, else "group".
 std::string file_group_name(std::string_view path, std::size_t file_count);
 
+// Appends a group name; refused when the group's index would not fit a
+// region's GroupIndex.
+Status add_group(std::vector<Group>& groups, std::string_view name);
+
 // Reads every region file, in order, into one set: BED files (with BED12
 // blocks when metagene is set) or, when every path is GTF, GTF files, each
 // large one on up to `threads` threads. Mixed kinds fail with "Mixing GTF

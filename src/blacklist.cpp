@@ -86,11 +86,11 @@ Result<Blacklist> load_blacklist(const std::string& path) {
 std::vector<Region> filter_regions(const RegionSet& set, const Blacklist& blacklist) {
     std::vector<Region> kept;
     // Regions come grouped by chromosome, so one lookup usually serves many.
-    const std::string* last_chrom = nullptr;
+    const ChromName* last_chrom = nullptr;
     const std::vector<Block>* list = nullptr;
     for (const Region& region : set.regions) {
         if (!last_chrom || *last_chrom != region.chrom) {
-            list = find_list(blacklist, region.chrom);
+            list = find_list(blacklist, std::string(region.chrom.view()));
             last_chrom = &region.chrom;
         }
         const bool dropped =

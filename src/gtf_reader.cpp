@@ -82,7 +82,7 @@ void add_feature(const GtfFields& fields, bool exon, Block bases, TranscriptTabl
         region.chrom = fields[0];
         region.name = has_transcript_name ? transcript_name : has_gene_name ? gene_name : transcript_id;
         region.strand = parse_strand(fields[6]);
-        region.score = '0';  // a char: g++ 12 warns falsely of overlap for the literal
+        region.score = "0";
     }
     if (exon) region.blocks.push_back(bases);
 }
@@ -123,15 +123,17 @@ void flush_section(std::vector<TranscriptTable>& stretches, RegionSet& set) {
 
 // Appends a part, the parts before it already in: `open` holds the
 // stretches of the section still open, which the part's first one continues.
-void merge_part(GtfPart&& part, std::vector<TranscriptTable>& open, RegionSet& set) {
+Status merge_part(GtfPart&& part, std::vector<TranscriptTable>& open, RegionSet& set) {
     for (std::size_t i = 0; i < part.sections.size(); ++i) {
         if (i > 0) {
             flush_section(open, set);
-            set.groups.push_back(std::move(part.groups[i - 1]));
+            auto added = add_group(set.groups, part.groups[i - 1]);
+            if (!added) return added;
         }
         part.sections[i].join(open);
         open.push_back(std::move(part.sections[i]));
     }
+    return {};
 }
 
 Status read_gtf_file(const std::string& path, const PartPlan& plan, RegionSet& set) {
@@ -142,7 +144,10 @@ Status read_gtf_file(const std::string& path, const PartPlan& plan, RegionSet& s
     });
     if (!parts) return fail(std::move(parts.error()));
     std::vector<TranscriptTable> open;
-    for (GtfPart& part : *parts) merge_part(std::move(part), open, set);
+    for (GtfPart& part : *parts) {
+        auto merged = merge_part(std::move(part), open, set);
+        if (!merged) return merged;
+    }
     flush_section(open, set);
     return {};
 }
@@ -151,8 +156,8 @@ Status read_gtf_file(const std::string& path, const PartPlan& plan, RegionSet& s
 
 Status read_gtf_regions(const std::vector<std::string>& paths, RegionSet& set, const PartPlan& plan) {
     for (const std::string& path : paths) {
-        set.groups.push_back(file_group_name(path, paths.size()));
-        auto status = read_gtf_file(path, plan, set);
+        auto status = add_group(set.groups, file_group_name(path, paths.size()));
+        if (status) status = read_gtf_file(path, plan, set);
         if (!status) return status;
     }
     return {};

@@ -6,26 +6,30 @@
 #include <string>
 #include <vector>
 
+#include "block_list.hpp"
+#include "chrom_name.hpp"
+#include "small_text.hpp"
+
 namespace binscope {
 
 // Strand as a code point: '+', '-' or '.'. Only '-' changes the layout.
 using Strand = char32_t;
 
-// One half-open interval [start, end) on the region's chromosome.
-struct Block {
-    std::int64_t start = 0;
-    std::int64_t end = 0;
-    friend bool operator==(const Block&, const Block&) = default;
-};
+// The index of a region's group. 32 bits keep a region small; the readers
+// refuse a file that opens more groups than it can count (kMaxGroups).
+using GroupIndex = std::uint32_t;
+inline constexpr std::size_t kMaxGroups = std::size_t{1} << 32;
 
 // One row of the future matrix. Its start is blocks.front().start and its
-// end blocks.back().end; blocks is never empty.
+// end blocks.back().end; blocks is never empty. A run may hold millions of
+// regions: the chromosome name is shared and the common short score and
+// single block take no heap room.
 struct Region {
-    std::string chrom;
-    std::vector<Block> blocks;
+    ChromName chrom;
+    BlockList blocks;
     std::string name;
-    std::string score;      // column 5 verbatim, or "0"
-    std::size_t group = 0;  // index into RegionSet::groups
+    SmallText score;       // column 5 verbatim, or "0"
+    GroupIndex group = 0;  // index into RegionSet::groups
     Strand strand = U'.';
 
     std::int64_t start() const { return blocks.front().start; }

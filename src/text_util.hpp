@@ -6,6 +6,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -17,6 +18,13 @@ namespace binscope {
 std::string ascii_lower(std::string_view text);
 // text with the ASCII letters a-z turned into A-Z, other bytes unchanged.
 std::string ascii_upper(std::string_view text);
+
+// Hashes std::string and std::string_view alike, so that a lookup in a
+// table of strings by a view needs no copy.
+struct TextHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const noexcept { return std::hash<std::string_view>{}(text); }
+};
 
 // True when text is the lower-case word `lower` up to ASCII case.
 inline bool equals_ignore_case(std::string_view text, std::string_view lower) {

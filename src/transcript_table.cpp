@@ -10,7 +10,7 @@ namespace {
 // Sorts blocks by start, equal starts in arrival order. Exons mostly come
 // in the order of their strand: ascending already, or strictly descending,
 // which a reversal sorts without the stable sort's buffer.
-void sort_by_start(std::vector<Block>& blocks) {
+void sort_by_start(BlockList& blocks) {
     auto before = [](const Block& a, const Block& b) { return a.start < b.start; };
     if (std::is_sorted(blocks.begin(), blocks.end(), before)) return;
     auto not_after = [](const Block& a, const Block& b) { return a.start <= b.start; };
@@ -45,7 +45,7 @@ void TranscriptTable::join(std::vector<TranscriptTable>& earlier) {
             if (held == stretch.index_.end()) continue;
             Region& into = stretch.pending_[held->second];
             Region& from = pending_[index];
-            into.blocks.insert(into.blocks.end(), from.blocks.begin(), from.blocks.end());
+            into.blocks.append(from.blocks.data(), from.blocks.size());
             from.blocks.clear();  // left without exons, flushing drops it
             if (needs_fields(into)) {
                 // Every line of `into` left its fields open: `from` holds
@@ -68,7 +68,7 @@ void TranscriptTable::flush(std::vector<Region>& regions, std::size_t group) {
     for (Region& region : pending_) {
         if (region.blocks.empty()) continue;
         sort_by_start(region.blocks);
-        region.group = group;
+        region.group = static_cast<GroupIndex>(group);
         regions.push_back(std::move(region));
     }
     pending_.clear();

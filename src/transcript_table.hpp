@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "region.hpp"
+#include "text_util.hpp"
 
 namespace binscope {
 
@@ -37,13 +38,6 @@ public:
     void flush(std::vector<Region>& regions, std::size_t group);
 
 private:
-    // Hashes std::string and std::string_view alike, so that lookups by a
-    // view into the current line need no copy.
-    struct TextHash {
-        using is_transparent = void;
-        std::size_t operator()(std::string_view text) const noexcept { return std::hash<std::string_view>{}(text); }
-    };
-
     std::vector<Region> pending_;
     std::unordered_map<std::string, std::size_t, TextHash, std::equal_to<>> index_;  // id to pending_ slot
     std::string last_id_;

@@ -109,6 +109,47 @@ TEST(BedReader, HostileFiles) {
     EXPECT_EQ(empty->groups, std::vector<std::string>{"genes"});
 }
 
+// Regions are copied (blacklist), moved (into the matrix) and their blocks
+// appended (transcript merging): every copy keeps its own blocks and texts,
+// across the switch from the one block held in place to the heap.
+TEST(RegionFields, CopiesMovesAndGrowthKeepTheirOwnValues) {
+    Region grown;
+    std::vector<Region> copies;  // copies[n] taken at n blocks
+    std::vector<Block> expected;
+    for (std::int64_t i = 0; i < 6; ++i) {
+        copies.push_back(grown);
+        grown.blocks.push_back({i, i + 1});
+        expected.push_back({i, i + 1});
+        ASSERT_EQ(grown.blocks, expected);
+    }
+    for (std::size_t n = 0; n < copies.size(); ++n)
+        EXPECT_EQ(copies[n].blocks, std::vector<Block>(expected.begin(), expected.begin() + static_cast<long>(n)));
+    const std::vector<Block> twice = [&] {
+        auto both = expected;
+        both.insert(both.end(), expected.begin(), expected.end());
+        return both;
+    }();
+    grown.blocks.append(grown.blocks.data(), grown.blocks.size());  // from its own room, while it grows
+    EXPECT_EQ(grown.blocks, twice);
+
+    const std::vector<std::string> scores{"", "1234567", "12345678", "a score far longer than a pointer"};
+    RegionSet moved;
+    {
+        RegionSet set;
+        for (const std::string& score : scores) set.regions.push_back(Region{"chr" + score, {{0, 1}}, "n", score, 0, U'+'});
+        moved = std::move(set);
+    }
+    Region copy = moved.regions[3];
+    copy.score = "0";
+    copy.chrom = "chrY";
+    for (std::size_t i = 0; i < scores.size(); ++i) {
+        EXPECT_EQ(moved.regions[i].score, scores[i]);
+        EXPECT_EQ(moved.regions[i].chrom, "chr" + scores[i]);
+    }
+    EXPECT_EQ(moved.regions[0].chrom, ChromName(std::string("chr")));
+    EXPECT_FALSE(moved.regions[1].chrom == moved.regions[2].chrom);
+}
+
 TEST(BedReaderReal, CustomTrackAndJunctions) {
     auto set = read_regions({test_data("real/rtracklayer_test.bed").string()}, true);
     ASSERT_TRUE(set) << set.error().message();

@@ -79,7 +79,7 @@ TEST(RowFromRuns, EqualsThePerBaseReferenceBitForBit) {
             options.compress = true;
             options.breakage = BigWigBreak::BlockNotZlib;
         }
-        const std::string path = dir.file("r" + std::to_string(file) + ".bw");
+        const std::string path = dir.file(std::to_string(file) + ".bw");
         write_bigwig(path, {{"chr1", length}, {"2", length / 2}},
                      {random_section("chr1", length, disorder, rng), random_section("2", length / 2, disorder, rng)},
                      options);

@@ -22,6 +22,7 @@
 #include "bigwig/section_decoder.hpp"
 #include "progress.hpp"
 #include "text_input_path.hpp"
+#include "text_util.hpp"
 
 namespace binscope {
 
@@ -30,11 +31,6 @@ namespace {
 Error unknown_chromosome(std::string_view chrom) {
     return Error(fmt::format("The passed chromosome ({}) was incorrect.", chrom));
 }
-
-struct StringHash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
-};
 
 }  // namespace
 
@@ -64,7 +60,7 @@ struct BigWigReader::Impl {
     std::vector<ZoomHeader> zooms;
     std::vector<ChromInfo> chroms;
     // Name to id of its first entry in the list; built at the first query.
-    std::unordered_map<std::string, std::uint32_t, StringHash, std::equal_to<>> ids;
+    std::unordered_map<std::string, std::uint32_t, TextHash, std::equal_to<>> ids;
     bool ids_built = false;
     bigwig::RTreeIndex index;
     bigwig::BlockCache blocks;

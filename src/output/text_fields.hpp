@@ -4,7 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
+#include <span>
 
 #include "output/number_format.hpp"
 #include "output/text_buffer.hpp"
@@ -23,7 +23,7 @@ inline char strand_char(Strand strand) {
 
 // value(block) of every block, separated by commas.
 template <class Value>
-void append_block_list(TextBuffer& out, const std::vector<Block>& blocks, Value&& value) {
+void append_block_list(TextBuffer& out, std::span<const Block> blocks, Value&& value) {
     for (std::size_t b = 0; b < blocks.size(); ++b) {
         if (b > 0) out.append(',');
         append_int(out, value(blocks[b]));

@@ -20,7 +20,7 @@ Matrix matrix_of(std::size_t cols, const std::vector<std::tuple<std::vector<floa
     m.cols = cols;
     auto& regions = m.region_set.regions;
     for (const auto& [values, group, name] : rows) {
-        regions.insert(regions.begin(), Region{"chr1", {{0, 10}}, std::string(1, name), "0", group, U'+'});
+        regions.insert(regions.begin(), Region{"chr1", {{0, 10}}, std::string(1, name), "0", static_cast<GroupIndex>(group), U'+'});
         m.values.insert(m.values.end(), values.begin(), values.end());
     }
     for (std::size_t r = 0; r < rows.size(); ++r) m.row_regions.push_back(rows.size() - 1 - r);

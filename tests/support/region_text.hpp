@@ -16,7 +16,7 @@ inline std::string region_text(const RegionSet& set) {
     for (const Region& r : set.regions) {
         out += r.chrom;
         for (const Block& b : r.blocks) out += " [" + std::to_string(b.start) + "," + std::to_string(b.end) + ")";
-        out += " " + r.name + " " + r.score + " " + std::to_string(r.group) + " " + static_cast<char>(r.strand) + "\n";
+        out += " " + r.name + " " + std::string(r.score) + " " + std::to_string(r.group) + " " + static_cast<char>(r.strand) + "\n";
     }
     return out;
 }
