@@ -33,25 +33,24 @@ Chain read_error(const TempDir& dir, const std::string& content, bool metagene =
 
 TEST(BedReader, ColumnsAndDefaults) {
     TempDir dir;
-    auto set = read_one(dir, "chr1\t100\t200\nchr2\t-5\t10\tname\t7.5\t+strand\textra\nchr3\t1\t2\t\t\t*\r\r\n");
-    ASSERT_TRUE(set) << set.error().message();
-    EXPECT_EQ(region_text(*set), "[genes]\nchr1 [100,200) chr1:100-200 0 0 .\nchr2 [-5,10) name 7.5 0 +\nchr3 [1,2)   0 .\n");
+    const std::string text = "chr1\t100\t200\nchr2\t-5\t10\tname\t7.5\t+strand\textra\nchr3\t1\t2\t\t\t*\r\r\n";
+    EXPECT_EQ(region_text(read_one(dir, text)),
+              "[genes]\nchr1 [100,200) chr1:100-200 0 0 .\nchr2 [-5,10) name 7.5 0 +\nchr3 [1,2)   0 .\n");
 }
 
 TEST(BedReader, GroupsTrackLinesAndFileNames) {
     TempDir dir;
     // A column header line opens a group; "genes" stays empty but counts.
-    auto set = read_one(dir, "#chrom\tstart\tend\nchr1\t1\t2\n#\n# \xC2\xA0\ntrack x\nbrowser y\n\ntrack\t3\t4\n");
-    ASSERT_TRUE(set);
-    EXPECT_EQ(region_text(*set), "[genes]\n[chrom\tstart\tend]\nchr1 [1,2) chr1:1-2 0 1 .\ntrack [3,4) track:3-4 0 1 .\n");
+    const std::string text = "#chrom\tstart\tend\nchr1\t1\t2\n#\n# \xC2\xA0\ntrack x\nbrowser y\n\ntrack\t3\t4\n";
+    EXPECT_EQ(region_text(read_one(dir, text)),
+              "[genes]\n[chrom\tstart\tend]\nchr1 [1,2) chr1:1-2 0 1 .\ntrack [3,4) track:3-4 0 1 .\n");
 
     write_file(dir.file("x.bed"), "chr1\t1\t2\n# second \nchr1\t2\t3\n");
     write_file(dir.file("y.y.bed"), "chr1\t5\t6\n");
     write_file(dir.file(".bed"), "\n#\n");
-    set = read_regions({dir.file("x.bed"), dir.file(".bed"), dir.file("y.y.bed")}, false);
-    ASSERT_TRUE(set);
-    EXPECT_EQ(region_text(*set), "[x]\n[second]\n[.bed]\n[y.y]\nchr1 [1,2) chr1:1-2 0 0 .\nchr1 [2,3) chr1:2-3 0 1 .\n"
-                                 "chr1 [5,6) chr1:5-6 0 3 .\n");
+    EXPECT_EQ(region_text(read_regions({dir.file("x.bed"), dir.file(".bed"), dir.file("y.y.bed")}, false)),
+              "[x]\n[second]\n[.bed]\n[y.y]\nchr1 [1,2) chr1:1-2 0 0 .\nchr1 [2,3) chr1:2-3 0 1 .\n"
+              "chr1 [5,6) chr1:5-6 0 3 .\n");
 
     EXPECT_EQ(file_group_name("dir/..", 2), "group");
     EXPECT_EQ(file_group_name("bad\xFF.bed", 2), "group");
@@ -103,10 +102,7 @@ TEST(BedReader, HostileFiles) {
     // A NUL byte is text: part of the chromosome name, or a bad digit.
     EXPECT_EQ(read_one(dir, std::string("chr\0001\t1\t2\n", 10))->regions[0].chrom, std::string("chr\0001", 5));
     EXPECT_EQ(read_error(dir, std::string("chr1\t1\0\t2\n", 10)).at(2), "invalid digit found in string");
-    auto empty = read_one(dir, "");
-    ASSERT_TRUE(empty);
-    EXPECT_TRUE(empty->regions.empty());
-    EXPECT_EQ(empty->groups, std::vector<std::string>{"genes"});
+    EXPECT_EQ(region_text(read_one(dir, "")), "[genes]\n");
 }
 
 // Regions are copied (blacklist), moved (into the matrix) and their blocks
@@ -124,11 +120,8 @@ TEST(RegionFields, CopiesMovesAndGrowthKeepTheirOwnValues) {
     }
     for (std::size_t n = 0; n < copies.size(); ++n)
         EXPECT_EQ(copies[n].blocks, std::vector<Block>(expected.begin(), expected.begin() + static_cast<long>(n)));
-    const std::vector<Block> twice = [&] {
-        auto both = expected;
-        both.insert(both.end(), expected.begin(), expected.end());
-        return both;
-    }();
+    std::vector<Block> twice = expected;
+    twice.insert(twice.end(), expected.begin(), expected.end());
     grown.blocks.append(grown.blocks.data(), grown.blocks.size());  // from its own room, while it grows
     EXPECT_EQ(grown.blocks, twice);
 
@@ -151,15 +144,14 @@ TEST(RegionFields, CopiesMovesAndGrowthKeepTheirOwnValues) {
 }
 
 TEST(BedReaderReal, CustomTrackAndJunctions) {
-    auto set = read_regions({test_data("real/rtracklayer_test.bed").string()}, true);
-    ASSERT_TRUE(set) << set.error().message();
-    EXPECT_EQ(region_text(*set), "[genes]\n[#Example 5 from Custom Annotation Tracks User's Guide]\n"
-                                 "chr7 [127471196,127471496) [127471696,127471896) [127472263,127472363) Pos1 0 1 +\n"
-                                 "chr7 [127472363,127472613) [127473030,127473530) Pos2 2 1 +\n"
-                                 "chr7 [127473530,127474697) Neg1 0 1 -\nchr9 [127474697,127475864) Pos3 5 1 +\n"
-                                 "chr9 [127475864,127477031) Neg2 5 1 -\n");
+    EXPECT_EQ(region_text(read_regions({test_data("real/rtracklayer_test.bed").string()}, true)),
+              "[genes]\n[#Example 5 from Custom Annotation Tracks User's Guide]\n"
+              "chr7 [127471196,127471496) [127471696,127471896) [127472263,127472363) Pos1 0 1 +\n"
+              "chr7 [127472363,127472613) [127473030,127473530) Pos2 2 1 +\n"
+              "chr7 [127473530,127474697) Neg1 0 1 -\nchr9 [127474697,127475864) Pos3 5 1 +\n"
+              "chr9 [127475864,127477031) Neg2 5 1 -\n");
 
-    set = read_regions({test_data("real/rsamtools_junctions.bed").string()}, true);
+    auto set = read_regions({test_data("real/rsamtools_junctions.bed").string()}, true);
     ASSERT_TRUE(set);
     ASSERT_EQ(set->regions.size(), 2u);
     EXPECT_EQ(set->regions[1].blocks, (std::vector<Block>{{349, 400}, {500, 550}}));
@@ -193,10 +185,9 @@ TEST(CompressedRegionFiles, ReadAsTheirTextWithGzSetAside) {
             // One member, several, and many small ones as block-compressed files have.
             write_gzip(packed.back(), testing::read_file(plain.back()), i == 0 ? 1 + files.size() : 1000);
         }
-        auto want = read_regions(plain, true);
-        auto got = read_regions(packed, true);
-        ASSERT_TRUE(want && got) << files[0] << (got ? "" : got.error().message());
-        EXPECT_EQ(region_text(*got), region_text(*want)) << files[0];
+        const std::string want = region_text(read_regions(plain, true));
+        EXPECT_TRUE(want.starts_with("[")) << want;
+        EXPECT_EQ(region_text(read_regions(packed, true)), want) << files[0];
     }
 
     // Cut short or corrupted: the file name and the decompressor's reason.

@@ -11,6 +11,7 @@
 
 #include "binning.hpp"
 #include "support/bigwig_writer.hpp"
+#include "support/layout_inputs.hpp"
 #include "support/reference_row.hpp"
 #include "support/test_files.hpp"
 
@@ -114,12 +115,8 @@ TEST(RowFromRuns, BinsOfMoreRunsThanKeptAndOverlapsPaintedInWindows) {
     auto reader = BigWigReader::open(path);
     auto table = open_chrom_table(path);
     ASSERT_TRUE(reader && table);
-    Params p;
-    p.regionBodyLength = p.binSize = 1000;
-    p.beforeRegionStartLength = p.afterRegionStartLength = 0;
-    Region r;
-    r.chrom = "chr1";
-    r.blocks = {{0, 300000}};
+    Params p = scaled(0, 0, 1000, 0, 0, 1000);
+    const Region r = region({{0, 300000}}, U'.');
     for (AverageType t : kAverageTypes) {
         p.averageTypeBins = t;
         expect_same_row(*reader, Sample{path, "long", *table}, r, p);

@@ -13,11 +13,7 @@ using namespace binscope::testing;
 using Chain = std::vector<std::string>;
 
 Region region(const std::string& chrom, std::vector<Block> blocks) {
-    Region r;
-    r.chrom = chrom;
-    r.blocks = std::move(blocks);
-    r.name = chrom + ":" + std::to_string(r.blocks.front().start);
-    return r;
+    return {.chrom = chrom, .blocks = blocks, .name = chrom + ":" + std::to_string(blocks.front().start), .score = {}};
 }
 
 // Names of the regions that survive the blacklist.

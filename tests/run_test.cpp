@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "support/bigwig_writer.hpp"
@@ -38,15 +39,10 @@ protected:
 };
 
 TEST(RunExecutable, HelpVersionAndUsageErrors) {
-    const ProcessResult bare = run_binscope({});
-    EXPECT_EQ(bare.status, 2);
-    EXPECT_EQ(bare.out, "");
+    const ProcessResult bare = run_binscope({}), version = run_binscope({"--version"});
+    EXPECT_EQ(std::tie(bare.status, bare.out), std::tuple(2, ""));
     EXPECT_NE(bare.err.find("Usage: binscope"), std::string::npos);
-
-    const ProcessResult version = run_binscope({"--version"});
-    EXPECT_EQ(version.status, 0);
-    EXPECT_EQ(version.out, "binscope 0.1.0\n");
-    EXPECT_EQ(version.err, "");
+    EXPECT_EQ(std::tie(version.status, version.out, version.err), std::tuple(0, "binscope 0.1.0\n", ""));
 
     for (const char* sub : {"reference-point", "scale-regions"}) {
         const ProcessResult help = run_binscope({sub, "--help"});
@@ -79,11 +75,8 @@ TEST_F(RunFixture, DriverRefusals) {
         {run({"-a", "1000000000000", "--binSize", "1", "-q"}),
          "Error: The matrix of 2 rows x 2000000001000 cols does not fit in this machine's memory\n"},
     };
-    for (const auto& [result, err] : cases) {
-        EXPECT_EQ(result.status, 1);
-        EXPECT_EQ(result.out, "");
-        EXPECT_EQ(result.err, err);
-    }
+    for (const auto& [result, err] : cases)
+        EXPECT_EQ(std::tie(result.status, result.out, result.err), std::tuple(1, "", err));
     EXPECT_FALSE(fs::exists(file("m.gz")));
 }
 

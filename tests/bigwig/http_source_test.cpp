@@ -36,9 +36,7 @@ TEST(HttpSource, EveryFailureNamesItsCause) {
         {ServerFault::none, "http", true, "could not connect: Connection refused (os error 111)"},
         {ServerFault::none, "https", false, "TLS failure: SSL connect error"},
     };
-    bigwig::HttpSettings quick;
-    quick.stall_timeout = 1s;
-    quick.attempts = 1;
+    const bigwig::HttpSettings quick{.stall_timeout = 1s, .attempts = 1};
     std::string refused_url;  // where a server has stopped listening
     {
         HttpServer gone;
@@ -79,10 +77,8 @@ bool same_bits(const std::vector<float>& a, const std::vector<float>& b) {
 TEST(HttpSource, ReadsInFewRequestsAndTriesFailedOnesAgain) {
     std::vector<BedGraphItem> items;
     for (std::uint32_t at = 0; at < 2000000; at += 50) items.push_back({at, at + 30, static_cast<float>(at * 2654435761u)});
-    BigWigOptions small_blocks;
-    small_blocks.items_per_block = 64;
-    small_blocks.rtree_fanout = 16;
-    std::string bytes = bigwig_bytes({{"chr1", 2000000}}, {bedgraph_section("chr1", items)}, small_blocks);
+    const std::string bytes = bigwig_bytes({{"chr1", 2000000}}, {bedgraph_section("chr1", items)},
+                                           {.items_per_block = 64, .rtree_fanout = 16});
     ASSERT_GT(bytes.size(), 8 * bigwig::kPageBytes);
     auto local = BigWigReader::open_memory(bytes, "local");
     HttpServer server;

@@ -109,11 +109,8 @@ TEST(IntervalQuery, RandomFilesAgreeWithAPlainModelOfTheirRecords) {
             apply_section(sections.back(), bases[ci]);
         }
 
-        const BigWigOptions o{.big_endian = pick(0, 1) == 1,
-                              .compress = pick(0, 1) == 1,
-                              .items_per_block = pick(1, 40),
-                              .chrom_tree_fanout = pick(2, 5),
-                              .rtree_fanout = pick(2, 6)};
+        const BigWigOptions o{.big_endian = pick(0, 1) == 1, .compress = pick(0, 1) == 1, .items_per_block = pick(1, 40),
+                              .chrom_tree_fanout = pick(2, 5), .rtree_fanout = pick(2, 6)};
         BigWigReader r = open_bytes(bigwig_bytes(chroms, sections, o));
         ASSERT_EQ(r.chroms().size(), chroms.size());
 

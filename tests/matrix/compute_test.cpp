@@ -6,11 +6,13 @@
 #include <bit>
 #include <cmath>
 #include <limits>
+#include <tuple>
 
 #include "binning.hpp"
 #include "bigwig_reader.hpp"
 #include "matrix/compute.hpp"
 #include "support/bigwig_writer.hpp"
+#include "support/layout_inputs.hpp"
 #include "support/test_files.hpp"
 
 namespace binscope {
@@ -62,24 +64,6 @@ protected:
     static inline TempDir* dir_ = nullptr;
 };
 
-Region region(Blocks blocks, Strand strand = U'+', std::string chrom = "chr1", std::size_t group = 0) {
-    Region r;
-    r.chrom = std::move(chrom);
-    r.blocks = std::move(blocks);
-    r.strand = strand;
-    r.group = group;
-    return r;
-}
-
-Params reference(RefPoint point, std::int64_t up, std::int64_t down, std::int64_t bin = 10) {
-    Params p;
-    p.referencePoint = point;
-    p.beforeRegionStartLength = up;
-    p.afterRegionStartLength = down;
-    p.binSize = bin;
-    return p;
-}
-
 // Bitwise equality, so that NaN equals NaN and -0.0 differs from 0.0.
 void expect_row(const std::optional<Row>& got, const Row& want) {
     ASSERT_TRUE(got);
@@ -117,11 +101,7 @@ TEST_F(Compute, ChromosomeNamesMissingFilesThresholdsAndScale) {
 TEST_F(Compute, HugeLengthsStayWithinTheChromosome) {
     // A region of 10^15 bases and flanks of 10^15 bases: only the
     // chromosome's bases are ever held in memory, and nothing hangs.
-    Params p;
-    p.beforeRegionStartLength = 1'000'000'000'000'000;
-    p.afterRegionStartLength = 10;
-    p.regionBodyLength = 1'000'000'000'000'000;
-    p.binSize = 100'000'000'000'000;
+    Params p = scaled(1'000'000'000'000'000, 10, 1'000'000'000'000'000, 0, 0, 100'000'000'000'000);
     p.missingDataAsZero = true;
     for (AverageType t : {AverageType::Std, AverageType::Median, AverageType::Mean}) {
         p.averageTypeBins = t;
@@ -151,12 +131,10 @@ TEST_F(BuildMatrix, RowsInGroupOrderWithBoundariesAndNoDataCount) {
     p.numberOfProcessors = 8;
     auto m = build_matrix(set, samples, paths, p);
     ASSERT_TRUE(m);
-    EXPECT_EQ(m->cols, 4u);
     ASSERT_EQ(m->rows(), 3u);
-    EXPECT_EQ(m->region(0).start(), 300);
-    EXPECT_EQ(m->region(1).start(), 100);
+    EXPECT_EQ(std::tuple(m->cols, m->region(0).start(), m->region(1).start(), m->no_data_rows),
+              std::tuple(4u, 300, 100, 1u));
     EXPECT_EQ(m->group_boundaries, (std::vector<std::size_t>{0, 1, 3}));
-    EXPECT_EQ(m->no_data_rows, 1u);
     EXPECT_EQ(m->region_set.groups, set.groups);
     EXPECT_EQ(m->sample_labels, (std::vector<std::string>{"ramp.bw", "flat"}));
     EXPECT_EQ(m->values[4], 104.5f);
@@ -171,11 +149,8 @@ TEST_F(BuildMatrix, RowsInGroupOrderWithBoundariesAndNoDataCount) {
     p.maxThreshold.reset();
     p.minThreshold = std::numeric_limits<double>::infinity();
     m = build_matrix(set, samples, paths, p);
-    EXPECT_EQ(m->rows(), 0u);
-    EXPECT_TRUE(m->values.empty());
-    EXPECT_EQ(m->cols, 4u);
+    EXPECT_EQ(std::tuple(m->rows(), m->values.size(), m->cols, m->no_data_rows), std::tuple(0u, 0u, 4u, 0u));
     EXPECT_EQ(m->group_boundaries, (std::vector<std::size_t>{0, 0}));
-    EXPECT_EQ(m->no_data_rows, 0u);
 }
 
 }  // namespace

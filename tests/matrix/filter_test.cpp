@@ -2,12 +2,16 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <tuple>
 
 #include "binning.hpp"
 #include "matrix/filter.hpp"
+#include "support/layout_inputs.hpp"
 
 namespace binscope {
 namespace {
+
+using binscope::testing::region;
 
 const float nan = missing_value();
 
@@ -32,16 +36,13 @@ TEST(Thresholds, CompareIn32BitAndIgnoreMissingValues) {
     EXPECT_FALSE(passes({0.1f}, 0.1, {}));
 }
 
-Matrix matrix_of(std::vector<std::vector<float>> rows, std::vector<std::size_t> groups) {
+Matrix matrix_of(std::vector<std::vector<float>> rows, std::vector<GroupIndex> groups) {
     Matrix m;
     m.cols = rows.empty() ? 0 : rows[0].size();
     for (std::size_t i = 0; i < rows.size(); ++i) {
         m.values.insert(m.values.end(), rows[i].begin(), rows[i].end());
-        Region r;
-        r.chrom = "chr1";
-        r.blocks = {{static_cast<std::int64_t>(i), static_cast<std::int64_t>(i) + 1}};
-        r.group = groups[i];
-        m.region_set.regions.push_back(r);
+        const auto at = static_cast<std::int64_t>(i);
+        m.region_set.regions.push_back(region({{at, at + 1}}, U'.', "chr1", groups[i]));
         m.row_regions.push_back(i);
     }
     m.group_boundaries = compute_group_boundaries(m);
@@ -52,20 +53,12 @@ Matrix matrix_of(std::vector<std::vector<float>> rows, std::vector<std::size_t> 
 
 TEST(SkipZeroRows, RemovesRowsWhoseMeanIsZeroOrThatHoldNoNumber) {
     const float inf = std::numeric_limits<float>::infinity();
-    Matrix m = matrix_of({{0, 0, 0},
-                          {0, nan, 0},
-                          {nan, nan, nan},
-                          {2, -2, nan},
-                          {0, 0.001f, 0},
-                          {-0.0f, 0, -0.0f},
-                          {inf, -inf, 0},
-                          {1, 2, 3}},
+    Matrix m = matrix_of({{0, 0, 0}, {0, nan, 0}, {nan, nan, nan}, {2, -2, nan}, {0, 0.001f, 0}, {-0.0f, 0, -0.0f},
+                          {inf, -inf, 0}, {1, 2, 3}},
                          {0, 0, 0, 0, 1, 1, 1, 1});
     Matrix kept = skip_zero_rows(m);
     ASSERT_EQ(kept.rows(), 3u);
-    EXPECT_EQ(kept.region(0).start(), 4);
-    EXPECT_EQ(kept.region(1).start(), 6);
-    EXPECT_EQ(kept.region(2).start(), 7);
+    EXPECT_EQ(std::tuple(kept.region(0).start(), kept.region(1).start(), kept.region(2).start()), std::tuple(4, 6, 7));
     EXPECT_EQ(kept.values[1], 0.001f);
     EXPECT_EQ(kept.values.size(), 9u);
     // The first group lost every row.

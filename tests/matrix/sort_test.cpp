@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <tuple>
 
 #include <gtest/gtest.h>
 
@@ -50,10 +51,8 @@ TEST(SortRows, WithinGroupsStableWithNaNLastInBothDirections) {
     const std::vector<float> moved{3, 3, 2, kNaN, 0, 2, 1, 1, kNaN, kNaN, kNaN, kNaN, 9, 9, 0, -0.0f};
     ASSERT_EQ(down.values.size(), moved.size());
     EXPECT_EQ(std::memcmp(down.values.data(), moved.data(), moved.size() * sizeof(float)), 0);
-    EXPECT_EQ(down.group_boundaries, m.group_boundaries);
-    EXPECT_EQ(down.region_set.groups, m.region_set.groups);
-    EXPECT_EQ(down.sample_labels, m.sample_labels);
-    EXPECT_EQ(down.no_data_rows, 2u);
+    EXPECT_EQ(std::tie(down.group_boundaries, down.region_set.groups, down.sample_labels, down.no_data_rows),
+              std::tie(m.group_boundaries, m.region_set.groups, m.sample_labels, m.no_data_rows));
 
     EXPECT_EQ(names(sort_rows(m, SortRegions::Keep, SortUsing::Mean)), "abxcdyef");
     EXPECT_EQ(names(sort_rows(m, SortRegions::No, SortUsing::Max)), "abxcdyef");

@@ -5,32 +5,19 @@
 
 #include <gtest/gtest.h>
 
+#include "support/layout_inputs.hpp"
 #include "support/test_files.hpp"
 
 namespace binscope {
 namespace {
 
-using binscope::testing::TempDir;
+using namespace binscope::testing;
 
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 constexpr float kInf = std::numeric_limits<float>::infinity();
 
-Region region(std::vector<Block> blocks, std::string name, std::size_t group, Strand strand) {
-    Region r;
-    r.chrom = "chr1";
-    r.blocks = std::move(blocks);
-    r.name = std::move(name);
-    r.group = group;
-    r.strand = strand;
-    return r;
-}
-
 Params reference_point_params() {
-    Params p;
-    p.beforeRegionStartLength = 500;
-    p.afterRegionStartLength = 1500;
-    p.binSize = 10;
-    p.referencePoint = RefPoint::TSS;
+    Params p = reference(RefPoint::TSS, 500, 1500);
     p.numberOfProcessors = 4;
     return p;
 }
@@ -51,7 +38,7 @@ TEST(MatrixFile, HeaderOfAReferencePointRun) {
     Matrix m;
     m.cols = 2;
     m.region_set.groups = {"genes"};
-    m.region_set.regions = {region({{100, 200}}, "r", 0, U'+')};
+    m.region_set.regions = {region({{100, 200}}, U'+', "chr1", 0, "r")};
     m.row_regions.assign(3, 0);
     m.values.assign(6, 1.0f);
     m.group_boundaries = {0, 3};
@@ -66,13 +53,7 @@ TEST(MatrixFile, HeaderOfAReferencePointRun) {
 }
 
 TEST(MatrixFile, HeaderOfAnEmptyScaleRegionsRun) {
-    Params p;
-    p.beforeRegionStartLength = 100;
-    p.afterRegionStartLength = 200;
-    p.regionBodyLength = 1000;
-    p.unscaled5prime = 50;
-    p.unscaled3prime = 30;
-    p.binSize = 20;
+    Params p = scaled(100, 200, 1000, 50, 30, 20);
     p.averageTypeBins = AverageType::Std;
     p.minThreshold = 0.5;
     p.maxThreshold = 1e20;
@@ -100,9 +81,10 @@ TEST(MatrixFile, RowLines) {
     m.cols = 3;
     m.region_set.groups = {"one", "two\"", "unused"};
     m.row_regions = {1, 2, 3, 4};  // no row shows the first region
-    m.region_set.regions = {region({{1, 2}}, "dropped", 0, U'.'), region({{100, 200}}, "plain", 0, U'.'),
-                 region({{100, 150}, {300, 350}, {-500, 600}}, "tab\tname", 1, U'-'),
-                 region({{-5, 10}}, "allnan", 1, U'+'), region({{0, 1}}, "infs", 1, U'+')};
+    m.region_set.regions = {region({{1, 2}}, U'.', "chr1", 0, "dropped"),
+                            region({{100, 200}}, U'.', "chr1", 0, "plain"),
+                            region({{100, 150}, {300, 350}, {-500, 600}}, U'-', "chr1", 1, "tab\tname"),
+                            region({{-5, 10}}, U'+', "chr1", 1, "allnan"), region({{0, 1}}, U'+', "chr1", 1, "infs")};
     m.values = {1.0f, kNaN, 2.0f, 0.1f, 1e-7f, -0.0f, kNaN, kNaN, kNaN, kInf, 1.0f, -kInf};
     m.group_boundaries = {0, 1, 4};
     const auto [header, rows] = written(m, {"s"}, reference_point_params());

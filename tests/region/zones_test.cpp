@@ -2,41 +2,16 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <tuple>
 
 #include "region/zones.hpp"
+#include "support/layout_inputs.hpp"
 
 namespace binscope {
 namespace {
 
+using namespace binscope::testing;
 using Blocks = std::vector<Block>;
-
-Region region(Blocks blocks, Strand strand = U'+') {
-    Region r;
-    r.chrom = "chr1";
-    r.blocks = std::move(blocks);
-    r.strand = strand;
-    return r;
-}
-
-Params reference(RefPoint point, std::int64_t up, std::int64_t down, std::int64_t bin, bool nan_after_end = false) {
-    Params p;
-    p.referencePoint = point;
-    p.beforeRegionStartLength = up;
-    p.afterRegionStartLength = down;
-    p.binSize = bin;
-    p.nanAfterEnd = nan_after_end;
-    return p;
-}
-
-Params scaled(std::int64_t up, std::int64_t down, std::int64_t body, std::int64_t u5, std::int64_t u3,
-              std::int64_t bin) {
-    Params p = reference(RefPoint::TSS, up, down, bin);
-    p.referencePoint.reset();
-    p.regionBodyLength = body;
-    p.unscaled5prime = u5;
-    p.unscaled3prime = u3;
-    return p;
-}
 
 struct Case {
     const char* what;
@@ -102,16 +77,15 @@ TEST(Zones, Layouts) {
             EXPECT_EQ(layout.zones[i].intervals, c.zones[i].intervals) << "zone " << i;
             EXPECT_EQ(layout.zones[i].bins, c.zones[i].bins) << "zone " << i;
         }
-        EXPECT_EQ(layout.left_nan_bins, c.left_nan_bins);
-        EXPECT_EQ(layout.right_nan_bins, c.right_nan_bins);
+        EXPECT_EQ(std::tie(layout.left_nan_bins, layout.right_nan_bins), std::tie(c.left_nan_bins, c.right_nan_bins));
     }
 }
 
 TEST(Zones, HostileCoordinatesNeitherOverflowNorGoNegative) {
     constexpr auto lo = std::numeric_limits<std::int64_t>::min();
     constexpr auto hi = std::numeric_limits<std::int64_t>::max();
-    for (RefPoint point : {RefPoint::TSS, RefPoint::TES, RefPoint::Center}) {
-        for (Strand strand : {U'+', U'-'}) {
+    for (RefPoint point : {RefPoint::TSS, RefPoint::TES, RefPoint::Center})
+        for (Strand strand : {U'+', U'-'})
             for (const Blocks& blocks : {Blocks{{lo, hi}}, Blocks{{lo, lo + 1}}, Blocks{{hi - 1, hi}},
                                          Blocks{{500, 100}}, Blocks{{7, 7}}}) {
                 ZoneLayout l;
@@ -121,8 +95,6 @@ TEST(Zones, HostileCoordinatesNeitherOverflowNorGoNegative) {
                     for (const Block& iv : z.intervals) EXPECT_LE(iv.start, iv.end);
                 }
             }
-        }
-    }
     ZoneLayout l;
     EXPECT_TRUE(compute_zones(region({{lo, hi}}), scaled(hi / 4, hi / 4, 1000, 10, 10, 10), l));
 }

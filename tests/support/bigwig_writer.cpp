@@ -8,6 +8,7 @@
 #include <bit>
 #include <cmath>
 #include <limits>
+#include <numeric>
 #include <stdexcept>
 #include <utility>
 
@@ -51,11 +52,6 @@ public:
     void u32(std::uint32_t v) { put(v, 4); }
     void u64(std::uint64_t v) { put(v, 8); }
     void f32(float v) { put(std::bit_cast<std::uint32_t>(v), 4); }
-    void node_header(bool leaf, std::uint64_t count) {
-        u8(leaf ? 1 : 0);
-        u8(0);
-        u16(static_cast<std::uint16_t>(count));
-    }
     void patch(std::uint64_t at, std::uint64_t v, int width) {
         for (int i = 0; i < width; ++i)
             bytes[at + static_cast<std::uint64_t>(i)] = static_cast<char>(v >> (big_ ? 8 * (width - 1 - i) : 8 * i));
@@ -77,32 +73,31 @@ struct TreeNode {
 };
 using TreeLevels = std::vector<std::vector<TreeNode>>;  // [0] is the root level
 
-TreeLevels build_levels(std::size_t item_count, std::uint32_t fanout) {
+// The tree of `item_count` leaf items, `chain_length` one-child nodes above
+// its root, every node placed from `base` on, root level first.
+TreeLevels build_levels(std::size_t item_count, std::uint32_t fanout, std::uint32_t chain_length, std::uint64_t base,
+                        std::uint64_t leaf_item, std::uint64_t inner_item) {
     if (fanout < 2) throw std::invalid_argument("tree fan-out must be at least 2");
-    TreeLevels bottom_up(1);
+    TreeLevels levels(1);
     for (std::size_t i = 0; i < item_count || i == 0; i += fanout)
-        bottom_up[0].push_back({.lo = i, .hi = std::min(item_count, i + fanout)});
-    while (bottom_up.back().size() > 1) {
-        const auto& below = bottom_up.back();
+        levels[0].push_back({.lo = i, .hi = std::min(item_count, i + fanout)});
+    while (levels.back().size() > 1) {
+        const auto& below = levels.back();
         std::vector<TreeNode> level;
         for (std::size_t i = 0; i < below.size(); i += fanout) {
             const std::size_t last = std::min(below.size(), i + fanout);
             level.push_back({.lo = below[i].lo, .hi = below[last - 1].hi, .first = i, .last = last});
         }
-        bottom_up.push_back(std::move(level));
+        levels.push_back(std::move(level));
     }
-    return {bottom_up.rbegin(), bottom_up.rend()};
-}
-
-// Gives every node its offset, root level first, starting at `base`.
-void place_levels(TreeLevels& levels, std::uint64_t base, std::uint64_t leaf_item, std::uint64_t inner_item) {
-    for (std::size_t l = 0; l < levels.size(); ++l) {
-        const bool leaf = l + 1 == levels.size();
+    levels.insert(levels.end(), chain_length, {{.hi = item_count, .last = 1}});
+    std::ranges::reverse(levels);
+    for (std::size_t l = 0; l < levels.size(); ++l)
         for (auto& n : levels[l]) {
             n.offset = base;
-            base += 4 + (leaf ? (n.hi - n.lo) * leaf_item : (n.last - n.first) * inner_item);
+            base += 4 + (l + 1 == levels.size() ? (n.hi - n.lo) * leaf_item : (n.last - n.first) * inner_item);
         }
-    }
+    return levels;
 }
 
 // Writes the nodes level by level: a leaf's items by leaf_item(index), an
@@ -112,27 +107,15 @@ void write_levels(Sink& out, const TreeLevels& levels, LeafItem leaf_item, Inner
     for (std::size_t l = 0; l < levels.size(); ++l) {
         const bool leaf = l + 1 == levels.size();
         for (const TreeNode& n : levels[l]) {
-            out.node_header(leaf, leaf ? n.hi - n.lo : n.last - n.first);
+            out.u8(leaf ? 1 : 0);
+            out.u8(0);
+            out.u16(static_cast<std::uint16_t>(leaf ? n.hi - n.lo : n.last - n.first));
             for (std::size_t i = n.lo; leaf && i < n.hi; ++i) leaf_item(i);
             for (std::size_t c = n.first; !leaf && c < n.last; ++c) {
                 inner_prefix(levels[l + 1][c]);
                 out.u64(levels[l + 1][c].offset);
             }
         }
-    }
-}
-
-// Writes `chain_length` one-item non-leaf nodes at the sink's position, each
-// pointing at the next and the last at `target`. `item` writes an item's
-// bytes before its child offset.
-template <class ItemPrefix>
-void write_chain(Sink& out, std::uint32_t chain_length, std::uint64_t item_size, std::uint64_t target,
-                 ItemPrefix item) {
-    const std::uint64_t base = out.pos();
-    for (std::uint32_t i = 0; i < chain_length; ++i) {
-        out.node_header(false, 1);
-        item();
-        out.u64(i + 1 == chain_length ? target : base + static_cast<std::uint64_t>(i + 1) * (4 + item_size));
     }
 }
 
@@ -229,12 +212,10 @@ void write_chrom_tree(Sink& out, const std::vector<BigWigChrom>& chroms, std::ui
                       const BigWigOptions& o) {
     const BigWigBreak brk = o.breakage;
     const std::uint64_t root = out.pos() + 32;
-    TreeLevels tree = build_levels(chroms.size(), o.chrom_tree_fanout);
+    const std::uint32_t chain = brk == BigWigBreak::ChromTreeLongChain ? o.chain_length : 0;
+    const TreeLevels tree = build_levels(chroms.size(), o.chrom_tree_fanout, chain, root, key_size + 8, key_size + 8);
     if (brk == BigWigBreak::ChromTreeCycle && tree.size() < 2)
         throw std::invalid_argument("a chromosome tree cycle needs a multi-level tree");
-    const std::uint64_t item = key_size + 8;
-    const bool chain = brk == BigWigBreak::ChromTreeLongChain;
-    place_levels(tree, root + (chain ? o.chain_length * (4 + item) : 0), item, item);
     out.u32(brk == BigWigBreak::ChromTreeMagic ? 0x12345678u : kChromTreeMagic);
     out.u32(o.chrom_tree_fanout);
     out.u32(brk == BigWigBreak::ChromTreeHugeKeySize ? 0xFFFFFFF0u : key_size);
@@ -246,7 +227,6 @@ void write_chrom_tree(Sink& out, const std::vector<BigWigChrom>& chroms, std::ui
         k.resize(key_size, '\0');
         out.bytes += k;
     };
-    if (chain) write_chain(out, o.chain_length, item, tree[0][0].offset, [&] { key(0); });
     write_levels(
         out, tree,
         [&](std::size_t i) {
@@ -276,14 +256,13 @@ void write_rtree(Sink& out, const std::vector<Block>& blocks, const BigWigOption
     const BigWigBreak brk = o.breakage;
     const std::uint64_t data_end = out.pos(), root = out.pos() + 48;
     // The blocks in leaf order: every block once, or the first one again at the end.
-    std::vector<std::size_t> listed;
-    for (std::size_t i = 0; i < blocks.size(); ++i) listed.push_back(i);
+    std::vector<std::size_t> listed(blocks.size());
+    std::iota(listed.begin(), listed.end(), std::size_t{0});
     if (brk == BigWigBreak::BlockListedTwice) listed.push_back(0);
-    TreeLevels tree = build_levels(listed.size(), o.rtree_fanout);
+    const std::uint32_t chain = brk == BigWigBreak::RTreeLongChain ? o.chain_length : 0;
+    const TreeLevels tree = build_levels(listed.size(), o.rtree_fanout, chain, root, 32, 24);
     if (brk == BigWigBreak::RTreeCycle && tree.size() < 2)
         throw std::invalid_argument("an R-tree cycle needs a multi-level R-tree");
-    const bool chain = brk == BigWigBreak::RTreeLongChain;
-    place_levels(tree, root + (chain ? o.chain_length * (4 + 24) : 0), 32, 24);
     // First chromosome and base, last chromosome and base of listed[lo, hi).
     using Span = std::array<std::uint32_t, 4>;
     auto span = [&](std::size_t lo, std::size_t hi) {
@@ -306,7 +285,6 @@ void write_rtree(Sink& out, const std::vector<Block>& blocks, const BigWigOption
     out.u64(data_end);
     out.u32(o.items_per_block);
     out.u32(0);
-    if (chain) write_chain(out, o.chain_length, 24, tree[0][0].offset, [&] { put(whole); });
     write_levels(
         out, tree,
         [&](std::size_t i) {
@@ -343,9 +321,7 @@ std::string bigwig_bytes(const std::vector<BigWigChrom>& chroms, const std::vect
     out.bytes.resize(64);  // the header, patched at the end
     for (std::uint16_t z = 0; z < o.zoom_levels; ++z) {
         out.u32(2u << z);
-        out.u32(0);
-        out.u64(0);
-        out.u64(0);
+        out.bytes.append(20, '\0');  // reserved, and no data or index of its own
     }
     const std::uint64_t chrom_tree_offset = out.pos();
     write_chrom_tree(out, chroms, key_size, o);
@@ -361,13 +337,11 @@ std::string bigwig_bytes(const std::vector<BigWigChrom>& chroms, const std::vect
     std::uint32_t ubs = o.compress ? static_cast<std::uint32_t>(max_raw) : 0;
     if (brk == BigWigBreak::UncompressBufTooSmall) ubs = 16;
     if (brk == BigWigBreak::HugeUncompressBufSize) ubs = 0xFFFFFFFF;
-    out.patch(0, magic, 4);
-    out.patch(4, 4, 2);
-    out.patch(6, o.zoom_levels, 2);
-    out.patch(8, chrom_tree_offset, 8);
-    out.patch(16, data_offset, 8);
-    out.patch(24, index_offset, 8);
-    out.patch(52, ubs, 4);
+    // Position, value and width of the header fields (version 4).
+    const std::uint64_t header[][3] = {{0, magic, 4},           {4, 4, 2},           {6, o.zoom_levels, 2},
+                                       {8, chrom_tree_offset, 8}, {16, data_offset, 8}, {24, index_offset, 8},
+                                       {52, ubs, 4}};
+    for (const auto& [at, value, width] : header) out.patch(at, value, static_cast<int>(width));
     if (brk == BigWigBreak::Truncate) out.bytes.resize(index_offset + 20);
     return std::move(out.bytes);
 }

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "error.hpp"
 #include "region.hpp"
 
 namespace binscope::testing {
@@ -19,6 +20,11 @@ inline std::string region_text(const RegionSet& set) {
         out += " " + r.name + " " + std::string(r.score) + " " + std::to_string(r.group) + " " + static_cast<char>(r.strand) + "\n";
     }
     return out;
+}
+
+// The text of a set that was read, or "error: " and the reader's message.
+inline std::string region_text(const Result<RegionSet>& set) {
+    return set ? region_text(*set) : "error: " + set.error().message();
 }
 
 }  // namespace binscope::testing
