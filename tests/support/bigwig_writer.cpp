@@ -182,7 +182,8 @@ void break_first_block(std::vector<Block>& blocks, const BigWigOptions& o) {
     const BigWigBreak brk = o.breakage;
     const bool needs_block = brk == BigWigBreak::BlockHugeSize || brk == BigWigBreak::BlockOffsetPastEnd ||
                              brk == BigWigBreak::BlockNotZlib || brk == BigWigBreak::SectionShort ||
-                             brk == BigWigBreak::RecordsPastBlockEnd || brk == BigWigBreak::UnknownSectionType;
+                             brk == BigWigBreak::RecordsPastBlockEnd || brk == BigWigBreak::UnknownSectionType ||
+                             brk == BigWigBreak::BlockListedTwice;
     if (needs_block && blocks.empty()) throw std::invalid_argument("this breakage needs a data block");
     if (blocks.empty()) return;
     std::string& data = blocks.front().data;
