@@ -26,10 +26,12 @@ install_missing() {
     "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
-# What building the program needs; the tests add GoogleTest, groff (the
+# What building the program needs (cairo and its font for the figures,
+# nlohmann-json for reading a matrix header); the tests add GoogleTest, groff (the
 # manual page), Snakemake (the workflow in examples/workflow) and pigz (one
 # of the readers the matrix file is checked with).
-BUILD_PACKAGES=(cmake g++ make zlib1g-dev libdeflate-dev libfmt-dev libcurl4-openssl-dev)
+BUILD_PACKAGES=(cmake g++ make zlib1g-dev libdeflate-dev libfmt-dev libcurl4-openssl-dev
+    libcairo2-dev fonts-dejavu-core nlohmann-json3-dev)
 TEST_PACKAGES=(libgtest-dev groff-base snakemake pigz)
 
 build_jobs() { nproc 2>/dev/null || echo 2; }

@@ -1,0 +1,62 @@
+// figure_options.hpp - what a figure shows and how: the settings shared by
+// `heatmap` and `profile`, filled from the command line.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace binscope {
+
+enum class FigureFormat { png, svg, pdf };
+
+// Texts and sizes of every figure.
+struct FigureStyle {
+    FigureFormat format = FigureFormat::png;
+    double panel_width_cm = 4.0;    // heat-map panel (or profile panel) width
+    double panel_height_cm = 20.0;  // heat-map panel height
+    double profile_height_cm = 4.0; // profile panel height
+    double dpi = 150.0;             // PNG resolution, and the raster resolution in SVG and PDF
+    std::string title;              // empty: no title
+    std::vector<std::string> sample_labels;  // empty: the header's
+    std::vector<std::string> group_labels;   // empty: the header's (or the clusters')
+    std::optional<std::string> ref_point_label;  // reference-point matrices: replaces the header's "TSS"/"TES"/"center"
+    std::string start_label = "TSS";  // scale-regions: the body's start
+    std::string end_label = "TES";    // scale-regions: the body's end
+};
+
+// How heat-map values become colours.
+struct ColorSettings {
+    std::string color_map = "viridis";  // a name of the colour-map table
+    bool reverse = false;
+    // Limits: empty for robust percentiles of each sample's values; one
+    // value for every sample, or one per sample.
+    std::vector<double> z_min;
+    std::vector<double> z_max;
+    std::string missing_color = "#ff00ff"; // placeholder default, chosen by the drawing code's owner
+};
+
+enum class RowStatistic { mean, median, max, min, sum };
+enum class SortOrder { keep, ascend, descend };
+
+// The order of the heat map's rows.
+struct RowOrderSettings {
+    SortOrder sort = SortOrder::keep;
+    RowStatistic sort_using = RowStatistic::mean;
+    std::vector<std::size_t> sort_using_samples;  // 0-based; empty for all
+    std::size_t kmeans = 0;                       // 0: no clustering
+    std::uint64_t seed = 0;
+};
+
+enum class ProfileStatistic { mean, median };
+enum class ProfileBand { none, standard_error, standard_deviation };
+
+struct ProfileSettings {
+    ProfileStatistic statistic = ProfileStatistic::mean;
+    ProfileBand band = ProfileBand::none;
+    bool per_group = false;  // one panel per group with a line per sample
+};
+
+}  // namespace binscope
