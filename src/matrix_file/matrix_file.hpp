@@ -31,7 +31,11 @@ struct MatrixHeader {
 
     // True when the file was written by a reference-point run (some entry
     // of "ref point" is a string).
-    bool is_reference_point() const;
+    bool is_reference_point() const {
+        for (const auto& point : ref_point)
+            if (point) return true;
+        return false;
+    }
 };
 
 // A matrix read from a file. In `matrix`: the values (rows x cols), one
