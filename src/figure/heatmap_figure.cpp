@@ -129,7 +129,7 @@ void paint_picture(cairo_t* cr, const FigureInput& input, const FigureStyle& sty
     for (std::size_t b = 0; b < layout.color_bars.size(); ++b) {
         if (!picture.shared_scale) {
             set_color(cr, Rgb{0, 0, 0});
-            draw_text(cr, input.sample_labels[b], layout.color_bar_titles[b], kLabelFont, Align::center);
+            draw_text(cr, input.sample_labels[b], layout.color_bar_titles[b], kLabelFont, Align::left);
         }
         draw_color_bar(cr, layout.color_bars[b], picture.map, picture.limits[b]);
     }

@@ -60,7 +60,7 @@ HeatmapLayout layout_heatmap(const HeatmapSizes& s) {
     for (std::size_t i = 0; i < s.color_bars; ++i) {
         const double x = legend_x + static_cast<double>(i) * bar_pitch;
         out.color_bars.push_back({x, bars_top, kSwatch, bar_height});
-        out.color_bar_titles.push_back({x + kSwatch / 2, bars_top - 4});
+        out.color_bar_titles.push_back({x, bars_top - 4});
     }
     out.missing_swatch = {legend_x, bars_top + bar_height + 12, kSwatch, kSwatch};
     out.height = std::max(heatmap_top + s.panel_height + kTickRoom, out.missing_swatch.bottom()) + kMargin;

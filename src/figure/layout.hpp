@@ -55,7 +55,7 @@ struct HeatmapLayout {
     double group_label_right = 0;        // group labels end here (right-aligned)
     Anchor legend;                       // the profile legend's first line (top-left)
     std::vector<Box> color_bars;         // low at the bottom
-    std::vector<Anchor> color_bar_titles;  // centred over each bar
+    std::vector<Anchor> color_bar_titles;  // left-aligned over each bar
     Box missing_swatch;                  // "missing" written right of it
 };
 
