@@ -11,7 +11,7 @@
 namespace binscope {
 namespace {
 
-constexpr std::size_t kBlock = 16;  // columns summed in one pass over the rows
+constexpr std::size_t kBlock = 64;  // columns summed in one pass over the rows
 
 double median_of(std::vector<float>& values) {
     const std::size_t n = values.size();
