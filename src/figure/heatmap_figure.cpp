@@ -144,7 +144,7 @@ HeatmapSizes heatmap_sizes(const FigureInput& input, const FigureStyle& style, b
     sizes.panel_width = cm_to_points(style.panel_width_cm);
     sizes.panel_height = cm_to_points(style.panel_height_cm);
     sizes.profile_height = cm_to_points(style.profile_height_cm);
-    sizes.title = !style.title.empty();
+    sizes.title_width = style.title.empty() ? 0 : text_width(style.title, kTitleFont);
     sizes.group_label_width = widest(input.group_labels, kLabelFont);
     sizes.legend_entries = input.group_labels.size();
     sizes.legend_label_width = sizes.group_label_width;

@@ -12,9 +12,11 @@ constexpr double kTickRoom = 3 + kTickFont + 6;  // under a panel: ticks and the
 constexpr double kLegendGap = 16;      // between the last panel and the legends
 constexpr double kBarRoom = 3 + 34 + 8;  // right of a colour bar: its ticks and labels
 
-// Puts the title and returns the top of what follows it.
-double place_title(bool title, double width, Anchor& anchor) {
-    if (!title) return kMargin;
+// Puts the title (widening the figure to hold it) and returns the top of
+// what follows it.
+double place_title(double title_width, double& width, Anchor& anchor) {
+    if (title_width <= 0) return kMargin;
+    width = std::max(width, title_width + 2 * kMargin);
     anchor = {width / 2, kMargin + kTitleFont};
     return kMargin + kTitleFont + 8;
 }
@@ -40,7 +42,7 @@ HeatmapLayout layout_heatmap(const HeatmapSizes& s) {
                                           18 + s.legend_label_width, static_cast<double>(s.color_bars) * bar_pitch});
     out.width = legend_x + legend_width + kMargin;
 
-    double y = place_title(s.title, out.width, out.title);
+    double y = place_title(s.title_width, out.width, out.title);
     const double titles_baseline = y + kLabelFont;
     const double profile_top = titles_baseline + 5;
     const double heatmap_top = profile_top + s.profile_height + kTickRoom + 6;
@@ -73,7 +75,7 @@ ProfileLayout layout_profiles(const ProfileSizes& s) {
     const double pitch = s.panel_width + kPanelGap + kValueAxisRoom;
     const double legend_x = left + static_cast<double>(s.panels) * pitch - kPanelGap - kValueAxisRoom + kLegendGap;
     out.width = legend_x + 18 + s.legend_label_width + kMargin;
-    const double y = place_title(s.title, out.width, out.title);
+    const double y = place_title(s.title_width, out.width, out.title);
     const double top = y + kLabelFont + 5;
     for (std::size_t i = 0; i < s.panels; ++i) {
         const double x = left + static_cast<double>(i) * pitch;

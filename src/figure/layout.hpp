@@ -38,7 +38,7 @@ double cm_to_points(double cm);
 struct HeatmapSizes {
     std::size_t samples = 1;
     double panel_width = 0, panel_height = 0, profile_height = 0;  // points
-    bool title = false;
+    double title_width = 0;          // 0: no title
     double group_label_width = 0;    // the widest group label
     std::size_t legend_entries = 0;  // lines of the profile legend
     double legend_label_width = 0;   // the widest of their labels
@@ -64,7 +64,7 @@ HeatmapLayout layout_heatmap(const HeatmapSizes& sizes);
 struct ProfileSizes {
     std::size_t panels = 1;
     double panel_width = 0, panel_height = 0;  // points
-    bool title = false;
+    double title_width = 0;                    // 0: no title
     std::size_t legend_entries = 0;
     double legend_label_width = 0;
 };

@@ -93,7 +93,7 @@ void draw_x_axis(cairo_t* cr, Box box, const std::vector<AxisTick>& ticks, doubl
         const double x = box.x + box.width * (bins > 0 ? ticks[i].position / bins : 0);
         stroke_line(cr, x, box.bottom(), x, box.bottom() + kTickLength);
         const double half = text_extent(cr, ticks[i].label, kTickFont) / 2 + 1;
-        const double left = std::clamp(x - half, box.x - 2 * half, box.right());
+        const double left = x - half;
         if (std::any_of(taken.begin(), taken.end(), [&](auto s) { return left < s.second && left + 2 * half > s.first; }))
             continue;
         taken.emplace_back(left, left + 2 * half);
