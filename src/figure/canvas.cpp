@@ -43,7 +43,7 @@ Result<Canvas> Canvas::create(FigureFormat format, double width, double height, 
     const double scale = format == FigureFormat::png ? dpi / 72.0 : 1.0;
     const double pixels_wide = std::ceil(width * scale), pixels_high = std::ceil(height * scale);
     if (!(pixels_wide >= 1 && pixels_high >= 1 && pixels_wide <= 32767 && pixels_high <= 32767))
-        return fail(fmt::format("A figure of {:.0f} x {:.0f} {} is too large to draw (at most 32767 on a side)",
+        return fail(fmt::format("Cannot draw a figure of {:.0f} x {:.0f} {}: each side must be 1 to 32767",
                                 pixels_wide, pixels_high, format == FigureFormat::png ? "pixels" : "points"));
     if (format == FigureFormat::png) {
         canvas.surface_ = cairo_image_surface_create(CAIRO_FORMAT_RGB24, static_cast<int>(pixels_wide),

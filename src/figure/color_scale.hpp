@@ -32,22 +32,30 @@ inline constexpr ColorLimits kLimitsWithoutValues{0.0, 1.0};
 // left out). When those percentiles coincide, the sample's smallest and
 // largest finite values are used; when those coincide too, a small range
 // around the value.
-Result<std::vector<ColorLimits>> color_limits(const FigureInput& input, const ColorSettings& settings);
+// The values are counted on `threads` workers; the result does not depend
+// on their number.
+Result<std::vector<ColorLimits>> color_limits(const FigureInput& input, const ColorSettings& settings,
+                                              std::size_t threads);
 
 // Exact order statistics of the finite values of columns [begin, end) of
 // every row of a matrix, found by counting the values' bits in two passes
 // instead of copying and sorting them.
+// Rows are counted on `threads` workers, each into counters of its own.
 class RankSelector {
 public:
-    RankSelector(const FigureInput& input, std::size_t col_begin, std::size_t col_end);
+    static Result<RankSelector> create(const FigureInput& input, std::size_t col_begin, std::size_t col_end,
+                                       std::size_t threads);
     // The number of finite values.
     std::size_t count() const { return count_; }
     // The values of the given 0-based ascending ranks (each below count()).
-    std::vector<double> values_of_ranks(const std::vector<std::size_t>& ranks) const;
+    Result<std::vector<double>> values_of_ranks(const std::vector<std::size_t>& ranks) const;
 
 private:
-    const FigureInput& input_;
-    std::size_t begin_, end_;
+    RankSelector(const FigureInput& input, std::size_t col_begin, std::size_t col_end, std::size_t threads)
+        : input_(&input), begin_(col_begin), end_(col_end), threads_(threads) {}
+
+    const FigureInput* input_;
+    std::size_t begin_, end_, threads_;
     std::vector<std::size_t> high_counts_;  // per top 16 bits of the order key
     std::size_t count_ = 0;
 };

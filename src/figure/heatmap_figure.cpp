@@ -31,7 +31,8 @@ struct HeatmapPicture {
 
 // Pixels of a length in points (at most a surface's largest side).
 std::size_t pixels(double points, double dpi) {
-    return static_cast<std::size_t>(std::clamp(std::round(points * dpi / 72.0), 1.0, 32767.0));
+    const double count = std::round(points * dpi / 72.0);
+    return count >= 1 ? static_cast<std::size_t>(std::min(count, 32767.0)) : 1;  // NaN too
 }
 
 Result<std::vector<ProfileLine>> sample_profiles(const FigureInput& input, std::size_t s,
@@ -50,7 +51,7 @@ Result<HeatmapPicture> compute_picture(const FigureInput& input, const FigureSty
                                        const ColorSettings& colors, const ProfileSettings& profile,
                                        std::size_t threads) {
     HeatmapPicture picture;
-    auto limits = color_limits(input, colors);
+    auto limits = color_limits(input, colors, threads);
     if (!limits) return fail(std::move(limits).error());
     picture.limits = std::move(*limits);
     picture.shared_scale = std::all_of(picture.limits.begin(), picture.limits.end(),

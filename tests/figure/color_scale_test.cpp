@@ -24,7 +24,7 @@ TEST(ColorScale, LimitsComeFromPercentilesTheUserOrTheValuesThemselves) {
     }
     auto owned = testing::make_input(values, {101}, {2, 2, 1, 1});
     ColorSettings settings;
-    auto limits = color_limits(owned->input, settings);
+    auto limits = color_limits(owned->input, settings, 2);
     ASSERT_TRUE(limits);
     // 101 finite values: ranks 1 and 99 of the sorted values.
     EXPECT_EQ((*limits)[0], (ColorLimits{1, 99}));
@@ -34,23 +34,23 @@ TEST(ColorScale, LimitsComeFromPercentilesTheUserOrTheValuesThemselves) {
 
     settings.z_min = {-1};
     settings.z_max = {10, 20, 30, 40};
-    limits = color_limits(owned->input, settings);
+    limits = color_limits(owned->input, settings, 2);
     ASSERT_TRUE(limits);
     EXPECT_EQ((*limits)[0], (ColorLimits{-1, 10}));
     EXPECT_EQ((*limits)[3], (ColorLimits{-1, 40}));
 
     settings.z_max = {1, 2};
-    EXPECT_EQ(color_limits(owned->input, settings).error().message(),
+    EXPECT_EQ(color_limits(owned->input, settings, 2).error().message(),
               "2 colour maximums given for 4 samples: give one for all samples or one per sample");
     settings.z_max = {};
     settings.z_min = {500};
-    EXPECT_EQ(color_limits(owned->input, settings).error().message(),
+    EXPECT_EQ(color_limits(owned->input, settings, 2).error().message(),
               "The colour range of sample 'sample 1' is empty: its minimum 500 is not below its maximum 99");
 }
 
 TEST(ColorScale, AllMissingGetsTheFixedRange) {
     auto owned = testing::make_input({NAN, NAN, NAN, NAN}, {2}, {2});
-    auto limits = color_limits(owned->input, ColorSettings{});
+    auto limits = color_limits(owned->input, ColorSettings{}, 1);
     ASSERT_TRUE(limits);
     EXPECT_EQ(limits->front(), kLimitsWithoutValues);
 }
@@ -62,11 +62,15 @@ TEST(ColorScale, RanksAreExactForAnyValues) {
         if (!std::isnan(v)) sorted.push_back(v - 5.0f);  // negative values too
     for (float& v : owned->values) v -= 5.0f;
     std::sort(sorted.begin(), sorted.end());
-    const RankSelector selector(owned->input, 0, 7);
-    ASSERT_EQ(selector.count(), sorted.size());
-    std::vector<std::size_t> ranks{0, 1, sorted.size() / 3, sorted.size() - 1};
-    const auto got = selector.values_of_ranks(ranks);
-    for (std::size_t i = 0; i < ranks.size(); ++i) EXPECT_EQ(got[i], sorted[ranks[i]]);
+    for (std::size_t threads : {1, 3}) {
+        auto selector = RankSelector::create(owned->input, 0, 7, threads);
+        ASSERT_TRUE(selector);
+        ASSERT_EQ(selector->count(), sorted.size());
+        std::vector<std::size_t> ranks{0, 1, sorted.size() / 3, sorted.size() - 1};
+        const auto got = selector->values_of_ranks(ranks);
+        ASSERT_TRUE(got);
+        for (std::size_t i = 0; i < ranks.size(); ++i) EXPECT_EQ((*got)[i], sorted[ranks[i]]);
+    }
 }
 
 TEST(ColorMap, NamesReverseAndRefuseUnknownOnes) {

@@ -160,6 +160,16 @@ TEST(HeatmapFigure, FailuresNameTheFileAndTheReason) {
     drawn = draw_heatmap(owned->input, FigureStyle{}, colors, ProfileSettings{}, "/nonexistent/h.png", 1);
     EXPECT_EQ(drawn.error().chain(), (std::vector<std::string>{"The missing-value colour",
                                                                "The colour 'grey' is not of the form #rrggbb"}));
+    FigureStyle huge;
+    huge.panel_height_cm = 1000;
+    drawn = draw_heatmap(owned->input, huge, ColorSettings{}, ProfileSettings{}, "/nonexistent/h.png", 1);
+    EXPECT_EQ(drawn.error().chain(), (std::vector<std::string>{"Drawing /nonexistent/h.png",
+                                                               "Cannot draw a figure of 519 x 59442 pixels: each side "
+                                                               "must be 1 to 32767"}));
+    FigureStyle flat;
+    flat.panel_width_cm = 0;
+    drawn = draw_heatmap(owned->input, flat, ColorSettings{}, ProfileSettings{}, "/nonexistent/h.png", 1);
+    EXPECT_EQ(drawn.error().message(), "Cannot draw the figure /nonexistent/h.png: invalid matrix (not invertible)");
     owned->input.group_boundaries = {0, 20, 41};
     drawn = draw_profile(owned->input, FigureStyle{}, ProfileSettings{}, "/nonexistent/p.png", 1);
     EXPECT_EQ(drawn.error().message(),
