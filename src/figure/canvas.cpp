@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cmath>
 #include <fcntl.h>
+#include <fontconfig/fontconfig.h>
 #include <fmt/format.h>
 #include <unistd.h>
 #include <utility>
@@ -107,6 +108,11 @@ Status Canvas::write(const std::string& path) {
     auto written = write_file(path, format_ == FigureFormat::png ? png : *bytes_);
     if (!written) return fail(std::move(written).error().context(fmt::format("Cannot write the figure {}", path)));
     return {};
+}
+
+FontCacheRelease::~FontCacheRelease() {
+    cairo_debug_reset_static_data();
+    FcFini();
 }
 
 Status write_file(const std::string& path, const std::string& bytes) {

@@ -2,6 +2,8 @@
 #include "figure/figure_check.hpp"
 
 #include <algorithm>
+#include <cmath>
+#include <utility>
 #include <fmt/format.h>
 
 namespace binscope {
@@ -30,6 +32,17 @@ Status check_figure_input(const FigureInput& in) {
     for (std::size_t s = 0; s + 1 < in.sample_boundaries.size(); ++s)
         if (in.sample_boundaries[s] == in.sample_boundaries[s + 1])
             return refuse(fmt::format("sample '{}' has no columns", in.sample_labels[s]));
+    return {};
+}
+
+Status check_figure_style(const FigureStyle& style) {
+    const std::pair<double, const char*> sizes[] = {{style.panel_width_cm, "panel width"},
+                                                    {style.panel_height_cm, "panel height"},
+                                                    {style.profile_height_cm, "profile height"},
+                                                    {style.dpi, "resolution"}};
+    for (const auto& [value, name] : sizes)
+        if (!(value > 0) || !std::isfinite(value))
+            return fail(fmt::format("Cannot draw the figure: its {} is {}, not a positive number", name, value));
     return {};
 }
 

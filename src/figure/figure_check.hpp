@@ -4,6 +4,7 @@
 
 #include "error.hpp"
 #include "figure/figure_input.hpp"
+#include "figure/figure_options.hpp"
 
 namespace binscope {
 
@@ -12,5 +13,8 @@ namespace binscope {
 // from 0 to the rows and columns, and that there is one label per group,
 // one label and one tick list per sample.
 Status check_figure_input(const FigureInput& input);
+
+// Checks that the panel sizes and the resolution are positive numbers.
+Status check_figure_style(const FigureStyle& style);
 
 }  // namespace binscope

@@ -157,9 +157,11 @@ HeatmapSizes heatmap_sizes(const FigureInput& input, const FigureStyle& style, b
 Status draw_heatmap(const FigureInput& input, const FigureStyle& style, const ColorSettings& colors,
                     const ProfileSettings& profile, const std::string& path, std::size_t threads) {
     if (auto checked = check_figure_input(input); !checked) return checked;
+    if (auto checked = check_figure_style(style); !checked) return checked;
     auto picture = compute_picture(input, style, colors, profile, threads);
     if (!picture) return fail(std::move(picture).error());
     const HeatmapLayout layout = layout_heatmap(heatmap_sizes(input, style, picture->shared_scale));
+    const FontCacheRelease release_fonts;  // after the canvas is gone
     auto canvas = Canvas::create(style.format, layout.width, layout.height, style.dpi);
     if (!canvas) return fail(std::move(canvas).error().context(fmt::format("Drawing {}", path)));
     paint_picture(canvas->context(), input, style, *picture, layout);

@@ -49,6 +49,7 @@ Result<std::vector<ProfilePanel>> compute_panels(const FigureInput& input, const
 Status draw_profile(const FigureInput& input, const FigureStyle& style, const ProfileSettings& profile,
                     const std::string& path, std::size_t threads) {
     if (auto checked = check_figure_input(input); !checked) return checked;
+    if (auto checked = check_figure_style(style); !checked) return checked;
     auto panels = compute_panels(input, profile, threads);
     if (!panels) return fail(std::move(panels).error());
     const auto& legend = profile.per_group ? input.sample_labels : input.group_labels;
@@ -61,6 +62,7 @@ Status draw_profile(const FigureInput& input, const FigureStyle& style, const Pr
     for (const auto& label : legend) sizes.legend_label_width = std::max(sizes.legend_label_width, text_width(label, kLabelFont));
     const ProfileLayout layout = layout_profiles(sizes);
 
+    const FontCacheRelease release_fonts;  // after the canvas is gone
     auto canvas = Canvas::create(style.format, layout.width, layout.height, style.dpi);
     if (!canvas) return fail(std::move(canvas).error().context(fmt::format("Drawing {}", path)));
     cairo_t* cr = canvas->context();

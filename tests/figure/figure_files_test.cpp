@@ -169,7 +169,11 @@ TEST(HeatmapFigure, FailuresNameTheFileAndTheReason) {
     FigureStyle flat;
     flat.panel_width_cm = 0;
     drawn = draw_heatmap(owned->input, flat, ColorSettings{}, ProfileSettings{}, "/nonexistent/h.png", 1);
-    EXPECT_EQ(drawn.error().message(), "Cannot draw the figure /nonexistent/h.png: invalid matrix (not invertible)");
+    EXPECT_EQ(drawn.error().message(), "Cannot draw the figure: its panel width is 0, not a positive number");
+    flat.panel_width_cm = 4;
+    flat.dpi = NAN;
+    drawn = draw_profile(owned->input, flat, ProfileSettings{}, "/nonexistent/p.png", 1);
+    EXPECT_EQ(drawn.error().message(), "Cannot draw the figure: its resolution is nan, not a positive number");
     owned->input.group_boundaries = {0, 20, 41};
     drawn = draw_profile(owned->input, FigureStyle{}, ProfileSettings{}, "/nonexistent/p.png", 1);
     EXPECT_EQ(drawn.error().message(),
