@@ -26,14 +26,17 @@ float from_key(std::uint32_t key) {
 
 std::size_t rows_of(const FigureInput& input) { return input.cols == 0 ? 0 : input.values.size() / input.cols; }
 
-// Calls visit(value) for the finite values of rows [row_begin, row_end).
+// The order keys of finite floats have their top 16 bits in this range;
+// infinities and NaNs fall outside it, so the counting needs no test.
+constexpr std::uint32_t kFirstFiniteBucket = 0x0080, kLastFiniteBucket = 0xff7f;
+
+// Calls visit(key) for the order key of every value of rows [row_begin, row_end).
 template <class Visit>
-void each_finite(const FigureInput& input, std::size_t row_begin, std::size_t row_end, std::size_t col_begin,
-                 std::size_t col_end, Visit visit) {
+void each_key(const FigureInput& input, std::size_t row_begin, std::size_t row_end, std::size_t col_begin,
+              std::size_t col_end, Visit visit) {
     for (std::size_t row = row_begin; row < row_end; ++row) {
         const float* line = input.values.data() + row * input.cols;
-        for (std::size_t col = col_begin; col < col_end; ++col)
-            if (std::isfinite(line[col])) visit(line[col]);
+        for (std::size_t col = col_begin; col < col_end; ++col) visit(order_key(line[col]));
     }
 }
 
@@ -87,10 +90,12 @@ Result<RankSelector> RankSelector::create(const FigureInput& input, std::size_t 
                                           std::size_t threads) {
     RankSelector selector(input, col_begin, col_end, threads);
     auto counts = count_on_workers(rows_of(input), 65536, threads, [&](std::size_t first, std::size_t last, auto& c) {
-        each_finite(input, first, last, col_begin, col_end, [&](float v) { ++c[order_key(v) >> 16]; });
+        each_key(input, first, last, col_begin, col_end, [&](std::uint32_t key) { ++c[key >> 16]; });
     });
     if (!counts) return fail(std::move(counts).error());
     selector.high_counts_ = std::move(*counts);
+    for (std::uint32_t bucket = 0; bucket < 65536; ++bucket)
+        if (bucket < kFirstFiniteBucket || bucket > kLastFiniteBucket) selector.high_counts_[bucket] = 0;
     for (auto c : selector.high_counts_) selector.count_ += c;
     return selector;
 }
@@ -103,18 +108,19 @@ Result<std::vector<double>> RankSelector::values_of_ranks(const std::vector<std:
     std::vector<std::size_t> rest(ranks);
     for (std::size_t i = 0; i < n; ++i)
         while (bucket[i] < 65535 && rest[i] >= high_counts_[bucket[i]]) rest[i] -= high_counts_[bucket[i]++];
-    // Rank i's counters are entries [i * 65536, (i + 1) * 65536).
+    // Rank i's counters are entries [i * 65536, (i + 1) * 65536); `slot`
+    // tells which buckets are counted (in the counters of their first rank).
+    std::vector<std::uint32_t> slot(65536, 0);
+    for (std::size_t i = n; i-- > 0;) slot[bucket[i]] = static_cast<std::uint32_t>(i + 1);
     auto low_counts = count_on_workers(rows_of(*input_), n * 65536, threads_, [&](auto first, auto last, auto& c) {
-        each_finite(*input_, first, last, begin_, end_, [&](float v) {
-            const auto key = order_key(v);
-            for (std::size_t i = 0; i < n; ++i)
-                if ((key >> 16) == bucket[i]) ++c[i * 65536 + (key & 0xffffu)];
+        each_key(*input_, first, last, begin_, end_, [&](std::uint32_t key) {
+            if (const auto at = slot[key >> 16]) ++c[(at - 1) * 65536 + (key & 0xffffu)];
         });
     });
     if (!low_counts) return fail(std::move(low_counts).error());
     std::vector<double> values(n);
     for (std::size_t i = 0; i < n; ++i) {
-        const std::size_t* counts = low_counts->data() + i * 65536;
+        const std::size_t* counts = low_counts->data() + (slot[bucket[i]] - 1) * 65536;
         std::uint32_t low = 0;
         while (low < 65535 && rest[i] >= counts[low]) rest[i] -= counts[low++];
         values[i] = from_key((bucket[i] << 16) | low);

@@ -20,7 +20,7 @@ TEST(ColorScale, LimitsComeFromPercentilesTheUserOrTheValuesThemselves) {
     std::vector<float> values;
     for (int r = 0; r < 101; ++r) {
         const float first = r == 100 ? 1e9f : static_cast<float>(r);
-        values.insert(values.end(), {first, nan, 7, nan, r == 50 ? 5.0f : 0.0f, r == 3 ? inf : -0.0f});
+        values.insert(values.end(), {first, nan, 7, nan, r == 50 ? 5.0f : 0.0f, r == 3 ? inf : r == 4 ? -inf : -0.0f});
     }
     auto owned = testing::make_input(values, {101}, {2, 2, 1, 1});
     ColorSettings settings;
