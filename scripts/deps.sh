@@ -28,10 +28,11 @@ install_missing() {
 
 # What building the program needs (cairo and its font for the figures,
 # nlohmann-json for reading a matrix header); the tests add GoogleTest, groff (the
-# manual page), Snakemake (the workflow in examples/workflow) and pigz (one
-# of the readers the matrix file is checked with).
+# manual page), Snakemake (the workflow in examples/workflow), pigz (one
+# of the readers the matrix file is checked with) and poppler-utils
+# (pdftotext reads the texts of a drawn PDF back).
 BUILD_PACKAGES=(cmake g++ make zlib1g-dev libdeflate-dev libfmt-dev libcurl4-openssl-dev
     libcairo2-dev fonts-dejavu-core nlohmann-json3-dev)
-TEST_PACKAGES=(libgtest-dev groff-base snakemake pigz)
+TEST_PACKAGES=(libgtest-dev groff-base snakemake pigz poppler-utils)
 
 build_jobs() { nproc 2>/dev/null || echo 2; }

@@ -35,7 +35,7 @@ struct ColorSettings {
     // value for every sample, or one per sample.
     std::vector<double> z_min;
     std::vector<double> z_max;
-    std::string missing_color = "#ff00ff"; // placeholder default, chosen by the drawing code's owner
+    std::string missing_color = "#b3b3b3";  // "#rrggbb": a light grey, apart from every map but greys
 };
 
 enum class RowStatistic { mean, median, max, min, sum };

@@ -1,0 +1,171 @@
+// heatmap_figure.cpp - the heat-map figure: its data computed first, then
+// painted in one place.
+#include "figure/heatmap_figure.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <fmt/format.h>
+
+#include "figure/canvas.hpp"
+#include "figure/color_scale.hpp"
+#include "figure/colormap.hpp"
+#include "figure/downsample.hpp"
+#include "figure/figure_check.hpp"
+#include "figure/layout.hpp"
+#include "figure/paint.hpp"
+#include "figure/profile_stats.hpp"
+
+namespace binscope {
+namespace {
+
+// Everything the painting needs besides the input and the layout.
+struct HeatmapPicture {
+    std::vector<ColorLimits> limits;  // per sample
+    ColorMap map;
+    Rgb missing;
+    std::vector<std::size_t> row_cuts;  // raster rows, in drawn rows
+    std::vector<Raster> rasters;        // per sample
+    std::vector<std::vector<ProfileLine>> profiles;  // per sample, a line per group
+    bool shared_scale = true;
+};
+
+// Pixels of a length in points (at most a surface's largest side).
+std::size_t pixels(double points, double dpi) {
+    const double count = std::round(points * dpi / 72.0);
+    return count >= 1 ? static_cast<std::size_t>(std::min(count, 32767.0)) : 1;  // NaN too
+}
+
+Result<std::vector<ProfileLine>> sample_profiles(const FigureInput& input, std::size_t s,
+                                                 const ProfileSettings& settings, std::size_t threads) {
+    std::vector<ProfileLine> lines;
+    for (std::size_t g = 0; g + 1 < input.group_boundaries.size(); ++g) {
+        auto line = profile_line(input, input.group_boundaries[g], input.group_boundaries[g + 1],
+                                 input.sample_boundaries[s], input.sample_boundaries[s + 1], settings, threads);
+        if (!line) return fail(std::move(line).error());
+        lines.push_back(std::move(*line));
+    }
+    return lines;
+}
+
+Result<HeatmapPicture> compute_picture(const FigureInput& input, const FigureStyle& style,
+                                       const ColorSettings& colors, const ProfileSettings& profile,
+                                       std::size_t threads) {
+    HeatmapPicture picture;
+    auto limits = color_limits(input, colors, threads);
+    if (!limits) return fail(std::move(limits).error());
+    picture.limits = std::move(*limits);
+    picture.shared_scale = std::all_of(picture.limits.begin(), picture.limits.end(),
+                                       [&](const auto& l) { return l == picture.limits.front(); });
+    auto map = find_color_map(colors.color_map, colors.reverse);
+    if (!map) return fail(std::move(map).error());
+    picture.map = *map;
+    auto missing = parse_color(colors.missing_color);
+    if (!missing) return fail(std::move(missing).error().context("The missing-value colour"));
+    picture.missing = *missing;
+    picture.row_cuts = row_edges(input.group_boundaries, pixels(cm_to_points(style.panel_height_cm), style.dpi));
+    const std::size_t pixel_cols = pixels(cm_to_points(style.panel_width_cm), style.dpi);
+    for (std::size_t s = 0; s < input.sample_labels.size(); ++s) {
+        const std::size_t begin = input.sample_boundaries[s], bins = input.sample_boundaries[s + 1] - begin;
+        auto raster = downsample(input, begin, picture.row_cuts, even_edges(bins, pixel_cols), threads);
+        if (!raster) return fail(std::move(raster).error());
+        picture.rasters.push_back(std::move(*raster));
+        auto lines = sample_profiles(input, s, profile, threads);
+        if (!lines) return fail(std::move(lines).error());
+        picture.profiles.push_back(std::move(*lines));
+    }
+    return picture;
+}
+
+double widest(const std::vector<std::string>& texts, double size) {
+    double width = 0;
+    for (const auto& text : texts) width = std::max(width, text_width(text, size));
+    return width;
+}
+
+// The y of raster-row edge `drawn_row` (a group boundary) in `box`.
+double edge_y(const HeatmapPicture& picture, std::size_t drawn_row, Box box) {
+    const auto at = std::lower_bound(picture.row_cuts.begin(), picture.row_cuts.end(), drawn_row);
+    const double rows = static_cast<double>(picture.row_cuts.size() - 1);
+    return box.y + box.height * static_cast<double>(at - picture.row_cuts.begin()) / rows;
+}
+
+void paint_groups(cairo_t* cr, const FigureInput& input, const HeatmapPicture& picture, const HeatmapLayout& layout) {
+    set_color(cr, contrasting(picture.map.colors[0]));
+    cairo_set_line_width(cr, 1.0);
+    for (std::size_t g = 1; g + 1 < input.group_boundaries.size(); ++g)
+        for (const Box& box : layout.heatmaps) {
+            const double y = edge_y(picture, input.group_boundaries[g], box);
+            cairo_move_to(cr, box.x, y);
+            cairo_line_to(cr, box.right(), y);
+            cairo_stroke(cr);
+        }
+    set_color(cr, Rgb{0, 0, 0});
+    const Box& first = layout.heatmaps.front();
+    for (std::size_t g = 0; g + 1 < input.group_boundaries.size(); ++g) {
+        const double top = edge_y(picture, input.group_boundaries[g], first);
+        const double bottom = edge_y(picture, input.group_boundaries[g + 1], first);
+        if (bottom - top >= kLabelFont)
+            draw_text(cr, input.group_labels[g], {layout.group_label_right, (top + bottom) / 2 + kLabelFont / 3},
+                      kLabelFont, Align::right);
+    }
+}
+
+void paint_picture(cairo_t* cr, const FigureInput& input, const FigureStyle& style, const HeatmapPicture& picture,
+                   const HeatmapLayout& layout) {
+    set_color(cr, Rgb{0, 0, 0});
+    if (!style.title.empty()) draw_text(cr, style.title, layout.title, kTitleFont, Align::center);
+    for (std::size_t s = 0; s < input.sample_labels.size(); ++s) {
+        const double bins = static_cast<double>(input.sample_boundaries[s + 1] - input.sample_boundaries[s]);
+        set_color(cr, Rgb{0, 0, 0});
+        draw_text(cr, input.sample_labels[s], layout.sample_titles[s], kLabelFont, Align::center);
+        draw_profile_panel(cr, layout.profiles[s], picture.profiles[s], profile_range(picture.profiles[s]),
+                           input.ticks[s], bins);
+        const Box& box = layout.heatmaps[s];
+        paint_raster(cr, picture.rasters[s], picture.limits[s], picture.map, picture.missing, box);
+        draw_x_axis(cr, box, input.ticks[s], bins);
+    }
+    paint_groups(cr, input, picture, layout);
+    set_color(cr, Rgb{0, 0, 0});
+    draw_line_legend(cr, layout.legend, input.group_labels);
+    for (std::size_t b = 0; b < layout.color_bars.size(); ++b) {
+        if (!picture.shared_scale) {
+            set_color(cr, Rgb{0, 0, 0});
+            draw_text(cr, input.sample_labels[b], layout.color_bar_titles[b], kLabelFont, Align::left);
+        }
+        draw_color_bar(cr, layout.color_bars[b], picture.map, picture.limits[b]);
+    }
+    draw_missing_swatch(cr, layout.missing_swatch, picture.missing);
+}
+
+}  // namespace
+
+HeatmapSizes heatmap_sizes(const FigureInput& input, const FigureStyle& style, bool shared_scale) {
+    HeatmapSizes sizes;
+    sizes.samples = input.sample_labels.size();
+    sizes.panel_width = cm_to_points(style.panel_width_cm);
+    sizes.panel_height = cm_to_points(style.panel_height_cm);
+    sizes.profile_height = cm_to_points(style.profile_height_cm);
+    sizes.title_width = style.title.empty() ? 0 : text_width(style.title, kTitleFont);
+    sizes.group_label_width = widest(input.group_labels, kLabelFont);
+    sizes.legend_entries = input.group_labels.size();
+    sizes.legend_label_width = sizes.group_label_width;
+    sizes.color_bars = shared_scale ? 1 : sizes.samples;
+    sizes.color_bar_label_width = shared_scale ? 0 : widest(input.sample_labels, kLabelFont);
+    return sizes;
+}
+
+Status draw_heatmap(const FigureInput& input, const FigureStyle& style, const ColorSettings& colors,
+                    const ProfileSettings& profile, const std::string& path, std::size_t threads) {
+    if (auto checked = check_figure_input(input); !checked) return checked;
+    if (auto checked = check_figure_style(style); !checked) return checked;
+    auto picture = compute_picture(input, style, colors, profile, threads);
+    if (!picture) return fail(std::move(picture).error());
+    const HeatmapLayout layout = layout_heatmap(heatmap_sizes(input, style, picture->shared_scale));
+    const FontCacheRelease release_fonts;  // after the canvas is gone
+    auto canvas = Canvas::create(style.format, layout.width, layout.height, style.dpi);
+    if (!canvas) return fail(std::move(canvas).error().context(fmt::format("Drawing {}", path)));
+    paint_picture(canvas->context(), input, style, *picture, layout);
+    return canvas->write(path);
+}
+
+}  // namespace binscope

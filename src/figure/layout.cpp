@@ -1,0 +1,91 @@
+// layout.cpp - the geometry of the heat-map and profile figures.
+#include "figure/layout.hpp"
+
+#include <algorithm>
+
+namespace binscope {
+namespace {
+
+constexpr double kValueAxisRoom = 34;  // left of a profile: its value ticks
+constexpr double kPanelGap = 12;       // between a panel and the next one's value ticks
+constexpr double kTickRoom = 3 + kTickFont + 6;  // under a panel: ticks and their labels
+constexpr double kLegendGap = 16;      // between the last panel and the legends
+constexpr double kBarRoom = 3 + 34 + 8;  // right of a colour bar: its ticks and labels
+
+// Puts the title (widening the figure to hold it) and returns the top of
+// what follows it.
+double place_title(double title_width, double& width, Anchor& anchor) {
+    if (title_width <= 0) return kMargin;
+    width = std::max(width, title_width + 2 * kMargin);
+    anchor = {width / 2, kMargin + kTitleFont};
+    return kMargin + kTitleFont + 8;
+}
+
+}  // namespace
+
+double text_width(std::string_view text, double font_size) {
+    std::size_t characters = 0;
+    for (char c : text)
+        if ((static_cast<unsigned char>(c) & 0xc0) != 0x80) ++characters;
+    return static_cast<double>(characters) * 0.6 * font_size;
+}
+
+double cm_to_points(double cm) { return cm / 2.54 * 72.0; }
+
+HeatmapLayout layout_heatmap(const HeatmapSizes& s) {
+    HeatmapLayout out;
+    const double left = kMargin + std::max(kValueAxisRoom, s.group_label_width + 6);
+    const double pitch = s.panel_width + kPanelGap + kValueAxisRoom;
+    const double legend_x = left + static_cast<double>(s.samples) * pitch - kPanelGap - kValueAxisRoom + kLegendGap;
+    const double bar_pitch = std::max(kSwatch + kBarRoom, s.color_bar_label_width + 6);
+    const double legend_width = std::max({kSwatch + 4 + text_width("missing", kLabelFont),
+                                          18 + s.legend_label_width, static_cast<double>(s.color_bars) * bar_pitch});
+    out.width = legend_x + legend_width + kMargin;
+
+    double y = place_title(s.title_width, out.width, out.title);
+    const double titles_baseline = y + kLabelFont;
+    const double profile_top = titles_baseline + 5;
+    const double heatmap_top = profile_top + s.profile_height + kTickRoom + 6;
+    for (std::size_t i = 0; i < s.samples; ++i) {
+        const double x = left + static_cast<double>(i) * pitch;
+        out.sample_titles.push_back({x + s.panel_width / 2, titles_baseline});
+        out.profiles.push_back({x, profile_top, s.panel_width, s.profile_height});
+        out.heatmaps.push_back({x, heatmap_top, s.panel_width, s.panel_height});
+    }
+    out.group_label_right = left - 6;
+
+    out.legend = {legend_x, profile_top};
+    const double legend_bottom = profile_top + static_cast<double>(s.legend_entries) * kLegendRow;
+    const double bar_title_room = s.color_bar_label_width > 0 ? kLabelFont + 4 : 0;
+    const double bars_top = std::max(heatmap_top, legend_bottom + 12) + bar_title_room;
+    const double bar_height = std::min(s.panel_height, 150.0);
+    for (std::size_t i = 0; i < s.color_bars; ++i) {
+        const double x = legend_x + static_cast<double>(i) * bar_pitch;
+        out.color_bars.push_back({x, bars_top, kSwatch, bar_height});
+        out.color_bar_titles.push_back({x, bars_top - 4});
+    }
+    out.missing_swatch = {legend_x, bars_top + bar_height + 12, kSwatch, kSwatch};
+    out.height = std::max(heatmap_top + s.panel_height + kTickRoom, out.missing_swatch.bottom()) + kMargin;
+    return out;
+}
+
+ProfileLayout layout_profiles(const ProfileSizes& s) {
+    ProfileLayout out;
+    const double left = kMargin + kValueAxisRoom;
+    const double pitch = s.panel_width + kPanelGap + kValueAxisRoom;
+    const double legend_x = left + static_cast<double>(s.panels) * pitch - kPanelGap - kValueAxisRoom + kLegendGap;
+    out.width = legend_x + 18 + s.legend_label_width + kMargin;
+    const double y = place_title(s.title_width, out.width, out.title);
+    const double top = y + kLabelFont + 5;
+    for (std::size_t i = 0; i < s.panels; ++i) {
+        const double x = left + static_cast<double>(i) * pitch;
+        out.panel_titles.push_back({x + s.panel_width / 2, y + kLabelFont});
+        out.panels.push_back({x, top, s.panel_width, s.panel_height});
+    }
+    out.legend = {legend_x, top};
+    out.height = std::max(top + s.panel_height + kTickRoom,
+                          top + static_cast<double>(s.legend_entries) * kLegendRow) + kMargin;
+    return out;
+}
+
+}  // namespace binscope

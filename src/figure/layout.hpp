@@ -1,0 +1,82 @@
+// layout.hpp - where every part of a figure goes, in points, worked out
+// from sizes alone (text widths estimated), so it is testable without a
+// surface and the painting code only places what it is told.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+#include <vector>
+
+namespace binscope {
+
+inline constexpr double kTitleFont = 12;  // the figure's title
+inline constexpr double kLabelFont = 9;   // panel titles, group labels, legends
+inline constexpr double kTickFont = 7;    // tick labels
+inline constexpr double kMargin = 10;     // around the figure
+inline constexpr double kLegendRow = 11;  // one line of a legend
+inline constexpr double kSwatch = 10;     // a legend's colour square, a colour bar's width
+
+// A rectangle; y grows downwards.
+struct Box {
+    double x = 0, y = 0, width = 0, height = 0;
+    double right() const { return x + width; }
+    double bottom() const { return y + height; }
+};
+
+// A text anchor: x the centre (or the edge the text is aligned to), y the baseline.
+struct Anchor {
+    double x = 0, y = 0;
+};
+
+// Estimated width of `text` (UTF-8) at `font_size` points: DejaVu Sans
+// averages about 0.6 em per character.
+double text_width(std::string_view text, double font_size);
+
+// Centimetres to points.
+double cm_to_points(double cm);
+
+struct HeatmapSizes {
+    std::size_t samples = 1;
+    double panel_width = 0, panel_height = 0, profile_height = 0;  // points
+    double title_width = 0;          // 0: no title
+    double group_label_width = 0;    // the widest group label
+    std::size_t legend_entries = 0;  // lines of the profile legend
+    double legend_label_width = 0;   // the widest of their labels
+    std::size_t color_bars = 1;      // one, or one per sample
+    double color_bar_label_width = 0;  // the widest title above a colour bar (0: none)
+};
+
+struct HeatmapLayout {
+    double width = 0, height = 0;
+    Anchor title;                        // centred
+    std::vector<Anchor> sample_titles;   // centred over each panel
+    std::vector<Box> profiles;           // one per sample
+    std::vector<Box> heatmaps;           // one per sample, under its profile
+    double group_label_right = 0;        // group labels end here (right-aligned)
+    Anchor legend;                       // the profile legend's first line (top-left)
+    std::vector<Box> color_bars;         // low at the bottom
+    std::vector<Anchor> color_bar_titles;  // left-aligned over each bar
+    Box missing_swatch;                  // "missing" written right of it
+};
+
+HeatmapLayout layout_heatmap(const HeatmapSizes& sizes);
+
+struct ProfileSizes {
+    std::size_t panels = 1;
+    double panel_width = 0, panel_height = 0;  // points
+    double title_width = 0;                    // 0: no title
+    std::size_t legend_entries = 0;
+    double legend_label_width = 0;
+};
+
+struct ProfileLayout {
+    double width = 0, height = 0;
+    Anchor title;
+    std::vector<Anchor> panel_titles;
+    std::vector<Box> panels;
+    Anchor legend;
+};
+
+ProfileLayout layout_profiles(const ProfileSizes& sizes);
+
+}  // namespace binscope

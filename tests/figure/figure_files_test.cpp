@@ -1,0 +1,184 @@
+// figure_files_test.cpp - the drawn figures read back: colours at known
+// cells of a known pattern, the texts of a PDF, the same bytes at every
+// thread count and on every run, and write failures.
+#include <gtest/gtest.h>
+#include <cairo.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "figure/colormap.hpp"
+#include "figure/figure_test_input.hpp"
+#include "figure/heatmap_figure.hpp"
+#include "figure/profile_figure.hpp"
+
+namespace binscope {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct TempDir {
+    fs::path path = fs::temp_directory_path() / ("figure_test_" + std::to_string(::getpid()));
+    TempDir() { fs::create_directories(path); }
+    ~TempDir() { fs::remove_all(path); }
+    std::string file(const std::string& name) const { return (path / name).string(); }
+};
+
+std::string read_bytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+// 20 rows of 10 above 20 rows of 0, one sample of 10 bins, bin 4 missing.
+std::unique_ptr<testing::OwnedInput> known_pattern() {
+    std::vector<float> values;
+    for (int r = 0; r < 40; ++r)
+        for (int c = 0; c < 10; ++c) values.push_back(c == 4 ? NAN : r < 20 ? 10.0f : 0.0f);
+    return testing::make_input(values, {20, 20}, {10});
+}
+
+// The colour of the PNG at `x`, `y` points.
+Rgb pixel_at(cairo_surface_t* image, double x, double y, double dpi) {
+    const int px = static_cast<int>(x * dpi / 72.0), py = static_cast<int>(y * dpi / 72.0);
+    const auto* row = reinterpret_cast<const std::uint32_t*>(cairo_image_surface_get_data(image) +
+                                                             py * cairo_image_surface_get_stride(image));
+    const std::uint32_t p = row[px];
+    return Rgb{static_cast<std::uint8_t>(p >> 16), static_cast<std::uint8_t>(p >> 8), static_cast<std::uint8_t>(p)};
+}
+
+TEST(HeatmapFigure, PngShowsTheValuesTheSeparatorAndTheMissingColour) {
+    TempDir dir;
+    auto owned = known_pattern();
+    FigureStyle style;
+    ColorSettings colors;
+    colors.z_min = {0};
+    colors.z_max = {10};
+    ASSERT_TRUE(draw_heatmap(owned->input, style, colors, ProfileSettings{}, dir.file("h.png"), 2));
+    cairo_surface_t* image = cairo_image_surface_create_from_png(dir.file("h.png").c_str());
+    ASSERT_EQ(cairo_surface_status(image), CAIRO_STATUS_SUCCESS);
+    const HeatmapLayout layout = layout_heatmap(heatmap_sizes(owned->input, style, true));
+    EXPECT_EQ(cairo_image_surface_get_width(image), static_cast<int>(std::ceil(layout.width * style.dpi / 72)));
+    const Box box = layout.heatmaps[0];
+    const auto viridis = find_color_map("viridis", false).value();
+    auto cell = [&](double row, double col) {
+        return pixel_at(image, box.x + box.width * (col + 0.5) / 10, box.y + box.height * (row + 0.5) / 40, style.dpi);
+    };
+    EXPECT_EQ(cell(0, 0), viridis.colors.back());
+    EXPECT_EQ(cell(19, 9), viridis.colors.back());
+    EXPECT_EQ(cell(20, 0), viridis.colors.front());
+    EXPECT_EQ(cell(39, 3), viridis.colors.front());
+    EXPECT_EQ(cell(5, 4), (Rgb{0xb3, 0xb3, 0xb3}));
+    EXPECT_EQ(cell(30, 4), (Rgb{0xb3, 0xb3, 0xb3}));
+    EXPECT_EQ(cell(19.5, 2), (Rgb{255, 255, 255}));  // the separator, on the boundary
+    const Box swatch = layout.missing_swatch;
+    EXPECT_EQ(pixel_at(image, swatch.x + swatch.width / 2, swatch.y + swatch.height / 2, style.dpi),
+              (Rgb{0xb3, 0xb3, 0xb3}));
+    const Box bar = layout.color_bars[0];  // high at the top: among the map's last colours
+    const Rgb top = pixel_at(image, bar.x + bar.width / 2, bar.y + 2, style.dpi);
+    const Rgb bottom = pixel_at(image, bar.x + bar.width / 2, bar.bottom() - 2, style.dpi);
+    EXPECT_NE(std::find(viridis.colors.end() - 8, viridis.colors.end(), top), viridis.colors.end());
+    EXPECT_NE(std::find(viridis.colors.begin(), viridis.colors.begin() + 8, bottom), viridis.colors.begin() + 8);
+    cairo_surface_destroy(image);
+}
+
+// Draws in a child process: cairo numbers the images of an SVG from a
+// count kept for the whole process, so each run must start afresh, as the
+// program does.
+std::string draw_in_child(const FigureInput& input, const FigureStyle& style, bool profile, const std::string& path,
+                          std::size_t threads) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ColorSettings colors;
+        ProfileSettings settings;
+        settings.band = ProfileBand::standard_error;
+        auto drawn = profile ? draw_profile(input, style, settings, path, threads)
+                             : draw_heatmap(input, style, colors, settings, path, threads);
+        ::_exit(drawn ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << path;
+    return read_bytes(path);
+}
+
+TEST(HeatmapFigure, SameBytesAtEveryThreadCountAndOnEveryRun) {
+    TempDir dir;
+    auto owned = testing::random_input({900, 1, 400}, {120, 60}, 0.05, 5);
+    for (auto format : {FigureFormat::png, FigureFormat::svg, FigureFormat::pdf})
+        for (bool profile : {false, true}) {
+            FigureStyle style;
+            style.format = format;
+            style.title = "Same bytes";
+            style.panel_height_cm = 5;
+            const std::string first = draw_in_child(owned->input, style, profile, dir.file("a"), 1);
+            ASSERT_GT(first.size(), 100u);
+            EXPECT_EQ(draw_in_child(owned->input, style, profile, dir.file("b"), 4), first);
+            EXPECT_EQ(draw_in_child(owned->input, style, profile, dir.file("c"), 1), first);
+            EXPECT_EQ(first.find("CreationDate"), std::string::npos);
+        }
+}
+
+TEST(HeatmapFigure, PdfCarriesTheTextsAsText) {
+    if (std::system("command -v pdftotext >/dev/null 2>&1") != 0) GTEST_SKIP() << "pdftotext is not installed";
+    TempDir dir;
+    auto owned = known_pattern();
+    owned->input.ticks[0] = {{0, "-0.5kb"}, {5, "TSS"}, {10, "1.5kb"}};
+    owned->input.group_labels = {"genes up", "genes down"};
+    owned->input.sample_labels = {"H3K4me3"};
+    FigureStyle style;
+    style.format = FigureFormat::pdf;
+    style.title = "Signal at genes";
+    for (bool profile : {false, true}) {
+        const std::string path = dir.file(profile ? "p.pdf" : "h.pdf");
+        auto drawn = profile ? draw_profile(owned->input, style, ProfileSettings{}, path, 1)
+                             : draw_heatmap(owned->input, style, ColorSettings{}, ProfileSettings{}, path, 1);
+        ASSERT_TRUE(drawn);
+        ASSERT_EQ(std::system(("pdftotext -raw " + path + " " + path + ".txt").c_str()), 0);
+        const std::string text = read_bytes(path + ".txt");
+        for (const char* want : {"Signal at genes", "H3K4me3", "-0.5kb", "TSS", "1.5kb", "genes up", "genes down"})
+            EXPECT_NE(text.find(want), std::string::npos) << want << " in " << text;
+        EXPECT_EQ(text.find("missing") != std::string::npos, !profile);
+    }
+}
+
+TEST(HeatmapFigure, FailuresNameTheFileAndTheReason) {
+    auto owned = known_pattern();
+    auto drawn = draw_heatmap(owned->input, FigureStyle{}, ColorSettings{}, ProfileSettings{}, "/nonexistent/h.png", 1);
+    ASSERT_FALSE(drawn);
+    EXPECT_EQ(drawn.error().chain(), (std::vector<std::string>{"Cannot write the figure /nonexistent/h.png",
+                                                               "No such file or directory (os error 2)"}));
+    ColorSettings colors;
+    colors.missing_color = "grey";
+    drawn = draw_heatmap(owned->input, FigureStyle{}, colors, ProfileSettings{}, "/nonexistent/h.png", 1);
+    EXPECT_EQ(drawn.error().chain(), (std::vector<std::string>{"The missing-value colour",
+                                                               "The colour 'grey' is not of the form #rrggbb"}));
+    FigureStyle huge;
+    huge.panel_height_cm = 1000;
+    drawn = draw_heatmap(owned->input, huge, ColorSettings{}, ProfileSettings{}, "/nonexistent/h.png", 1);
+    EXPECT_EQ(drawn.error().chain(), (std::vector<std::string>{"Drawing /nonexistent/h.png",
+                                                               "Cannot draw a figure of 519 x 59442 pixels: each side "
+                                                               "must be 1 to 32767"}));
+    FigureStyle flat;
+    flat.panel_width_cm = 0;
+    drawn = draw_heatmap(owned->input, flat, ColorSettings{}, ProfileSettings{}, "/nonexistent/h.png", 1);
+    EXPECT_EQ(drawn.error().message(), "Cannot draw the figure: its panel width is 0, not a positive number");
+    flat.panel_width_cm = 4;
+    flat.dpi = NAN;
+    drawn = draw_profile(owned->input, flat, ProfileSettings{}, "/nonexistent/p.png", 1);
+    EXPECT_EQ(drawn.error().message(), "Cannot draw the figure: its resolution is nan, not a positive number");
+    owned->input.group_boundaries = {0, 20, 41};
+    drawn = draw_profile(owned->input, FigureStyle{}, ProfileSettings{}, "/nonexistent/p.png", 1);
+    EXPECT_EQ(drawn.error().message(),
+              "Cannot draw the figure: the group boundaries do not run from 0 to the 40 rows, one group per label");
+}
+
+}  // namespace
+}  // namespace binscope

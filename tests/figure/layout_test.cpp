@@ -1,0 +1,57 @@
+// layout_test.cpp - the figures' geometry: nothing overlaps, everything
+// inside the page, the page grown for a long title or a long legend.
+#include "figure/layout.hpp"
+
+#include <gtest/gtest.h>
+
+namespace binscope {
+namespace {
+
+bool apart(const Box& a, const Box& b) {
+    return a.right() <= b.x || b.right() <= a.x || a.bottom() <= b.y || b.bottom() <= a.y;
+}
+
+TEST(Layout, HeatmapPartsDoNotOverlapAndFitThePage) {
+    for (std::size_t bars : {1, 3}) {
+        HeatmapSizes s;
+        s.samples = 3;
+        s.panel_width = 113;
+        s.panel_height = 567;
+        s.profile_height = 113;
+        s.group_label_width = 80;
+        s.legend_entries = 12;  // a legend taller than the profiles
+        s.legend_label_width = 80;
+        s.color_bars = bars;
+        s.color_bar_label_width = bars > 1 ? 60 : 0;
+        const HeatmapLayout l = layout_heatmap(s);
+        std::vector<Box> boxes = l.profiles;
+        boxes.insert(boxes.end(), l.heatmaps.begin(), l.heatmaps.end());
+        boxes.insert(boxes.end(), l.color_bars.begin(), l.color_bars.end());
+        boxes.push_back(l.missing_swatch);
+        for (std::size_t i = 0; i < boxes.size(); ++i) {
+            EXPECT_GE(boxes[i].x, kMargin);
+            EXPECT_LE(boxes[i].right(), l.width - kMargin);
+            EXPECT_LE(boxes[i].bottom(), l.height - kMargin);
+            for (std::size_t j = i + 1; j < boxes.size(); ++j) EXPECT_TRUE(apart(boxes[i], boxes[j])) << i << " " << j;
+        }
+        EXPECT_GE(l.group_label_right - 80, kMargin);  // the widest group label fits left of the panels
+        EXPECT_GE(l.color_bars.front().y, l.legend.y + 12 * kLegendRow);  // bars below the legend
+        EXPECT_GE(l.legend.x, l.heatmaps.back().right());
+    }
+}
+
+TEST(Layout, PageGrowsForALongTitle) {
+    ProfileSizes s;
+    s.panel_width = 100;
+    s.panel_height = 100;
+    const double narrow = layout_profiles(s).width;
+    s.title_width = 2000;
+    const ProfileLayout l = layout_profiles(s);
+    EXPECT_EQ(l.width, 2000 + 2 * kMargin);
+    EXPECT_GT(narrow, 0);
+    EXPECT_EQ(l.title.x, l.width / 2);
+    EXPECT_GT(l.panels[0].y, l.title.y);
+}
+
+}  // namespace
+}  // namespace binscope
