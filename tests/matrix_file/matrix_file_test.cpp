@@ -192,7 +192,7 @@ Written large_matrix() {
                            if (i % 97 == 0) return kNaN;
                            // Any mantissa, magnitudes from 2^-10 to 2^10, either sign.
                            const auto bits = static_cast<std::uint32_t>(i * 2654435761u);
-                           return std::bit_cast<float>((bits & 0x807fffffu) | ((117u + i % 21) << 23));
+                           return std::bit_cast<float>((bits & 0x807fffffu) | static_cast<std::uint32_t>((117 + i % 21) << 23));
                        });
 }
 
