@@ -174,18 +174,21 @@ namespace {
 
 // Room for the values the header promises, once it is clear that the file
 // could hold them: a header cannot claim more memory than its file's text.
+// The columns are bounded too when there are no rows, for the sake of
+// whatever is sized by them later.
 Result<MatrixValues> allocate_values(std::size_t rows, std::size_t cols, std::uint64_t compressed_size) {
     std::uint64_t row_bytes = 0, text_bytes = 0, most_text = 0, count = 0;
     const bool too_many = __builtin_mul_overflow(std::uint64_t{cols}, kMinValueBytes, &row_bytes) ||
                           __builtin_add_overflow(row_bytes, kMinRowBytes, &row_bytes) ||
-                          __builtin_mul_overflow(row_bytes, std::uint64_t{rows}, &text_bytes) ||
+                          __builtin_mul_overflow(row_bytes, std::uint64_t{std::max<std::size_t>(rows, 1)},
+                                                 &text_bytes) ||
                           __builtin_mul_overflow(compressed_size, kMaxInflation, &most_text) ||
                           text_bytes > most_text || __builtin_mul_overflow(rows, cols, &count);
-    if (too_many && rows > 0)
+    if (too_many)
         return fail(fmt::format("the header promises {} rows of {} values, more than a file of {} bytes can hold",
                                 rows, cols, compressed_size));
     MatrixValues values;
-    values.resize(rows > 0 ? count : 0);
+    values.resize(count);
     return values;
 }
 

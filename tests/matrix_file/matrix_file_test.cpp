@@ -252,6 +252,10 @@ TEST(MatrixFileReader, RefusesBadFilesSayingWhy) {
         h["group_boundaries"] = {0, 1000000000};
         h["sample_boundaries"] = {0, 1000000};
     });
+    const std::string gzip_no_rows = gzip(header_line([](Json& h) {
+        h["group_boundaries"] = {0, 0};
+        h["sample_boundaries"] = {0, 1000000000000};
+    }));
     const std::pair<std::string, std::string> cases[] = {
         {"", "the file is empty"},
         {header_line([](Json&) {}), "not a gzip file: it does not start with the gzip magic bytes 1f 8b"},
@@ -289,6 +293,8 @@ TEST(MatrixFileReader, RefusesBadFilesSayingWhy) {
          "the header's \"downstream\" has the entry -1: it must be at least 0"},
         {lying, "the header promises 1000000000 rows of 1000000 values, more than a file of " +
                     std::to_string(lying.size()) + " bytes can hold"},
+        {gzip_no_rows, "the header promises 0 rows of 1000000000000 values, more than a file of " +
+                           std::to_string(gzip_no_rows.size()) + " bytes can hold"},
         {with_header([](Json& h) { h["sample_boundaries"] = {0, 5}; }),
          "line 2: expected 11 fields (6 region columns and 5 values), found 10"},
         {with_rows(kRow1 + "chr1\t1\t2\tr\t0\t+\t1\t2\t3\n"),
