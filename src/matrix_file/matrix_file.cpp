@@ -231,9 +231,17 @@ Status read_rows(LineChunks& lines, TextChunk first, const MatrixHeader& header,
                  MatrixFile& file) {
     const std::size_t parsers = std::clamp<std::size_t>(threads, 1, kMaxParsers);
     RowReading reading(header.group_boundaries.back(), file.matrix.cols, file.matrix.values.data(), parsers);
-    auto ran = run_on_workers(parsers + 1, [&](std::size_t worker, const std::atomic<bool>& cancelled) {
-        run_job(reading, lines, first, worker, cancelled);
-    });
+    Status ran;
+    if (lines.at_end()) {
+        // The first chunk holds every row: no thread would have work.
+        const std::atomic<bool> never{false};
+        inflate_chunks(reading, lines, std::move(first), never);
+        parse_chunks(reading, never);
+    } else {
+        ran = run_on_workers(parsers + 1, [&](std::size_t worker, const std::atomic<bool>& cancelled) {
+            run_job(reading, lines, first, worker, cancelled);
+        });
+    }
     if (reading.out_of_memory.load()) throw std::bad_alloc();
     if (!ran) return ran;
     if (reading.error) return fail(std::move(*reading.error));
@@ -244,8 +252,8 @@ Status read_rows(LineChunks& lines, TextChunk first, const MatrixHeader& header,
     return {};
 }
 
-Result<MatrixFile> read_matrix(GzipText gzip, std::size_t threads) {
-    LineChunks lines(gzip, kChunkBytes);
+Result<MatrixFile> read_matrix(GzipText gzip, std::size_t threads, std::size_t chunk_bytes) {
+    LineChunks lines(gzip, chunk_bytes);
     TextChunk first;
     auto header = read_header(lines, first);
     if (!header) return fail(std::move(header.error()));
@@ -269,13 +277,18 @@ std::string reading_context(const std::string& name) {
 Result<MatrixFile> read_matrix_file(const std::string& path, std::size_t threads) {
     auto gzip = GzipText::open(path);
     if (!gzip) return fail(std::move(gzip.error()).context(reading_context(path)));
-    auto file = read_matrix(std::move(*gzip), threads);
+    auto file = read_matrix(std::move(*gzip), threads, kChunkBytes);
     if (!file) return fail(std::move(file.error()).context(reading_context(path)));
     return file;
 }
 
 Result<MatrixFile> read_matrix_bytes(std::string_view bytes, const std::string& name, std::size_t threads) {
-    auto file = read_matrix(GzipText::from_bytes(bytes), threads);
+    return detail::read_matrix_bytes(bytes, name, threads, kChunkBytes);
+}
+
+Result<MatrixFile> detail::read_matrix_bytes(std::string_view bytes, const std::string& name, std::size_t threads,
+                                             std::size_t chunk_bytes) {
+    auto file = read_matrix(GzipText::from_bytes(bytes), threads, std::max<std::size_t>(chunk_bytes, 1));
     if (!file) return fail(std::move(file.error()).context(reading_context(name)));
     return file;
 }

@@ -12,9 +12,10 @@ namespace binscope {
 // Inflates into `out` until it holds `want` bytes or the text ends.
 Result<bool> LineChunks::fill(std::vector<char>& out, std::size_t want) {
     std::size_t size = out.size();
-    out.resize(std::max(want, size));
     while (size < want) {
-        auto got = gzip_.read(out.data() + size, want - size);
+        // Grown step by step, so that a small file gets a small buffer.
+        if (out.size() == size) out.resize(std::min(want, std::max<std::size_t>(2 * size, 1 << 16)));
+        auto got = gzip_.read(out.data() + size, out.size() - size);
         if (!got) return fail(std::move(got.error()));
         if (*got == 0) {
             ended_ = true;

@@ -35,6 +35,8 @@ public:
     // without "\n" gets one. False when no text is left. A line longer
     // than max_line bytes is an error, as are the gzip file's.
     Result<bool> next(std::vector<char>& out, std::size_t max_line);
+    // True when every line has been handed out.
+    bool at_end() const { return ended_ && carry_.empty(); }
 
 private:
     Result<bool> fill(std::vector<char>& out, std::size_t want);
