@@ -112,6 +112,22 @@ Status GzipText::start() {
 }
 
 Result<std::size_t> GzipText::read(char* out, std::size_t size) {
+    if (failed_) return fail(*failed_);
+    auto got = inflate_into(out, size);
+    if (!got) failed_ = got.error();
+    return got;
+}
+
+Status GzipText::drain() {
+    std::unique_ptr<char[]> scratch(new char[State::kInputSize]);
+    while (true) {
+        auto got = read(scratch.get(), State::kInputSize);
+        if (!got) return fail(std::move(got.error()));
+        if (*got == 0) return {};
+    }
+}
+
+Result<std::size_t> GzipText::inflate_into(char* out, std::size_t size) {
     if (!state_->started)
         if (auto started = start(); !started) return fail(std::move(started.error()));
     z_stream& z = state_->stream;

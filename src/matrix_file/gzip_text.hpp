@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -34,12 +35,18 @@ public:
     // bytes, corrupt or truncated data.
     Result<std::size_t> read(char* out, std::size_t size);
 
+    // Inflates the rest of the file, so that a fault of the compressed data
+    // is reported whatever else went wrong first; after an error, that
+    // error again.
+    Status drain();
+
 private:
     struct State;
     GzipText();
     Result<std::size_t> read_input(unsigned char* out, std::size_t size);
     Status start();
     Status refill();
+    Result<std::size_t> inflate_into(char* out, std::size_t size);
 
     FileDescriptor fd_;
     std::string owned_;      // a pipe's bytes
@@ -47,6 +54,7 @@ private:
     std::uint64_t size_ = 0;
     std::uint64_t offset_ = 0;  // input bytes consumed
     std::unique_ptr<State> state_;
+    std::optional<Error> failed_;  // the first error read() returned
 };
 
 }  // namespace binscope

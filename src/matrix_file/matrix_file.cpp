@@ -139,8 +139,7 @@ void inflate_chunks(RowReading& reading, LineChunks& lines, TextChunk first, con
         chunk.text = reading.queue.take_buffer();
         auto got = lines.next(chunk.text, kMaxLineBytes);
         if (!got) {
-            const std::size_t line = line_of_row(reading.rows_read);
-            reading.record(line, Error(fmt::format("line {}: {}", line, got.error().message())));
+            reading.record(line_of_row(reading.rows_read), std::move(got.error()));
             break;
         }
         if (!*got) break;
@@ -252,7 +251,7 @@ Status read_rows(LineChunks& lines, TextChunk first, const MatrixHeader& header,
     return {};
 }
 
-Result<MatrixFile> read_matrix(GzipText gzip, std::size_t threads, std::size_t chunk_bytes) {
+Result<MatrixFile> read_matrix(GzipText& gzip, std::size_t threads, std::size_t chunk_bytes) {
     LineChunks lines(gzip, chunk_bytes);
     TextChunk first;
     auto header = read_header(lines, first);
@@ -268,6 +267,15 @@ Result<MatrixFile> read_matrix(GzipText gzip, std::size_t threads, std::size_t c
     return file;
 }
 
+// read_matrix, with a fault of the compressed data reported before any
+// other: the same error, however far each way of reading got.
+Result<MatrixFile> read_matrix_checked(GzipText gzip, std::size_t threads, std::size_t chunk_bytes) {
+    auto file = read_matrix(gzip, threads, chunk_bytes);
+    if (!file)
+        if (auto drained = gzip.drain(); !drained) return fail(std::move(drained.error()));
+    return file;
+}
+
 std::string reading_context(const std::string& name) {
     return fmt::format("Reading matrix file {}", to_utf8_lossy(name));
 }
@@ -277,7 +285,7 @@ std::string reading_context(const std::string& name) {
 Result<MatrixFile> read_matrix_file(const std::string& path, std::size_t threads) {
     auto gzip = GzipText::open(path);
     if (!gzip) return fail(std::move(gzip.error()).context(reading_context(path)));
-    auto file = read_matrix(std::move(*gzip), threads, kChunkBytes);
+    auto file = read_matrix_checked(std::move(*gzip), threads, kChunkBytes);
     if (!file) return fail(std::move(file.error()).context(reading_context(path)));
     return file;
 }
@@ -288,7 +296,7 @@ Result<MatrixFile> read_matrix_bytes(std::string_view bytes, const std::string& 
 
 Result<MatrixFile> detail::read_matrix_bytes(std::string_view bytes, const std::string& name, std::size_t threads,
                                              std::size_t chunk_bytes) {
-    auto file = read_matrix(GzipText::from_bytes(bytes), threads, std::max<std::size_t>(chunk_bytes, 1));
+    auto file = read_matrix_checked(GzipText::from_bytes(bytes), threads, std::max<std::size_t>(chunk_bytes, 1));
     if (!file) return fail(std::move(file.error()).context(reading_context(name)));
     return file;
 }

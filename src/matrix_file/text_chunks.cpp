@@ -42,7 +42,7 @@ Result<bool> LineChunks::next(std::vector<char>& out, std::size_t max_line) {
             out.resize(cut);
             return true;
         }
-        if (out.size() > max_line) return fail(fmt::format("the line is longer than {} MiB", max_line >> 20));
+        if (out.size() > max_line) return fail(fmt::format("a line is longer than {} MiB", max_line >> 20));
         if (ended_) {
             if (out.empty()) return false;
             out.push_back('\n');

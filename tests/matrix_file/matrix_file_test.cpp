@@ -249,8 +249,9 @@ std::string with_rows(const std::string& rows) { return gzip(header_line([](Json
 
 TEST(MatrixFileReader, RefusesBadFilesSayingWhy) {
     const std::string good = with_rows(kRow1 + kRow2);
-    std::string bad_crc = good;
+    std::string bad_crc = good, bad_row_and_crc = with_rows(kRow1 + "chr1\t1\n");
     bad_crc[bad_crc.size() - 8] ^= 1;
+    bad_row_and_crc[bad_row_and_crc.size() - 8] ^= 1;
     const std::string lying = with_header([](Json& h) {
         h["group_boundaries"] = {0, 1000000000};
         h["sample_boundaries"] = {0, 1000000};
@@ -265,6 +266,7 @@ TEST(MatrixFileReader, RefusesBadFilesSayingWhy) {
         {good.substr(0, good.size() - 4), "the gzip data ends before its last member does: the file is truncated"},
         {bad_crc, "the gzip data is corrupt: incorrect data check"},
         {good + "junk", "the gzip data is corrupt: incorrect header check"},
+        {bad_row_and_crc, "the gzip data is corrupt: incorrect data check"},
         {gzip(""), "the file holds no text: it has no header line"},
         {gzip(kRow1), "line 1: the header line does not start with \"@\""},
         {gzip("@{\"a\":}\n"), "line 1, column 7: the header is not valid JSON"},
@@ -325,6 +327,8 @@ TEST(MatrixFileReader, RefusesBadFilesSayingWhy) {
     };
     for (const auto& [bytes, why] : cases) {
         EXPECT_EQ(outcome(read_matrix_bytes(bytes, "bad.gz", 2)), "Reading matrix file bad.gz | " + why);
+        // The same refusal when the text comes in chunks of a line or two.
+        EXPECT_EQ(outcome(detail::read_matrix_bytes(bytes, "bad.gz", 3, 64)), "Reading matrix file bad.gz | " + why);
     }
 }
 
