@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "support/bigwig_writer.hpp"
+#include "support/matrix_reads_back.hpp"
 #include "support/test_files.hpp"
 
 namespace binscope {
@@ -93,7 +94,7 @@ TEST_F(RunFixture, ProgressLinesInStageOrder) {
                                       "[binscope] After --skipZeros: 1 row(s)",
                                       "[binscope] Wrote " + file("m.gz") + " (1 rows)",
                                   }));
-    EXPECT_TRUE(fs::exists(file("m.gz")));
+    expect_matrix_reads_back(file("m.gz"));
 
     const ProcessResult quiet = run({"--quiet", "--outFileNameMatrix", file("values.txt"), "--outFileSortedRegions",
                                      file("sorted.bed"), "-p", "8"});
@@ -105,6 +106,7 @@ TEST_F(RunFixture, ProgressLinesInStageOrder) {
     // A file named twice is two samples.
     const ProcessResult three = run({"-S", file("a.bw")});
     EXPECT_NE(three.err.find("Built matrix: 2 rows x 600 cols"), std::string::npos) << three.err;
+    expect_matrix_reads_back(file("m.gz"));
 }
 
 }  // namespace

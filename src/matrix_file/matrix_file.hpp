@@ -57,4 +57,13 @@ Result<MatrixFile> read_matrix_file(const std::string& path, std::size_t threads
 // the file in error messages.
 Result<MatrixFile> read_matrix_bytes(std::string_view bytes, const std::string& name, std::size_t threads);
 
+namespace detail {
+
+// read_matrix_bytes with the text cut into chunks of about chunk_bytes
+// (the reader's own are a few MiB): for tests and fuzzing of many chunks.
+Result<MatrixFile> read_matrix_bytes(std::string_view bytes, const std::string& name, std::size_t threads,
+                                     std::size_t chunk_bytes);
+
+}  // namespace detail
+
 }  // namespace binscope

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "support/bigwig_writer.hpp"
+#include "support/matrix_reads_back.hpp"
 #include "support/test_files.hpp"
 
 namespace binscope {
@@ -85,6 +86,7 @@ protected:
                                  dir_.file("v.txt"), "--outFileSortedRegions", dir_.file("s.bed"), "-p", threads});
         const ProcessResult r = run_binscope(args);
         if (r.status != 0) return {r.err};
+        expect_matrix_reads_back(dir_.file("m.gz"));
         return {r.err, matrix_text_without_thread_count(dir_.file("m.gz")), read_file(dir_.file("v.txt")),
                 read_file(dir_.file("s.bed"))};
     }

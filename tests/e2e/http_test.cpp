@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "support/http_server.hpp"
+#include "support/matrix_reads_back.hpp"
 #include "support/test_files.hpp"
 
 namespace binscope {
@@ -41,6 +42,7 @@ TEST(RemoteScoreFiles, OutputsMatchLocalRunsAtOneAndFourThreads) {
         args.insert(args.end(), {"-R", dir.file("r.bed"), "-o", dir.file("m.gz"), "--outFileNameMatrix",
                                  dir.file("v.txt"), "--outFileSortedRegions", dir.file("s.bed"), "-p", threads});
         const ProcessResult r = run_binscope(args);
+        if (r.status == 0) expect_matrix_reads_back(dir.file("m.gz"));
         return std::vector<std::string>{std::to_string(r.status), r.err, read_gzip_file(dir.file("m.gz")),
                                         read_file(dir.file("v.txt")), read_file(dir.file("s.bed"))};
     };

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "support/bigwig_writer.hpp"
+#include "support/matrix_reads_back.hpp"
 #include "support/test_files.hpp"
 
 namespace binscope {
@@ -96,6 +97,7 @@ TEST_F(MissingData, EveryRuleOfTheReadmeTable) {
             const ProcessResult r = run(c, as_zero);
             ASSERT_EQ(r.status, 0) << r.err;
             EXPECT_EQ(matrix_rows(dir_.file("m.gz")), as_zero ? c.rows_as_zero : c.rows);
+            expect_matrix_reads_back(dir_.file("m.gz"));
             EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
         }
     }
