@@ -23,7 +23,8 @@ CommonArgs common_of(const ParseOutcome& outcome) {
         ADD_FAILURE() << "parse stopped: " << std::get<ParseExit>(outcome).text;
         return {};
     }
-    return std::visit([](const auto& sub) { return sub.common; }, cli->command);
+    if (const auto* rp = std::get_if<ReferencePoint>(&cli->command)) return rp->common;
+    return std::get<ScaleRegions>(cli->command).common;
 }
 
 ParseExit exit_of(const ParseOutcome& outcome) {
