@@ -26,6 +26,11 @@ namespace {
 // of the matrix.
 std::size_t chunk_rows(std::size_t k) { return std::max<std::size_t>(4096, k * 64); }
 
+// The rounds stop once at most one row in this many changes cluster: on a
+// large matrix the last rounds move a handful of rows at the full cost of
+// a round each; a matrix of fewer rows runs until no row moves.
+constexpr std::size_t kSettledFraction = 1000;
+
 // A double in [0, 1) from the generator's top 53 bits.
 double unit_double(std::mt19937_64& generator) { return static_cast<double>(generator() >> 11) * 0x1.0p-53; }
 
@@ -217,7 +222,7 @@ Result<std::vector<std::size_t>> Clustering::iterate() {
         if (!status) return fail(std::move(status.error()));
         std::size_t changes = 0;
         for (const std::size_t c : chunk_changes_) changes += c;
-        if (changes == 0) break;
+        if (changes <= points_.rows / kSettledFraction) break;
         for (std::size_t c = 0; c < k_; ++c) {
             std::size_t count = 0;
             for (std::size_t chunk = 0; chunk < chunks_; ++chunk) count += chunk_counts_[chunk * k_ + c];

@@ -124,7 +124,7 @@ TEST(Kmeans, SameClustersAtEveryThreadCountAndRun) {
         EXPECT_EQ(*points.clusters(5, 3, threads), *one) << threads << " threads";
     std::vector<std::size_t> sizes(5);
     for (const std::size_t c : *one) ++sizes[c];
-    EXPECT_EQ(sizes, (std::vector<std::size_t>{1075, 985, 916, 1035, 989}));
+    EXPECT_EQ(sizes, (std::vector<std::size_t>{1075, 982, 916, 1038, 989}));
     // Another seed, another start (the clusters found may still agree).
     EXPECT_TRUE(points.clusters(5, 4, 2));
 }
