@@ -100,6 +100,24 @@ TEST(RowOrder, SortKeysAndDirections) {
     }
 }
 
+// Many equal rows (beyond what a sort handles by insertion) keep the
+// matrix order in either direction.
+TEST(RowOrder, EqualRowsKeepTheMatrixOrder) {
+    std::vector<std::vector<float>> rows;
+    for (std::size_t r = 0; r < 60; ++r) rows.push_back({static_cast<float>(r % 3)});
+    const Matrix m = matrix_of(1, rows, std::vector<GroupIndex>(60, 0), {0, 60});
+    for (const SortOrder sort : {SortOrder::descend, SortOrder::ascend}) {
+        RowOrderSettings settings;
+        settings.sort = sort;
+        const RowOrder order = ordered(m, {0, 1}, settings);
+        std::vector<std::size_t> expected;
+        for (const std::size_t level : sort == SortOrder::descend ? std::vector<std::size_t>{2, 1, 0}
+                                                                  : std::vector<std::size_t>{0, 1, 2})
+            for (std::size_t r = level; r < 60; r += 3) expected.push_back(r);
+        EXPECT_EQ(order.row_order, expected);
+    }
+}
+
 // Clusters replace the groups, highest mean first, rows in matrix order
 // unless sorted.
 TEST(RowOrder, KmeansClustersReplaceTheGroups) {
