@@ -195,14 +195,16 @@ const OptionSpec kOptions[] = {
      &FigureArgs::kmeans, at_least_one},
     {"seed", 0, "SEED", false, "Seed of the k-means initialisation: the same seed gives the same clusters",
      &FigureArgs::seed},
-    {"colorMap", 0, "COLOR_MAP", false, "Colour map of the heat maps; a name ending in _r reverses it",
+    {"colorMap", 0, "COLOR_MAP", false,
+     "Colour map of the heat maps: viridis, magma, inferno, plasma, cividis, greys, reds, blues, blue_white_red; "
+     "a name ending in _r reverses it",
      &Heatmap::color_map},
     {"zMin", 0, "Z_MIN", false,
-     "Value at the bottom of the colour scale: one for every sample or one per sample (default: a robust "
+     "Value at the bottom of the colour scale: one for every sample or one per sample (default: the 1st "
      "percentile of each sample's values)",
      &Heatmap::z_min, finite_number},
     {"zMax", 0, "Z_MAX", false,
-     "Value at the top of the colour scale: one for every sample or one per sample (default: a robust "
+     "Value at the top of the colour scale: one for every sample or one per sample (default: the 99th "
      "percentile of each sample's values)",
      &Heatmap::z_max, finite_number},
     {"missingDataColor", 0, "MISSING_DATA_COLOR", false, "Colour of missing values, as #rrggbb",

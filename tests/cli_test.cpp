@@ -268,8 +268,9 @@ TEST(FigureCli, Help) {
     EXPECT_TRUE(heatmap.starts_with("Draw a matrix file as heat maps, one per sample, under their average profiles\n\n"
                                     "Usage: binscope heatmap [OPTIONS] --matrixFile <MATRIX_FILE> --outFileName "
                                     "<OUT_FILE_NAME>\n\nOptions:\n  -m, --matrixFile <MATRIX_FILE>\n"));
+    const std::string missing_color = "[default: " + ColorSettings{}.missing_color + "]\n";
     for (const char* entry : {"(default:\n          all)\n", "[default: 0]\n", "[default: viridis]\n",
-                              "[default: #ff00ff]\n", "Width of each panel (cm) [default: 4]\n",
+                              missing_color.c_str(), "Width of each panel (cm) [default: 4]\n",
                               "heat-map panel (cm) [default: 20]\n", "heat-map panel (cm) [default: 4]\n",
                               "\n          [default: 150]\n", "mean, median [default: mean]\n",
                               "\n          [default: none]\n", "body's end [default: TES]\n",
