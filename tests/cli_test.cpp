@@ -194,7 +194,8 @@ TEST(FigureCli, AcceptedForms) {
     EXPECT_EQ(std::tie(p.figure.out_file_name, p.per_group, p.panel_height, p.figure.band, p.figure.kmeans),
               std::tuple("x/f.v1.Pdf", true, 6.0, "std", std::optional<std::size_t>(2)));
     // Defaults: nothing given is nothing set.
-    const auto& bare = std::get<Heatmap>(std::get<Cli>(parse({"heatmap", "-m", "m", "-o", "f.svg"})).command);
+    const auto bare_outcome = parse({"heatmap", "-m", "m", "-o", "f.svg"});
+    const auto& bare = std::get<Heatmap>(std::get<Cli>(bare_outcome).command);
     EXPECT_FALSE(bare.figure.kmeans || bare.figure.sort_using_samples || bare.figure.samples_label ||
                  bare.figure.group_labels || bare.figure.ref_point_label || bare.figure.plot_title || bare.z_min ||
                  bare.z_max || bare.out_file_sorted_regions);
