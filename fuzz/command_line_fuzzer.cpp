@@ -1,5 +1,5 @@
 // command_line_fuzzer.cpp - parses arbitrary argument lists (the input split
-// at NUL bytes) and turns every accepted one into run parameters.
+// at NUL bytes) and turns every accepted one into run or figure parameters.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -8,6 +8,7 @@
 
 #include "cli.hpp"
 #include "error.hpp"
+#include "figure/figure_params.hpp"
 #include "params.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -28,7 +29,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (exit->status != 0 && exit->status != 2) std::abort();
         return 0;
     }
-    auto params = binscope::make_params(std::get<binscope::Cli>(outcome));
+    const auto& cli = std::get<binscope::Cli>(outcome);
+    if (const auto* heatmap = std::get_if<binscope::Heatmap>(&cli.command)) {
+        if (binscope::make_figure_params(*heatmap).threads < 1) std::abort();
+        return 0;
+    }
+    if (const auto* profile = std::get_if<binscope::Profile>(&cli.command)) {
+        if (binscope::make_figure_params(*profile).threads < 1) std::abort();
+        return 0;
+    }
+    auto params = binscope::make_params(cli);
     if (!params) {
         (void)binscope::format_error_report(params.error());
         return 0;

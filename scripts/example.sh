@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# example.sh - installs what is missing, builds binscope and runs both
-# subcommands on the small example in examples/, writing to examples/out/.
+# example.sh - installs what is missing, builds binscope, computes both
+# kinds of matrix of the small example in examples/ and draws them, writing
+# to examples/out/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/deps.sh
@@ -20,6 +21,11 @@ mkdir -p "$out"
 "$bin" scale-regions -S examples/example.bw -R examples/genes.bed \
     -o "$out/scale_regions.gz" --regionBodyLength 1000 --binSize 50 \
     --sortRegions descend --outFileSortedRegions "$out/scale_regions.bed"
+# The figures of both matrices: heat maps with the genes in two k-means
+# clusters (and the genes of each cluster), and average profiles.
+"$bin" heatmap -m "$out/reference_point.gz" -o "$out/reference_point_heatmap.png" \
+    --kmeans 2 --outFileSortedRegions "$out/reference_point_clusters.bed"
+"$bin" profile -m "$out/scale_regions.gz" -o "$out/scale_regions_profile.svg" --band se
 
 echo
 echo "Outputs written to $(pwd)/$out:"

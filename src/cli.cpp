@@ -5,14 +5,17 @@
 #include <fmt/format.h>
 
 #include <array>
+#include <cmath>
 #include <cstdlib>
 #include <optional>
 #include <span>
+#include <stdexcept>
 #include <string_view>
 #include <type_traits>
 #include <variant>
 
 #include "error.hpp"
+#include "figure/figure_params.hpp"
 #include "text_util.hpp"
 
 namespace binscope {
@@ -25,18 +28,24 @@ constexpr std::string_view kAbout = "Binned score matrices of bigWig signal over
 constexpr std::size_t kHelpWidth = 100;
 constexpr std::string_view kHelpIndent = "          ";
 
-enum class Command { ReferencePoint, ScaleRegions };
+enum class Command { ReferencePoint, ScaleRegions, Heatmap, Profile };
 
 struct CommandSpec {
     Command command;
     std::string_view name;
     std::string_view about;
+    bool draws;  // a figure subcommand (reads a matrix file) rather than a matrix one
 };
 
+// In help order, each at the index of its Command.
 constexpr CommandSpec kCommands[] = {
     {Command::ReferencePoint, "reference-point",
-     "Compute the score matrix relative to a reference point (TSS, TES, or center)"},
-    {Command::ScaleRegions, "scale-regions", "Scale all regions to the same length and compute the score matrix"},
+     "Compute the score matrix relative to a reference point (TSS, TES, or center)", false},
+    {Command::ScaleRegions, "scale-regions", "Scale all regions to the same length and compute the score matrix",
+     false},
+    {Command::Heatmap, "heatmap", "Draw a matrix file as heat maps, one per sample, under their average profiles",
+     true},
+    {Command::Profile, "profile", "Draw the average profiles of a matrix file", true},
 };
 
 // Where an option's values land. The field's type decides the grammar:
@@ -46,7 +55,17 @@ using Field = std::variant<bool CommonArgs::*, std::int64_t CommonArgs::*, std::
                            double CommonArgs::*, std::optional<double> CommonArgs::*, std::string CommonArgs::*,
                            std::optional<std::string> CommonArgs::*, std::vector<std::string> CommonArgs::*,
                            std::optional<std::vector<std::string>> CommonArgs::*, std::string ReferencePoint::*,
-                           std::int64_t ScaleRegions::*>;
+                           std::int64_t ScaleRegions::*, std::string FigureArgs::*, std::size_t FigureArgs::*,
+                           double FigureArgs::*, std::optional<std::size_t> FigureArgs::*,
+                           std::optional<std::string> FigureArgs::*, std::optional<std::vector<std::size_t>> FigureArgs::*,
+                           std::optional<std::vector<std::string>> FigureArgs::*,
+                           std::optional<std::string> Heatmap::*, std::string Heatmap::*,
+                           std::optional<std::vector<double>> Heatmap::*, double Heatmap::*, double Profile::*,
+                           bool Profile::*>;
+
+// A check of one value beyond its type; its error message follows
+// "invalid value '...' for '...': ".
+using ValueCheck = Status (*)(std::string_view value);
 
 struct OptionSpec {
     std::string_view long_name;
@@ -55,7 +74,50 @@ struct OptionSpec {
     bool required;
     std::string_view help;
     Field field;
+    ValueCheck check = nullptr;
 };
+
+// ---- checks of the figure options' values ---------------------------------
+
+// The words a value may be, for a message "expected a, b or c".
+template <const std::string_view* Words, std::size_t N>
+Status one_of(std::string_view value) {
+    for (std::size_t i = 0; i < N; ++i)
+        if (value == Words[i]) return {};
+    std::string expected;
+    for (std::size_t i = 0; i < N; ++i)
+        expected += fmt::format("{}{}", i == 0 ? "" : i + 1 == N ? " or " : ", ", Words[i]);
+    return fail("expected " + expected);
+}
+
+constexpr std::string_view kSortOrders[] = {"keep", "descend", "ascend"};
+constexpr std::string_view kSortStatistics[] = {"mean", "median", "max", "min", "sum"};
+constexpr std::string_view kAverageTypes[] = {"mean", "median"};
+constexpr std::string_view kBands[] = {"none", "se", "std"};
+
+Result<double> parse_float(std::string_view text);
+
+Status figure_path(std::string_view value) {
+    if (figure_format_of_path(value)) return {};
+    return fail("the extension must be .png, .svg or .pdf (any case)");
+}
+
+Status at_least_one(std::string_view value) {
+    if (value.find_first_not_of("+0") == std::string_view::npos) return fail("must be at least 1");
+    return {};
+}
+
+Status positive_number(std::string_view value) {
+    const auto number = parse_float(value);
+    if (number && std::isfinite(*number) && *number > 0) return {};
+    return fail("must be a number above 0");
+}
+
+Status finite_number(std::string_view value) {
+    const auto number = parse_float(value);
+    if (number && std::isfinite(*number)) return {};
+    return fail("must be a finite number");
+}
 
 // Every option of both subcommands, in help order: the common options
 // first, then those of one subcommand. Defaults come from the records.
@@ -112,18 +174,90 @@ const OptionSpec kOptions[] = {
      &ScaleRegions::unscaled_5_prime},
     {"unscaled3prime", 0, "UNSCALED_3_PRIME", false, "Length to leave un-scaled at the 3' end",
      &ScaleRegions::unscaled_3_prime},
+    // The figure subcommands.
+    {"matrixFile", 'm', "MATRIX_FILE", true, "Gzipped matrix file, as written by reference-point or scale-regions",
+     &FigureArgs::matrix_file},
+    {"outFileName", 'o', "OUT_FILE_NAME", true,
+     "Figure file; its extension gives the format: .png, .svg or .pdf (any case)", &FigureArgs::out_file_name,
+     figure_path},
+    {"outFileSortedRegions", 0, "OUT_FILE_SORTED_REGIONS", false,
+     "Optional BED12 file of the regions in drawn order, each with its group or cluster label",
+     &Heatmap::out_file_sorted_regions},
+    {"sortRegions", 0, "SORT_REGIONS", false, "Order of the rows within each group: keep (the matrix order), "
+     "descend, ascend", &Heatmap::sort_regions, one_of<kSortOrders, std::size(kSortOrders)>},
+    {"sortUsing", 0, "SORT_USING", false, "Statistic of each row that sorts it: mean, median, max, min, sum",
+     &Heatmap::sort_using, one_of<kSortStatistics, std::size(kSortStatistics)>},
+    {"sortUsingSamples", 0, "SORT_USING_SAMPLES", false,
+     "Samples (numbered from 1) whose columns the rows are sorted and clustered by (default: all)",
+     &FigureArgs::sort_using_samples, at_least_one},
+    {"kmeans", 0, "KMEANS", false,
+     "Cluster the rows into this many clusters by k-means; the clusters replace the groups",
+     &FigureArgs::kmeans, at_least_one},
+    {"seed", 0, "SEED", false, "Seed of the k-means initialisation: the same seed gives the same clusters",
+     &FigureArgs::seed},
+    {"colorMap", 0, "COLOR_MAP", false,
+     "Colour map of the heat maps: viridis, magma, inferno, plasma, cividis, greys, reds, blues, blue_white_red; "
+     "a name ending in _r reverses it",
+     &Heatmap::color_map},
+    {"zMin", 0, "Z_MIN", false,
+     "Value at the bottom of the colour scale: one for every sample or one per sample (default: the 1st "
+     "percentile of each sample's values)",
+     &Heatmap::z_min, finite_number},
+    {"zMax", 0, "Z_MAX", false,
+     "Value at the top of the colour scale: one for every sample or one per sample (default: the 99th "
+     "percentile of each sample's values)",
+     &Heatmap::z_max, finite_number},
+    {"missingDataColor", 0, "MISSING_DATA_COLOR", false, "Colour of missing values, as #rrggbb",
+     &Heatmap::missing_data_color},
+    {"samplesLabel", 0, "SAMPLES_LABEL", false, "Sample labels, one per sample (default: the matrix header's)",
+     &FigureArgs::samples_label},
+    {"groupLabels", 0, "GROUP_LABELS", false,
+     "Group labels, one per group or cluster (default: the matrix header's, or cluster_1 to cluster_K)",
+     &FigureArgs::group_labels},
+    {"refPointLabel", 0, "REF_POINT_LABEL", false,
+     "Label of the reference point's tick (default: the matrix header's TSS, TES or center)",
+     &FigureArgs::ref_point_label},
+    {"startLabel", 0, "START_LABEL", false, "Scale-regions matrices: label of the tick at the region body's start",
+     &FigureArgs::start_label},
+    {"endLabel", 0, "END_LABEL", false, "Scale-regions matrices: label of the tick at the region body's end",
+     &FigureArgs::end_label},
+    {"panelWidth", 0, "PANEL_WIDTH", false, "Width of each panel (cm)", &FigureArgs::panel_width, positive_number},
+    {"panelHeight", 0, "PANEL_HEIGHT", false, "Height of each heat-map panel (cm)", &Heatmap::panel_height,
+     positive_number},
+    {"profileHeight", 0, "PROFILE_HEIGHT", false, "Height of the profile above each heat-map panel (cm)",
+     &Heatmap::profile_height, positive_number},
+    {"panelHeight", 0, "PANEL_HEIGHT", false, "Height of each profile panel (cm)", &Profile::panel_height,
+     positive_number},
+    {"dpi", 0, "DPI", false, "Resolution of a PNG, and of the heat-map images in an SVG or PDF (dots per inch)",
+     &FigureArgs::dpi, positive_number},
+    {"plotTitle", 0, "PLOT_TITLE", false, "Title above the figure", &FigureArgs::plot_title},
+    {"averageType", 0, "AVERAGE_TYPE", false, "Statistic of each bin across the rows of a profile: mean, median",
+     &FigureArgs::average_type, one_of<kAverageTypes, std::size(kAverageTypes)>},
+    {"band", 0, "BAND", false,
+     "Band around each profile line: none, se (standard error), std (standard deviation)", &FigureArgs::band,
+     one_of<kBands, std::size(kBands)>},
+    {"perGroup", 0, "", false, "One panel per group with one line per sample, instead of one panel per sample "
+     "with one line per group", &Profile::per_group},
+    {"numberOfProcessors", 'p', "NUMBER_OF_PROCESSORS", false, "Number of processors to use",
+     &FigureArgs::number_of_processors},
 };
 
 template <class T>
 constexpr bool kIsList = std::is_same_v<T, std::vector<std::string>> ||
-                         std::is_same_v<T, std::optional<std::vector<std::string>>>;
+                         std::is_same_v<T, std::optional<std::vector<std::string>>> ||
+                         std::is_same_v<T, std::optional<std::vector<std::size_t>>> ||
+                         std::is_same_v<T, std::optional<std::vector<double>>>;
 
 bool accepts(const OptionSpec& opt, Command command) {
     return std::visit(
         [command]<class R, class T>(T R::*) {
             if constexpr (std::is_same_v<R, ReferencePoint>) return command == Command::ReferencePoint;
             else if constexpr (std::is_same_v<R, ScaleRegions>) return command == Command::ScaleRegions;
-            else return true;
+            else if constexpr (std::is_same_v<R, Heatmap>) return command == Command::Heatmap;
+            else if constexpr (std::is_same_v<R, Profile>) return command == Command::Profile;
+            else if constexpr (std::is_same_v<R, FigureArgs>)
+                return command == Command::Heatmap || command == Command::Profile;
+            else return command == Command::ReferencePoint || command == Command::ScaleRegions;
         },
         opt.field);
 }
@@ -231,11 +365,40 @@ Status store(std::optional<std::vector<std::string>>& field, std::string_view va
     return {};
 }
 
+Status store(std::optional<std::size_t>& field, std::string_view value) {
+    std::size_t parsed = 0;
+    if (auto ok = store(parsed, value); !ok) return ok;
+    field = parsed;
+    return {};
+}
+
+// One more element of a list of numbers.
+template <class T>
+Status store(std::optional<std::vector<T>>& field, std::string_view value) {
+    T parsed{};
+    if (auto ok = store(parsed, value); !ok) return ok;
+    if (!field) field.emplace();
+    field->push_back(parsed);
+    return {};
+}
+
 // The record that holds fields of type R during a parse.
 template <class R>
 R& record_for(Cli& cli) {
     if constexpr (std::is_same_v<R, CommonArgs>)
-        return std::visit([](auto& sub) -> CommonArgs& { return sub.common; }, cli.command);
+        return std::visit(
+            [](auto& sub) -> CommonArgs& {
+                if constexpr (requires { sub.common; }) return sub.common;
+                else throw std::logic_error("a matrix option stored for a figure subcommand");
+            },
+            cli.command);
+    else if constexpr (std::is_same_v<R, FigureArgs>)
+        return std::visit(
+            [](auto& sub) -> FigureArgs& {
+                if constexpr (requires { sub.figure; }) return sub.figure;
+                else throw std::logic_error("a figure option stored for a matrix subcommand");
+            },
+            cli.command);
     else
         return std::get<R>(cli.command);
 }
@@ -251,12 +414,17 @@ std::optional<std::string> default_text(const OptionSpec& opt) {
     if (opt.required) return std::nullopt;
     static const ReferencePoint reference_defaults;
     static const ScaleRegions scale_defaults;
+    static const Heatmap heatmap_defaults;
+    static const Profile profile_defaults;
     return std::visit(
         []<class R, class T>(T R::*member) -> std::optional<std::string> {
             const R* record = nullptr;
             if constexpr (std::is_same_v<R, CommonArgs>) record = &reference_defaults.common;
             else if constexpr (std::is_same_v<R, ReferencePoint>) record = &reference_defaults;
-            else record = &scale_defaults;
+            else if constexpr (std::is_same_v<R, ScaleRegions>) record = &scale_defaults;
+            else if constexpr (std::is_same_v<R, FigureArgs>) record = &heatmap_defaults.figure;
+            else if constexpr (std::is_same_v<R, Heatmap>) record = &heatmap_defaults;
+            else record = &profile_defaults;
             const T& value = record->*member;
             if constexpr (std::is_same_v<T, std::int64_t> || std::is_same_v<T, std::size_t> ||
                           std::is_same_v<T, double> || std::is_same_v<T, std::string>)
@@ -269,9 +437,7 @@ std::optional<std::string> default_text(const OptionSpec& opt) {
 
 // ---- help and usage -------------------------------------------------------
 
-const CommandSpec& command_spec(Command command) {
-    return command == Command::ReferencePoint ? kCommands[0] : kCommands[1];
-}
+const CommandSpec& command_spec(Command command) { return kCommands[static_cast<std::size_t>(command)]; }
 
 std::string top_usage() { return fmt::format("Usage: {} <COMMAND>", kProgram); }
 
@@ -356,8 +522,12 @@ std::optional<Command> find_command(std::string_view name) {
 class CommandParser {
 public:
     CommandParser(Command command, std::span<const std::string> tokens) : command_(command), tokens_(tokens) {
-        if (command == Command::ReferencePoint) cli_.command = ReferencePoint{};
-        else cli_.command = ScaleRegions{};
+        switch (command) {
+            case Command::ReferencePoint: cli_.command = ReferencePoint{}; break;
+            case Command::ScaleRegions: cli_.command = ScaleRegions{}; break;
+            case Command::Heatmap: cli_.command = Heatmap{}; break;
+            case Command::Profile: cli_.command = Profile{}; break;
+        }
     }
 
     ParseOutcome parse() {
@@ -390,8 +560,10 @@ private:
         std::string message = fmt::format("unexpected argument '{}' found", token);
         if (token.starts_with("--")) {
             const std::string_view name = token.substr(2);
+            // Tips name only the subcommands of the same kind: a matrix
+            // option is no tip for a figure and the other way round.
             for (const auto& command : kCommands) {
-                if (command.command == command_) continue;
+                if (command.command == command_ || command.draws != command_spec(command_).draws) continue;
                 for (const auto& opt : kOptions)
                     if (opt.long_name == name && accepts(opt, command.command))
                         message += fmt::format("\n\n  tip: '--{}' is an option of '{}'", name, command.name);
@@ -496,10 +668,13 @@ private:
                                        opt.long_name, tokens_[next_]);
             return error(message);
         }
-        for (std::string_view value : values)
-            if (auto ok = store_value(opt, cli_, value); !ok)
+        for (std::string_view value : values) {
+            auto ok = store_value(opt, cli_, value);
+            if (ok && opt.check) ok = opt.check(value);
+            if (!ok)
                 return error(
                     fmt::format("invalid value '{}' for '{}': {}", value, display(opt), ok.error().message()));
+        }
         return std::nullopt;
     }
 

@@ -134,13 +134,14 @@ Result<Params> make_params(const Cli& cli) {
         if (!point) return fail(point.error());
         p.referencePoint = *point;
         average_text = rp->common.average_type_bins;
+    } else if (const auto* sr = std::get_if<ScaleRegions>(&cli.command)) {
+        copy_common(sr->common, p);
+        p.regionBodyLength = sr->region_body_length;
+        p.unscaled5prime = sr->unscaled_5_prime;
+        p.unscaled3prime = sr->unscaled_3_prime;
+        average_text = sr->common.average_type_bins;
     } else {
-        const auto& sr = std::get<ScaleRegions>(cli.command);
-        copy_common(sr.common, p);
-        p.regionBodyLength = sr.region_body_length;
-        p.unscaled5prime = sr.unscaled_5_prime;
-        p.unscaled3prime = sr.unscaled_3_prime;
-        average_text = sr.common.average_type_bins;
+        return fail("A figure subcommand has no matrix run parameters");
     }
     auto average = parse_average_type(average_text);
     if (!average) return fail(average.error());

@@ -8,6 +8,7 @@
 #include <exception>
 #include <fmt/format.h>
 #include <new>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -16,6 +17,7 @@
 #include "bigwig_reader.hpp"
 #include "blacklist.hpp"
 #include "cli.hpp"
+#include "figure_run.hpp"
 #include "labels.hpp"
 #include "matrix/compute.hpp"
 #include "matrix/filter.hpp"
@@ -88,6 +90,13 @@ Status write_outputs(const Matrix& matrix, const Params& params) {
     return {};
 }
 
+// The settings of a figure subcommand; nothing for a matrix subcommand.
+std::optional<FigureParams> figure_params(const Cli& cli) {
+    if (const auto* heatmap = std::get_if<Heatmap>(&cli.command)) return make_figure_params(*heatmap);
+    if (const auto* profile = std::get_if<Profile>(&cli.command)) return make_figure_params(*profile);
+    return std::nullopt;
+}
+
 }  // namespace
 
 Status run(const Params& params) {
@@ -122,6 +131,13 @@ int run_main(int argc, char** argv) {
         if (const auto* exit = std::get_if<ParseExit>(&parsed)) {
             write_text(exit->to_stderr ? stderr : stdout, exit->text);
             return exit->status;
+        }
+        if (auto figure = figure_params(std::get<Cli>(parsed))) {
+            if (auto status = run_figure(*figure); !status) {
+                write_text(stderr, format_error_report(status.error()));
+                return 1;
+            }
+            return 0;
         }
         auto params = make_params(std::get<Cli>(parsed));
         if (!params) {

@@ -23,7 +23,8 @@ CommonArgs common_of(const ParseOutcome& outcome) {
         ADD_FAILURE() << "parse stopped: " << std::get<ParseExit>(outcome).text;
         return {};
     }
-    return std::visit([](const auto& sub) { return sub.common; }, cli->command);
+    if (const auto* rp = std::get_if<ReferencePoint>(&cli->command)) return rp->common;
+    return std::get<ScaleRegions>(cli->command).common;
 }
 
 ParseExit exit_of(const ParseOutcome& outcome) {
@@ -154,6 +155,136 @@ TEST(Cli, HelpSpellings) {
                               " interval\n          are dropped before the matrix is computed\n"})
         EXPECT_NE(scale.text.find(entry), std::string::npos) << entry;
     EXPECT_EQ(scale.text.find("referencePoint"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace binscope
+
+namespace binscope {
+namespace {
+
+// The figure subcommands: each accepted form of their options.
+TEST(FigureCli, AcceptedForms) {
+    const auto heatmap = parse({"heatmap", "-m", "m.gz", "-o", "f.PNG", "--sortRegions", "descend", "--sortUsing",
+                                "max", "--sortUsingSamples", "2", "1", "--kmeans=3", "--seed", "42", "--colorMap",
+                                "magma_r", "--zMin=-1", "--zMin", "0", "--zMax", "5", "--missingDataColor", "#808080",
+                                "--samplesLabel", "a", "b", "--groupLabels", "g", "--refPointLabel", "summit",
+                                "--startLabel", "start", "--endLabel=end", "--panelWidth", "2.5", "--panelHeight",
+                                "10", "--profileHeight", "3", "--dpi", "300", "--plotTitle", "My title",
+                                "--averageType", "median", "--band", "se", "-p", "2", "--outFileSortedRegions", "r.bed"});
+    const auto& h = std::get<Heatmap>(std::get<Cli>(heatmap).command);
+    EXPECT_EQ(std::tie(h.figure.matrix_file, h.figure.out_file_name, h.sort_regions, h.sort_using, h.color_map,
+                       h.missing_data_color, h.out_file_sorted_regions),
+              std::tuple("m.gz", "f.PNG", "descend", "max", "magma_r", "#808080", "r.bed"));
+    EXPECT_EQ(h.figure.sort_using_samples, (std::vector<std::size_t>{2, 1}));
+    EXPECT_EQ(std::tie(h.figure.kmeans, h.figure.seed, h.figure.number_of_processors),
+              std::tuple(std::optional<std::size_t>(3), 42u, 2u));
+    EXPECT_EQ(h.z_min, (std::vector<double>{-1, 0}));
+    EXPECT_EQ(h.z_max, (std::vector<double>{5}));
+    EXPECT_EQ(h.figure.samples_label, (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(std::tie(h.figure.ref_point_label, h.figure.start_label, h.figure.end_label, h.figure.plot_title,
+                       h.figure.average_type, h.figure.band),
+              std::tuple("summit", "start", "end", "My title", "median", "se"));
+    EXPECT_EQ(std::tie(h.figure.panel_width, h.panel_height, h.profile_height, h.figure.dpi),
+              std::tuple(2.5, 10.0, 3.0, 300.0));
+
+    const auto profile = parse({"profile", "--matrixFile=m.gz", "--outFileName", "x/f.v1.Pdf", "--perGroup",
+                                "--panelHeight", "6", "--band", "std", "--kmeans", "2"});
+    const auto& p = std::get<Profile>(std::get<Cli>(profile).command);
+    EXPECT_EQ(std::tie(p.figure.out_file_name, p.per_group, p.panel_height, p.figure.band, p.figure.kmeans),
+              std::tuple("x/f.v1.Pdf", true, 6.0, "std", std::optional<std::size_t>(2)));
+    // Defaults: nothing given is nothing set.
+    const auto bare_outcome = parse({"heatmap", "-m", "m", "-o", "f.svg"});
+    const auto& bare = std::get<Heatmap>(std::get<Cli>(bare_outcome).command);
+    EXPECT_FALSE(bare.figure.kmeans || bare.figure.sort_using_samples || bare.figure.samples_label ||
+                 bare.figure.group_labels || bare.figure.ref_point_label || bare.figure.plot_title || bare.z_min ||
+                 bare.z_max || bare.out_file_sorted_regions);
+}
+
+// Each refusal of a figure option: its text, on standard error, with 2.
+TEST(FigureCli, Refusals) {
+    const auto heatmap = [](std::vector<std::string> extra) {
+        extra.insert(extra.begin(), {"heatmap", "-m", "m.gz", "-o", "f.png"});
+        return extra;
+    };
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{"heatmap", "-m", "m.gz", "-o", "f.jpg"},
+         "invalid value 'f.jpg' for '--outFileName <OUT_FILE_NAME>': the extension must be .png, .svg or .pdf "
+         "(any case)"},
+        {{"profile", "-m", "m.gz", "-o", "png"}, "invalid value 'png' for '--outFileName"},
+        {{"profile", "-m", "m.gz", "-o", "dir.png/f"}, "invalid value 'dir.png/f' for '--outFileName"},
+        {heatmap({"--sortRegions", "no"}),
+         "invalid value 'no' for '--sortRegions <SORT_REGIONS>': expected keep, descend or ascend"},
+        {heatmap({"--sortUsing", "region_length"}),
+         "invalid value 'region_length' for '--sortUsing <SORT_USING>': expected mean, median, max, min or sum"},
+        {heatmap({"--averageType", "Mean"}), "'--averageType <AVERAGE_TYPE>': expected mean or median"},
+        {heatmap({"--band", "sd"}), "invalid value 'sd' for '--band <BAND>': expected none, se or std"},
+        {heatmap({"--kmeans", "0"}), "invalid value '0' for '--kmeans <KMEANS>': must be at least 1"},
+        {heatmap({"--kmeans", "two"}), "invalid value 'two' for '--kmeans <KMEANS>': invalid digit found in string"},
+        {heatmap({"--sortUsingSamples", "1", "0"}),
+         "invalid value '0' for '--sortUsingSamples <SORT_USING_SAMPLES>...': must be at least 1"},
+        {heatmap({"--zMin", "nan"}), "invalid value 'nan' for '--zMin <Z_MIN>...': must be a finite number"},
+        {heatmap({"--zMax", "1", "x"}), "invalid value 'x' for '--zMax <Z_MAX>...': invalid float literal"},
+        {heatmap({"--dpi", "0"}), "invalid value '0' for '--dpi <DPI>': must be a number above 0"},
+        {heatmap({"--panelWidth=-1"}), "invalid value '-1' for '--panelWidth <PANEL_WIDTH>': must be a number above 0"},
+        {heatmap({"--panelHeight", "inf"}), "'--panelHeight <PANEL_HEIGHT>': must be a number above 0"},
+        {heatmap({"--perGroup"}), "unexpected argument '--perGroup' found\n\n  tip: '--perGroup' is an option of "
+                                  "'profile'"},
+        {{"profile", "-m", "m", "-o", "f.png", "--colorMap", "magma"},
+         "unexpected argument '--colorMap' found\n\n  tip: '--colorMap' is an option of 'heatmap'\n\nUsage: "
+         "binscope profile [OPTIONS] --matrixFile <MATRIX_FILE> --outFileName <OUT_FILE_NAME>\n"},
+        {{"profile", "-m", "m", "-o", "f.png", "--outFileSortedRegions", "r.bed"},
+         "unexpected argument '--outFileSortedRegions' found\n\n  tip:"},
+        // A matrix option is no tip for a figure, nor a figure option for a matrix.
+        {heatmap({"--binSize", "10"}), "unexpected argument '--binSize' found\n\nUsage: binscope heatmap"},
+        {with_required("reference-point", {"--kmeans", "3"}),
+         "unexpected argument '--kmeans' found\n\nUsage: binscope reference-point"},
+        {heatmap({"-S", "a.bw"}), "unexpected argument '-S' found"},
+        {{"heatmap", "-o", "f.png"},
+         "the following required arguments were not provided:\n  --matrixFile <MATRIX_FILE>\n\nUsage: binscope "
+         "heatmap [OPTIONS] --matrixFile <MATRIX_FILE> --outFileName <OUT_FILE_NAME>\n"},
+        {heatmap({"-o", "g.png"}), "the argument '--outFileName <OUT_FILE_NAME>' cannot be used multiple times"},
+    };
+    for (const auto& [args, message] : cases) {
+        const ParseExit exit = exit_of(parse(args));
+        SCOPED_TRACE(testing::PrintToString(args));
+        EXPECT_EQ(std::tie(exit.status, exit.to_stderr), std::tuple(2, true));
+        EXPECT_TRUE(exit.text.starts_with("error: ")) << exit.text;
+        EXPECT_NE(exit.text.find(message), std::string::npos) << exit.text;
+        EXPECT_TRUE(exit.text.ends_with("\n\nFor more information, try '--help'.\n")) << exit.text;
+    }
+}
+
+// The figure subcommands in the top help and in their own, with every
+// default printed from the records.
+TEST(FigureCli, Help) {
+    EXPECT_NE(exit_of(parse({"--help"})).text.find(
+                  "  scale-regions    Scale all regions to the same length and compute the score matrix\n"
+                  "  heatmap          Draw a matrix file as heat maps, one per sample, under their average profiles\n"
+                  "  profile          Draw the average profiles of a matrix file\n"
+                  "  help             Print"),
+              std::string::npos);
+    const std::string heatmap = exit_of(parse({"help", "heatmap"})).text;
+    EXPECT_EQ(exit_of(parse({"heatmap", "-h"})).text, heatmap);
+    EXPECT_TRUE(heatmap.starts_with("Draw a matrix file as heat maps, one per sample, under their average profiles\n\n"
+                                    "Usage: binscope heatmap [OPTIONS] --matrixFile <MATRIX_FILE> --outFileName "
+                                    "<OUT_FILE_NAME>\n\nOptions:\n  -m, --matrixFile <MATRIX_FILE>\n"));
+    const std::string missing_color = "[default: " + ColorSettings{}.missing_color + "]\n";
+    for (const char* entry : {"(default:\n          all)\n", "[default: 0]\n", "[default: viridis]\n",
+                              missing_color.c_str(), "Width of each panel (cm) [default: 4]\n",
+                              "heat-map panel (cm) [default: 20]\n", "heat-map panel (cm) [default: 4]\n",
+                              "\n          [default: 150]\n", "mean, median [default: mean]\n",
+                              "\n          [default: none]\n", "body's end [default: TES]\n",
+                              "\n  -p, --numberOfProcessors <NUMBER_OF_PROCESSORS>\n"})
+        EXPECT_NE(heatmap.find(entry), std::string::npos) << entry;
+    for (const char* absent : {"perGroup", "Height of each profile panel", "scoreFileName"})
+        EXPECT_EQ(heatmap.find(absent), std::string::npos) << absent;
+    const std::string profile = exit_of(parse({"profile", "--help"})).text;
+    for (const char* entry : {"Height of each profile panel (cm) [default: 4]\n", "\n      --perGroup\n",
+                              "\n      --kmeans <KMEANS>\n"})
+        EXPECT_NE(profile.find(entry), std::string::npos) << entry;
+    for (const char* absent : {"colorMap", "sortRegions", "outFileSortedRegions", "profileHeight"})
+        EXPECT_EQ(profile.find(absent), std::string::npos) << absent;
 }
 
 }  // namespace

@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# make_figures.sh - draws the README's two figures, docs/heatmap.png and
+# docs/profile.png, from the small example in examples/.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source scripts/deps.sh
+
+install_missing "${BUILD_PACKAGES[@]}"
+cmake -S . -B build-example -DCMAKE_BUILD_TYPE=Release -DBINSCOPE_TESTS=OFF >/dev/null
+cmake --build build-example --target binscope -j"$(build_jobs)"
+
+bin=build-example/binscope
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+mkdir -p docs
+
+"$bin" reference-point -S examples/example.bw -R examples/genes.bed -o "$work/tss.gz" \
+    --beforeRegionStartLength 1000 --afterRegionStartLength 1000 --binSize 50 --quiet
+"$bin" scale-regions -S examples/example.bw -R examples/genes.bed -o "$work/body.gz" \
+    --regionBodyLength 1000 --binSize 50 --quiet
+
+"$bin" heatmap -m "$work/tss.gz" -o docs/heatmap.png --kmeans 2 --sortRegions descend \
+    --panelHeight 8 --profileHeight 3 --dpi 100 --plotTitle "Example: signal around the TSS"
+"$bin" profile -m "$work/body.gz" -o docs/profile.png --band se \
+    --panelWidth 6 --dpi 100 --plotTitle "Example: scaled gene bodies"
+ls -l docs/heatmap.png docs/profile.png

@@ -1,0 +1,96 @@
+// figure_params.cpp - turns the parsed command line of `heatmap` or
+// `profile` into the settings of the figure run.
+#include "figure/figure_params.hpp"
+
+#include "text_util.hpp"
+
+namespace binscope {
+
+namespace {
+
+// The words below are the only ones the parser lets through; anything
+// else keeps the record's default.
+SortOrder sort_order(std::string_view word) {
+    if (word == "descend") return SortOrder::descend;
+    if (word == "ascend") return SortOrder::ascend;
+    return SortOrder::keep;
+}
+
+RowStatistic row_statistic(std::string_view word) {
+    if (word == "median") return RowStatistic::median;
+    if (word == "max") return RowStatistic::max;
+    if (word == "min") return RowStatistic::min;
+    if (word == "sum") return RowStatistic::sum;
+    return RowStatistic::mean;
+}
+
+ProfileSettings profile_settings(const FigureArgs& a) {
+    ProfileSettings p;
+    p.statistic = a.average_type == "median" ? ProfileStatistic::median : ProfileStatistic::mean;
+    if (a.band == "se") p.band = ProfileBand::standard_error;
+    else if (a.band == "std") p.band = ProfileBand::standard_deviation;
+    return p;
+}
+
+// The settings both subcommands share.
+FigureParams shared_params(FigureKind kind, const FigureArgs& a) {
+    FigureParams p;
+    p.kind = kind;
+    p.matrix_file = a.matrix_file;
+    p.out_file_name = a.out_file_name;
+    p.style.format = figure_format_of_path(a.out_file_name).value_or(FigureFormat::png);
+    p.style.panel_width_cm = a.panel_width;
+    p.style.dpi = a.dpi;
+    p.style.title = a.plot_title.value_or("");
+    p.style.sample_labels = a.samples_label.value_or(std::vector<std::string>{});
+    p.style.group_labels = a.group_labels.value_or(std::vector<std::string>{});
+    p.style.ref_point_label = a.ref_point_label;
+    p.style.start_label = a.start_label;
+    p.style.end_label = a.end_label;
+    p.row_order.kmeans = a.kmeans.value_or(0);
+    p.row_order.seed = a.seed;
+    if (a.sort_using_samples)
+        for (const std::size_t sample : *a.sort_using_samples) p.row_order.sort_using_samples.push_back(sample - 1);
+    p.profile = profile_settings(a);
+    p.threads = a.number_of_processors == 0 ? 1 : a.number_of_processors;
+    return p;
+}
+
+}  // namespace
+
+std::optional<FigureFormat> figure_format_of_path(std::string_view path) {
+    const auto dot = path.rfind('.');
+    const auto slash = path.rfind('/');
+    if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash)) return std::nullopt;
+    const std::string extension = ascii_lower(path.substr(dot + 1));
+    if (extension == "png") return FigureFormat::png;
+    if (extension == "svg") return FigureFormat::svg;
+    if (extension == "pdf") return FigureFormat::pdf;
+    return std::nullopt;
+}
+
+FigureParams make_figure_params(const Heatmap& args) {
+    FigureParams p = shared_params(FigureKind::heatmap, args.figure);
+    p.out_file_sorted_regions = args.out_file_sorted_regions;
+    p.row_order.sort = sort_order(args.sort_regions);
+    p.row_order.sort_using = row_statistic(args.sort_using);
+    p.style.panel_height_cm = args.panel_height;
+    p.style.profile_height_cm = args.profile_height;
+    std::string_view map = args.color_map;
+    p.color.reverse = map.ends_with("_r");
+    if (p.color.reverse) map.remove_suffix(2);
+    p.color.color_map = map;
+    p.color.z_min = args.z_min.value_or(std::vector<double>{});
+    p.color.z_max = args.z_max.value_or(std::vector<double>{});
+    p.color.missing_color = args.missing_data_color;
+    return p;
+}
+
+FigureParams make_figure_params(const Profile& args) {
+    FigureParams p = shared_params(FigureKind::profile, args.figure);
+    p.style.profile_height_cm = args.panel_height;
+    p.profile.per_group = args.per_group;
+    return p;
+}
+
+}  // namespace binscope

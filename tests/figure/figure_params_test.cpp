@@ -1,0 +1,74 @@
+// figure_params_test.cpp - the settings of a figure run made from its
+// parsed command line.
+#include "figure/figure_params.hpp"
+
+#include <gtest/gtest.h>
+
+#include <tuple>
+
+namespace binscope {
+namespace {
+
+TEST(FigureParams, FormatFromTheExtensionInAnyCase) {
+    const std::pair<const char*, std::optional<FigureFormat>> cases[] = {
+        {"a.png", FigureFormat::png}, {"dir.x/b.SVG", FigureFormat::svg}, {"c.tar.Pdf", FigureFormat::pdf},
+        {".png", FigureFormat::png},  {"png", std::nullopt},              {"a.pdf/b", std::nullopt},
+        {"a.jpeg", std::nullopt},     {"a.png.", std::nullopt},
+    };
+    for (const auto& [path, format] : cases) EXPECT_EQ(figure_format_of_path(path), format) << path;
+}
+
+// Defaults of the command line are the records' defaults.
+TEST(FigureParams, DefaultsAreTheRecords) {
+    Heatmap h;
+    h.figure.out_file_name = "f.svg";
+    const FigureParams p = make_figure_params(h);
+    EXPECT_EQ(p.style.format, FigureFormat::svg);
+    const FigureStyle s;
+    EXPECT_EQ(std::tie(p.style.panel_width_cm, p.style.panel_height_cm, p.style.profile_height_cm, p.style.dpi,
+                       p.style.title, p.style.start_label, p.style.end_label),
+              std::tie(s.panel_width_cm, s.panel_height_cm, s.profile_height_cm, s.dpi, s.title, s.start_label,
+                       s.end_label));
+    const ColorSettings c;
+    EXPECT_EQ(std::tie(p.color.color_map, p.color.reverse, p.color.missing_color, p.color.z_min, p.color.z_max),
+              std::tie(c.color_map, c.reverse, c.missing_color, c.z_min, c.z_max));
+    const RowOrderSettings r;
+    EXPECT_EQ(std::tie(p.row_order.sort, p.row_order.sort_using, p.row_order.kmeans, p.row_order.seed,
+                       p.row_order.sort_using_samples),
+              std::tie(r.sort, r.sort_using, r.kmeans, r.seed, r.sort_using_samples));
+    const ProfileSettings ps;
+    EXPECT_EQ(std::tie(p.profile.statistic, p.profile.band, p.profile.per_group),
+              std::tie(ps.statistic, ps.band, ps.per_group));
+    EXPECT_EQ(std::tie(p.threads, p.out_file_sorted_regions), std::tuple(1u, std::nullopt));
+}
+
+TEST(FigureParams, ValuesMapped) {
+    Heatmap h;
+    h.figure.out_file_name = "f.png";
+    h.figure.sort_using_samples = {{2, 1}};
+    h.figure.kmeans = 4;
+    h.figure.number_of_processors = 0;
+    h.figure.average_type = "median";
+    h.figure.band = "std";
+    h.color_map = "magma_r";
+    h.sort_regions = "ascend";
+    h.sort_using = "sum";
+    const FigureParams p = make_figure_params(h);
+    EXPECT_EQ(std::tie(p.color.color_map, p.color.reverse), std::tuple("magma", true));
+    EXPECT_EQ(p.row_order.sort_using_samples, (std::vector<std::size_t>{1, 0}));
+    EXPECT_EQ(std::tie(p.row_order.kmeans, p.row_order.sort, p.row_order.sort_using, p.threads),
+              std::tuple(4u, SortOrder::ascend, RowStatistic::sum, 1u));
+    EXPECT_EQ(std::tie(p.profile.statistic, p.profile.band),
+              std::tuple(ProfileStatistic::median, ProfileBand::standard_deviation));
+
+    Profile pr;
+    pr.figure.band = "se";
+    pr.panel_height = 7;
+    pr.per_group = true;
+    const FigureParams q = make_figure_params(pr);
+    EXPECT_EQ(std::tie(q.kind, q.style.profile_height_cm, q.profile.per_group, q.profile.band),
+              std::tuple(FigureKind::profile, 7.0, true, ProfileBand::standard_error));
+}
+
+}  // namespace
+}  // namespace binscope

@@ -1,0 +1,133 @@
+// kmeans_test.cpp - k-means: known answers, missing values, determinism at
+// every thread count, and refusals.
+#include "figure/kmeans.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <map>
+#include <numeric>
+#include <vector>
+
+namespace binscope {
+namespace {
+
+constexpr float kNaN = NAN;
+
+// A matrix of rows x cols and the clusters of all its columns.
+struct Points {
+    std::vector<float> values;
+    std::size_t rows = 0, cols = 0;
+    std::vector<std::size_t> columns;
+
+    Points(std::vector<float> v, std::size_t c) : values(std::move(v)), rows(values.size() / c), cols(c), columns(c) {
+        std::iota(columns.begin(), columns.end(), std::size_t{0});
+    }
+    Result<std::vector<std::size_t>> clusters(std::size_t k, std::uint64_t seed = 0, std::size_t threads = 1) const {
+        return kmeans_clusters(KmeansPoints{values, rows, cols, columns}, k, seed, threads);
+    }
+};
+
+// A fixed pseudo-random sequence of the test's own (not the library's
+// distributions), so that the data are the same everywhere.
+struct Lcg {
+    std::uint64_t state;
+    double next() {
+        state = state * 6364136223846793005u + 1442695040888963407u;
+        return static_cast<double>(state >> 11) * 0x1.0p-53;
+    }
+};
+
+// Rows of three well-separated blobs, interleaved: row r belongs to blob r % 3.
+Points blobs(std::size_t rows, std::uint64_t seed) {
+    const double centres[3][2] = {{0, 0}, {10, 10}, {-10, 5}};
+    Lcg lcg{seed};
+    std::vector<float> v;
+    for (std::size_t r = 0; r < rows; ++r)
+        for (const double centre : centres[r % 3]) v.push_back(static_cast<float>(centre + lcg.next() - 0.5));
+    return Points(v, 2);
+}
+
+// Two partitions are the same up to the clusters' names.
+bool same_partition(const std::vector<std::size_t>& a, const std::vector<std::size_t>& b) {
+    std::map<std::size_t, std::size_t> a_to_b, b_to_a;
+    for (std::size_t r = 0; r < a.size(); ++r)
+        if (a_to_b.try_emplace(a[r], b[r]).first->second != b[r] || b_to_a.try_emplace(b[r], a[r]).first->second != a[r])
+            return false;
+    return a.size() == b.size();
+}
+
+TEST(Kmeans, FindsWellSeparatedClustersFromEverySeed) {
+    const Points points = blobs(300, 7);
+    std::vector<std::size_t> truth(points.rows);
+    for (std::size_t r = 0; r < truth.size(); ++r) truth[r] = r % 3;
+    for (std::uint64_t seed = 0; seed < 20; ++seed) {
+        const auto found = points.clusters(3, seed);
+        ASSERT_TRUE(found);
+        EXPECT_TRUE(same_partition(*found, truth)) << "seed " << seed;
+    }
+}
+
+// Missing and infinite values take their column's mean over the rows that
+// have a finite value.
+TEST(Kmeans, MissingValuesTakeTheirColumnsMean) {
+    // Column 0 has the finite values 0, 0, 10, 10, 10, 10: mean 20/3, so
+    // the last two rows sit at (6.67, 0.1) and (6.67, 10): each nearer the
+    // blob of its second value, by the first column's mean alone.
+    const Points points({0, 0, 0, 0.2f, 10, 10, 10, 10.2f, 10, 10, 10, 9.8f, kNaN, 0.1f, INFINITY, 10}, 2);
+    const auto found = points.clusters(2);
+    ASSERT_TRUE(found);
+    EXPECT_TRUE(same_partition(*found, {0, 0, 1, 1, 1, 1, 0, 1}));
+    // A column without any value counts as 0 everywhere; rows of nothing
+    // at all are clustered too.
+    // The last row sits at (0, 34.2), nearer the low blob.
+    const Points empty_column({kNaN, 1, kNaN, 1.1f, kNaN, 1.2f, kNaN, 0.9f, kNaN, 100, kNaN, 101, kNaN, kNaN}, 2);
+    const auto with_empty = empty_column.clusters(2);
+    ASSERT_TRUE(with_empty);
+    EXPECT_TRUE(same_partition(*with_empty, {0, 0, 0, 0, 1, 1, 0}));
+}
+
+TEST(Kmeans, EdgesOfK) {
+    const Points points({1, 5, 9, 2, 7}, 1);
+    const auto one_each = points.clusters(5);
+    ASSERT_TRUE(one_each);
+    EXPECT_TRUE(same_partition(*one_each, {0, 1, 2, 3, 4}));
+    const auto one = points.clusters(1);
+    ASSERT_TRUE(one);
+    EXPECT_EQ(*one, (std::vector<std::size_t>(5, 0)));
+    // Identical rows: the clusters that find no row stay empty.
+    const auto same = Points({3, 3, 3, 3}, 1).clusters(3);
+    ASSERT_TRUE(same);
+    EXPECT_TRUE(same_partition(*same, {0, 0, 0, 0}));
+
+    EXPECT_EQ(points.clusters(0).error().message(), "k-means needs at least one cluster");
+    EXPECT_EQ(points.clusters(6).error().message(), "k-means cannot make 6 clusters of 5 rows");
+    EXPECT_EQ(Points({1}, 1).clusters(2).error().message(), "k-means cannot make 2 clusters of 1 row");
+}
+
+// Rows over several chunks, with missing values: the same clusters at 1
+// and 4 threads, and on every run. The cluster sizes are recorded: a
+// change of the generator, its conversion to doubles or the order of a
+// sum shows here on every machine.
+TEST(Kmeans, SameClustersAtEveryThreadCountAndRun) {
+    Lcg lcg{11};
+    std::vector<float> v(5000 * 6);
+    for (std::size_t i = 0; i < v.size(); ++i) {
+        const double x = lcg.next();
+        v[i] = x < 0.05 ? kNaN : static_cast<float>(x * 10 + static_cast<double>((i / 6) % 4));
+    }
+    const Points points(v, 6);
+    const auto one = points.clusters(5, 3, 1);
+    ASSERT_TRUE(one);
+    for (const std::size_t threads : {4, 1, 3})
+        EXPECT_EQ(*points.clusters(5, 3, threads), *one) << threads << " threads";
+    std::vector<std::size_t> sizes(5);
+    for (const std::size_t c : *one) ++sizes[c];
+    EXPECT_EQ(sizes, (std::vector<std::size_t>{1075, 982, 916, 1038, 989}));
+    // Another seed, another start (the clusters found may still agree).
+    EXPECT_TRUE(points.clusters(5, 4, 2));
+}
+
+}  // namespace
+}  // namespace binscope
