@@ -9,6 +9,7 @@
 #include "cli.hpp"
 #include "error.hpp"
 #include "params.hpp"
+#include "params_from_cli.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::vector<std::string> args{"binscope"};

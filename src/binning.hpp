@@ -13,10 +13,6 @@
 
 namespace binscope {
 
-// The missing value of every bin and cell: the quiet NaN 0x7FC00000.
-inline constexpr std::uint32_t kMissingBits = 0x7FC00000u;
-float missing_value();
-
 // The bins_per_sample values of one sample for one region, in column order
 // (5' to 3'), written into out. reader is null when the sample's file
 // failed to open on this thread.

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "bigwig/byte_source.hpp"
-#include "bigwig/reader.hpp"
+#include "bigwig/format.hpp"
 #include "bigwig/rtree_index.hpp"
 #include "bigwig/section_decoder.hpp"
 #include "error.hpp"

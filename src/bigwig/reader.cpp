@@ -39,7 +39,6 @@ struct BigWigReader::Impl {
         : source(std::move(src)),
           order(layout.order),
           header(layout.header),
-          zooms(std::move(layout.zooms)),
           chroms(std::move(layout.chroms)),
           index(order),
           blocks(header.uncompress_buf_size) {}
@@ -57,7 +56,6 @@ struct BigWigReader::Impl {
     std::unique_ptr<bigwig::ByteSource> source;
     ByteOrder order;
     BigWigHeader header;
-    std::vector<ZoomHeader> zooms;
     std::vector<ChromInfo> chroms;
     // Name to id of its first entry in the list; built at the first query.
     std::unordered_map<std::string, std::uint32_t, TextHash, std::equal_to<>> ids;
@@ -165,9 +163,6 @@ BigWigReader& BigWigReader::operator=(BigWigReader&&) noexcept = default;
 BigWigReader::~BigWigReader() = default;
 
 const std::vector<ChromInfo>& BigWigReader::chroms() const { return impl_->chroms; }
-ByteOrder BigWigReader::byte_order() const { return impl_->order; }
-const BigWigHeader& BigWigReader::header() const { return impl_->header; }
-const std::vector<ZoomHeader>& BigWigReader::zoom_headers() const { return impl_->zooms; }
 const ReaderStats& BigWigReader::stats() const { return impl_->stats; }
 
 Status BigWigReader::begin_runs(std::string_view chrom, std::uint32_t start, std::uint32_t end, RunOrder order) {

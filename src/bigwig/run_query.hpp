@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "bigwig/block_cache.hpp"
-#include "bigwig/reader.hpp"
+#include "bigwig/format.hpp"
 #include "bigwig/rtree_index.hpp"
 #include "error.hpp"
 

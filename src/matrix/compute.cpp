@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include "binning.hpp"
+#include "binning_aggregate.hpp"
 #include "bigwig_reader.hpp"
 #include "matrix/filter.hpp"
 #include "progress.hpp"
@@ -96,7 +97,7 @@ Result<MatrixValues> allocate_rows(std::size_t rows, std::size_t samples, const 
 Status compute_rows(const std::vector<Region>& regions, const std::vector<Sample>& samples,
                     const std::vector<std::string>& score_file_paths, const Params& params, std::size_t cols,
                     float* values, std::vector<MatrixRow>& rows) {
-    LiveStatus status(params, "Computing matrix", "regions", regions.size());
+    LiveStatus status(params.quiet, "Computing matrix", "regions", regions.size());
     const std::size_t threads = std::min(std::max<std::size_t>(params.numberOfProcessors, 1), kMaxThreads);
     ChunkCounter counter(regions.size(), chunk_size(regions.size(), threads));
     return run_on_workers(threads, [&](std::size_t, const std::atomic<bool>& cancelled) {

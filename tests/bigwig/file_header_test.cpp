@@ -5,6 +5,8 @@
 
 #include <sys/stat.h>
 
+#include "bigwig/byte_source.hpp"
+#include "bigwig/file_header.hpp"
 #include "bigwig/reader.hpp"
 #include "support/bigwig_writer.hpp"
 #include "support/test_files.hpp"
@@ -51,12 +53,13 @@ TEST(FileHeader, BothByteOrdersAndZoomHeaders) {
         // The magic bytes as published fix the order; the tree magic follows it.
         EXPECT_EQ(bytes.substr(0, 4), big ? "\x88\x8F\xFC\x26" : "\x26\xFC\x8F\x88");
         EXPECT_EQ(bytes.substr(64 + 3 * 24, 4), big ? "\x78\xCA\x8C\x91" : "\x91\x8C\xCA\x78");
-        auto r = BigWigReader::open_memory(bytes, "mem.bw");
-        ASSERT_TRUE(r.has_value()) << big;
-        EXPECT_EQ(r->byte_order(), big ? ByteOrder::Big : ByteOrder::Little);
-        ASSERT_EQ(r->zoom_headers().size(), 3u);
-        EXPECT_EQ(r->zoom_headers()[2].reduction_level, 8u);
-        EXPECT_EQ(r->chroms().size(), 7u);
+        auto source = bigwig::memory_source(bytes);
+        auto layout = bigwig::read_layout(*source);
+        ASSERT_TRUE(layout.has_value()) << big;
+        EXPECT_EQ(layout->order, big ? ByteOrder::Big : ByteOrder::Little);
+        ASSERT_EQ(layout->zooms.size(), 3u);
+        EXPECT_EQ(layout->zooms[2].reduction_level, 8u);
+        EXPECT_EQ(layout->chroms.size(), 7u);
     }
 }
 
@@ -107,7 +110,7 @@ TEST(FileHeader, OpenFailuresCarryTheirTextsAndOnlyOpenedFilesAreReported) {
 
     // Opening reads no further than the chromosome tree.
     const std::string whole = bigwig_bytes(seven_chroms(), {bedgraph_section("chr1", {{0, 5, 1}})});
-    EXPECT_EQ(open_error(whole.substr(0, open_quietly(whole)->header().full_data_offset)), "opened");
+    EXPECT_EQ(open_error(whole.substr(0, bigwig::read_layout(*bigwig::memory_source(whole))->header.full_data_offset)), "opened");
 
     // Zoom headers claimed past the end of the file are a short read.
     std::string bytes = bigwig_bytes(seven_chroms(), {});

@@ -9,6 +9,8 @@
 #include <limits>
 #include <random>
 
+#include "bigwig/byte_source.hpp"
+#include "bigwig/file_header.hpp"
 #include "bigwig/reader.hpp"
 #include "support/bigwig_writer.hpp"
 #include "support/reference_row.hpp"
@@ -40,7 +42,7 @@ TEST(IntervalQuery, ABlockOfAnotherChromosomeIsSkippedWithoutLookingAtItsType) {
     std::string bytes = bigwig_bytes({{"chr1", 100}, {"chr2", 100}},
                                      {bedgraph_section("chr1", {{0, 10, 1}}), bedgraph_section("chr1", {{5, 6, 2}})},
                                      {.compress = false});
-    std::uint64_t first_block = open_bytes(bytes).header().full_data_offset + 8;
+    std::uint64_t first_block = bigwig::read_layout(*bigwig::memory_source(bytes))->header.full_data_offset + 8;
     bytes[first_block] = 1;        // section chromId: chr2
     bytes[first_block + 20] = 77;  // and a type that does not exist
     BigWigReader r = open_bytes(bytes);
