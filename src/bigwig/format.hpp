@@ -64,13 +64,4 @@ struct RunBatch {
     bool unsorted = false;
 };
 
-// Work counters of one reader, for benchmarks and tests of the caches.
-struct ReaderStats {
-    std::uint64_t index_header_reads = 0;  // R-tree index header loads
-    std::uint64_t node_reads = 0;          // R-tree nodes read from the file
-    std::uint64_t block_reads = 0;         // data blocks read from the file
-    std::uint64_t blocks_inflated = 0;     // data blocks decompressed
-    std::uint64_t block_cache_hits = 0;    // blocks served from the cache
-};
-
 }  // namespace binscope

@@ -14,6 +14,10 @@
 
 namespace binscope {
 
+namespace bigwig {
+class ByteSource;
+}
+
 // An open score file. Move-only; a reader serves one query at a time and
 // is never shared between threads.
 class BigWigReader {
@@ -29,6 +33,9 @@ public:
     // As open(), reading the file's bytes from memory; display_path stands
     // for the path in the "Error when opening: " line.
     static Result<BigWigReader> open_memory(std::string bytes, const std::string& display_path);
+    // As open(), over any source of the file's bytes.
+    static Result<BigWigReader> open_source(std::unique_ptr<bigwig::ByteSource> source,
+                                            const std::string& display_path);
 
     BigWigReader(BigWigReader&&) noexcept;
     BigWigReader& operator=(BigWigReader&&) noexcept;
@@ -36,25 +43,17 @@ public:
 
     // Chromosomes in tree order (neither sorted nor de-duplicated).
     const std::vector<ChromInfo>& chroms() const;
-    // What this reader's queries have read and decompressed so far.
-    const ReaderStats& stats() const;
-
-    // One score per base of [start, end) of the named chromosome into out
-    // (end - start floats), NaN where no record covers the base. Errors:
-    // "The passed chromosome (<name>) was incorrect.", "Invalid magic
-    // (likely a bug).", "The file was invalid: <what>", "Error occurred:
-    // <read error>"; a decompressor that cannot be had is of kind
-    // out_of_memory. After an error out holds no useful values.
-    Status values_into(std::string_view chrom, std::uint32_t start, std::uint32_t end, std::span<float> out);
 
     // Starts a run query on [start, end) of the named chromosome
-    // (start < end), finding and checking its blocks as values_into() does: an
-    // error here is one values_into() gives for the interval.
+    // (start < end), finding and checking its blocks. Errors: "The passed
+    // chromosome (<name>) was incorrect.", "Invalid magic (likely a bug).",
+    // "The file was invalid: <what>", "Error occurred: <read error>".
     Status begin_runs(std::string_view chrom, std::uint32_t start, std::uint32_t end, RunOrder order);
     // The next runs of the query, in position order and clipped to it; the
-    // bases between them have no value, and every base has the value
-    // values_into() gives it. An error means values_into() fails on the
-    // interval.
+    // bases between them have no value. Every base has the value the last
+    // record covering it, in block order, gives it. The errors are those of
+    // begin_runs() for a block that fails to decode; a decompressor that
+    // cannot be had is of kind out_of_memory.
     Result<RunBatch> next_runs();
 
 private:

@@ -40,15 +40,13 @@ std::size_t row_width(const Params& params) {
 // The work of one region on a worker thread, with that thread's readers:
 // the row goes into `out` (samples x row_width values).
 MatrixRow compute_row(const Region& region, const std::vector<Sample>& samples, const Params& params,
-                      std::vector<std::optional<BigWigReader>>& readers, std::span<float> out) {
+                      ReaderCache& readers, std::span<float> out) {
     const std::size_t width = row_width(params);
     thread_local ZoneLayout layout;
     MatrixRow row;
     if (compute_zones(region, params, layout)) {
-        for (std::size_t k = 0; k < samples.size(); ++k) {
-            BigWigReader* reader = k < readers.size() && readers[k] ? &*readers[k] : nullptr;
-            sample_bins(reader, samples[k], region, layout, params, out.subspan(k * width, width));
-        }
+        for (std::size_t k = 0; k < samples.size(); ++k)
+            sample_bins(readers, k, samples[k], region, layout, params, out.subspan(k * width, width));
         row.no_data = std::none_of(out.begin(), out.end(), [](float v) { return !std::isnan(v); });
     } else {
         std::fill(out.begin(), out.end(), missing_value());
@@ -104,9 +102,10 @@ Status compute_rows(const std::vector<Region>& regions, const std::vector<Sample
         ReaderCache cache;  // the thread's own readers, kept for all its regions
         std::size_t begin = 0, end = 0;
         while (!cancelled.load(std::memory_order_relaxed) && counter.next(begin, end)) {
-            for (std::size_t i = begin; i < end; ++i)
-                rows[i] = compute_row(regions[i], samples, params, cache.readers(score_file_paths),
-                                      std::span<float>(values + i * cols, cols));
+            for (std::size_t i = begin; i < end; ++i) {
+                cache.open(score_file_paths);
+                rows[i] = compute_row(regions[i], samples, params, cache, std::span<float>(values + i * cols, cols));
+            }
             status.add(end - begin);
         }
     });

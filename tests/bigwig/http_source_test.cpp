@@ -10,6 +10,7 @@
 #include "bigwig_reader.hpp"
 #include "support/bigwig_writer.hpp"
 #include "support/http_server.hpp"
+#include "support/reference_row.hpp"
 
 namespace binscope {
 namespace {
