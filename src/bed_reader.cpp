@@ -98,7 +98,7 @@ Status parse_bed_line(std::string_view line, bool metagene, std::size_t group, s
     if (*start >= *end) return fail(fmt::format("BED end <= start ({} >= {})", *start, *end));
 
     Region region;
-    region.chrom = fields[0];
+    region.chrom = ChromName(fields[0], regions.empty() ? ChromName() : regions.back().chrom);
     region.name = count >= 4 ? std::string(fields[3]) : fmt::format("{}:{}-{}", fields[0], *start, *end);
     region.score = count >= 5 ? fields[4] : std::string_view("0");
     region.strand = count >= 6 ? parse_strand(fields[5]) : U'.';

@@ -14,19 +14,6 @@ namespace binscope {
 
 namespace {
 
-// A zone after clipping to the chromosome.
-struct ClippedZone {
-    std::uint64_t offset = 0;  // first position
-    std::uint64_t length = 0;
-    std::int64_t bins = 0;
-};
-
-// A thread's buffers, reused across regions.
-struct BinScratch {
-    std::vector<Stretch> stretches;
-    std::vector<ClippedZone> zones;
-};
-
 constexpr std::uint64_t kMaxPos = std::numeric_limits<std::uint64_t>::max();
 
 std::uint64_t sat_add_u(std::uint64_t a, std::uint64_t b) { return a > kMaxPos - b ? kMaxPos : a + b; }
@@ -141,13 +128,12 @@ void row_bins(const ZoneLayout& layout, std::uint64_t n_pos, const Params& param
 
 }  // namespace
 
-void sample_bins(ReaderCache& readers, std::size_t k, const Sample& sample, const Region& region,
-                 const ZoneLayout& layout, const Params& params, std::span<float> out) {
+void sample_bins(ReaderCache& readers, BinScratch& scratch, std::size_t k, const Sample& sample,
+                 const Region& region, const ZoneLayout& layout, const Params& params, std::span<float> out) {
     std::fill(out.begin(), out.end(), missing_value());
     if (!readers.is_open(k) || params.binSize < 1) return;
     auto chrom = resolve_chrom(sample.chrom_table, region.chrom);
     if (!chrom) return;
-    thread_local BinScratch scratch;
     const std::uint64_t n_pos = clip_layout(layout, chrom->second, params.binSize, scratch);
     readers.read_row(k, chrom->first, scratch.stretches,
                      [&](RowRuns& runs) { row_bins(layout, n_pos, params, out, scratch.zones, runs); });

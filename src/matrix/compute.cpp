@@ -37,16 +37,25 @@ std::size_t row_width(const Params& params) {
     return static_cast<std::size_t>(std::max<std::int64_t>(bins_per_sample(params), 0));
 }
 
-// The work of one region on a worker thread, with that thread's readers:
+// Everything a worker keeps from one region to the next: its own readers
+// of the score files and the buffers of the layout and the bins.
+struct WorkerScratch {
+    ReaderCache readers;
+    ZoneLayout layout;
+    ZoneScratch zones;
+    BinScratch bins;
+};
+
+// The work of one region on a worker thread, with that worker's scratch:
 // the row goes into `out` (samples x row_width values).
 MatrixRow compute_row(const Region& region, const std::vector<Sample>& samples, const Params& params,
-                      ReaderCache& readers, std::span<float> out) {
+                      WorkerScratch& scratch, std::span<float> out) {
     const std::size_t width = row_width(params);
-    thread_local ZoneLayout layout;
     MatrixRow row;
-    if (compute_zones(region, params, layout)) {
+    if (compute_zones(region, params, scratch.layout, scratch.zones)) {
         for (std::size_t k = 0; k < samples.size(); ++k)
-            sample_bins(readers, k, samples[k], region, layout, params, out.subspan(k * width, width));
+            sample_bins(scratch.readers, scratch.bins, k, samples[k], region, scratch.layout, params,
+                        out.subspan(k * width, width));
         row.no_data = std::none_of(out.begin(), out.end(), [](float v) { return !std::isnan(v); });
     } else {
         std::fill(out.begin(), out.end(), missing_value());
@@ -99,12 +108,12 @@ Status compute_rows(const std::vector<Region>& regions, const std::vector<Sample
     const std::size_t threads = std::min(std::max<std::size_t>(params.numberOfProcessors, 1), kMaxThreads);
     ChunkCounter counter(regions.size(), chunk_size(regions.size(), threads));
     return run_on_workers(threads, [&](std::size_t, const std::atomic<bool>& cancelled) {
-        ReaderCache cache;  // the thread's own readers, kept for all its regions
+        WorkerScratch scratch;  // the worker's own, kept for all its regions
         std::size_t begin = 0, end = 0;
         while (!cancelled.load(std::memory_order_relaxed) && counter.next(begin, end)) {
             for (std::size_t i = begin; i < end; ++i) {
-                cache.open(score_file_paths);
-                rows[i] = compute_row(regions[i], samples, params, cache, std::span<float>(values + i * cols, cols));
+                scratch.readers.open(score_file_paths);
+                rows[i] = compute_row(regions[i], samples, params, scratch, std::span<float>(values + i * cols, cols));
             }
             status.add(end - begin);
         }
