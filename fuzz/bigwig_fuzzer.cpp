@@ -19,6 +19,7 @@
 #include "bigwig/reader.hpp"
 #include "bigwig_reader.hpp"
 #include "memory_file.hpp"
+#include "support/memory_reader.hpp"
 
 namespace {
 
@@ -92,7 +93,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (through_file) file.assign(data, size);
     auto open = [&] {
         if (through_file) return binscope::BigWigReader::open(file.path());
-        return binscope::BigWigReader::open_memory(std::string(reinterpret_cast<const char*>(data), size), "fuzz.bw");
+        return binscope::testing::open_memory(std::string(reinterpret_cast<const char*>(data), size), "fuzz.bw");
     };
     auto reader = open();
     if (!reader) {

@@ -132,10 +132,6 @@ Result<BigWigReader> BigWigReader::open(const std::string& path) {
     return open_source(std::move(*source), path);
 }
 
-Result<BigWigReader> BigWigReader::open_memory(std::string bytes, const std::string& display_path) {
-    return open_source(bigwig::memory_source(std::move(bytes)), display_path);
-}
-
 Result<BigWigReader> BigWigReader::open_source(std::unique_ptr<bigwig::ByteSource> source,
                                                const std::string& display_path) {
     auto layout = bigwig::read_layout(*source);

@@ -30,10 +30,8 @@ public:
     // opening: " and the quoted path to standard error.
     static Result<BigWigReader> open(const std::string& path);
 
-    // As open(), reading the file's bytes from memory; display_path stands
+    // As open(), over any source of the file's bytes; display_path stands
     // for the path in the "Error when opening: " line.
-    static Result<BigWigReader> open_memory(std::string bytes, const std::string& display_path);
-    // As open(), over any source of the file's bytes.
     static Result<BigWigReader> open_source(std::unique_ptr<bigwig::ByteSource> source,
                                             const std::string& display_path);
 

@@ -13,7 +13,7 @@
 #include "bigwig/file_header.hpp"
 #include "bigwig/reader.hpp"
 #include "support/bigwig_writer.hpp"
-#include "support/counting_source.hpp"
+#include "support/memory_reader.hpp"
 #include "support/reference_row.hpp"
 
 namespace binscope {
@@ -28,7 +28,7 @@ bool same(const std::vector<float>& a, const std::vector<float>& b) {
 }
 
 BigWigReader open_bytes(const std::string& bytes) {
-    auto r = BigWigReader::open_memory(bytes, "mem.bw");
+    auto r = testing::open_memory(bytes, "mem.bw");
     if (!r) throw std::runtime_error("open failed: " + r.error().message());
     return std::move(*r);
 }
@@ -43,7 +43,7 @@ TEST(IntervalQuery, ABlockOfAnotherChromosomeIsSkippedWithoutLookingAtItsType) {
     std::string bytes = bigwig_bytes({{"chr1", 100}, {"chr2", 100}},
                                      {bedgraph_section("chr1", {{0, 10, 1}}), bedgraph_section("chr1", {{5, 6, 2}})},
                                      {.compress = false});
-    std::uint64_t first_block = bigwig::read_layout(*bigwig::memory_source(bytes))->header.full_data_offset + 8;
+    std::uint64_t first_block = bigwig::read_layout(*testing::memory_source(bytes))->header.full_data_offset + 8;
     bytes[first_block] = 1;        // section chromId: chr2
     bytes[first_block + 20] = 77;  // and a type that does not exist
     BigWigReader r = open_bytes(bytes);
@@ -66,7 +66,7 @@ TEST(IntervalQuery, UnknownChromosomeAndWrongIndexMagicAreQueryErrors) {
 
     const std::string bytes =
         bigwig_bytes({{"chr1", 100}}, {bedgraph_section("chr1", {{0, 10, 1}})}, {.breakage = BigWigBreak::IndexMagic});
-    const std::uint64_t index = bigwig::read_layout(*bigwig::memory_source(bytes))->header.full_index_offset;
+    const std::uint64_t index = bigwig::read_layout(*testing::memory_source(bytes))->header.full_index_offset;
     BigWigReader bad = open_counted(bytes, log);
     for (int attempt = 1; attempt <= 2; ++attempt) {
         v = testing::read_values(bad, "chr1", 0, 5);
@@ -82,7 +82,7 @@ TEST(IntervalQuery, NeighbouringQueriesReadTheIndexAndEachBlockOnce) {
     // 20 blocks; 5 leaves, 2 inner nodes, a root.
     const BigWigOptions o{.items_per_block = 100, .rtree_fanout = 4};
     const std::string bytes = bigwig_bytes({{"chr1", 20000}}, {bedgraph_section("chr1", items)}, o);
-    const BigWigHeader header = bigwig::read_layout(*bigwig::memory_source(bytes))->header;
+    const BigWigHeader header = bigwig::read_layout(*testing::memory_source(bytes))->header;
     ReadLog log;
     BigWigReader r = open_counted(bytes, log);
     for (std::uint32_t start = 0; start + 200 <= 20000; start += 100) {
