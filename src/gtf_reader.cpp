@@ -46,14 +46,14 @@ using GtfFields = std::array<std::string_view, 9>;
 // line's columns are checked alike; its block covers nothing.
 Result<Block> feature_bases(const GtfFields& fields, bool exon, std::string_view shown, std::size_t number) {
     auto start = parse_int64(fields[3]);
-    if (!start) return fail(Error(fmt::format("bad start at {}:{}", shown, number)).caused_by(start.error()));
+    if (!start) return fail(std::move(start.error()).context(fmt::format("bad start at {}:{}", shown, number)));
     auto end = parse_int64(fields[4]);
-    if (!end) return fail(Error(fmt::format("bad end at {}:{}", shown, number)).caused_by(end.error()));
+    if (!end) return fail(std::move(end.error()).context(fmt::format("bad end at {}:{}", shown, number)));
     if (!exon) return Block{};
     // The 1-based start must have a 0-based form.
     if (*start == INT64_MIN) {
-        return fail(Error(fmt::format("bad start at {}:{}", shown, number))
-                        .caused_by(Error("number too small to fit in target type")));
+        return fail(Error("number too small to fit in target type")
+                        .context(fmt::format("bad start at {}:{}", shown, number)));
     }
     return Block{*start - 1, *end};
 }

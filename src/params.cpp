@@ -20,8 +20,8 @@ Result<AverageType> parse_average_type(std::string_view text) {
     };
     for (const auto& [name, type] : names)
         if (text == name) return type;
-    return fail(Error("Invalid --averageTypeBins: " + std::string(text))
-                    .caused_by(Error("unknown average type: " + std::string(text))));
+    return fail(Error("unknown average type: " + std::string(text))
+                    .context("Invalid --averageTypeBins: " + std::string(text)));
 }
 
 SortRegions parse_sort_regions(std::string_view text) {
