@@ -12,12 +12,14 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <string>
 #include <vector>
 
 #include "bigwig/reader.hpp"
 #include "bigwig_reader.hpp"
 #include "memory_file.hpp"
+#include "support/memory_reader.hpp"
 
 namespace {
 
@@ -37,11 +39,25 @@ bool starts_with_magic(const std::uint8_t* p) {
 
 using Answer = binscope::Result<std::vector<float>>;
 
-Answer check_query(binscope::BigWigReader& reader, const std::string& chrom, std::uint32_t start, std::uint32_t end) {
+// The scores of [start, end), one per base, from a run query in `order`.
+Answer run_query(binscope::BigWigReader& reader, const std::string& chrom, std::uint32_t start, std::uint32_t end,
+                 binscope::RunOrder order) {
     if (start >= end) return {};
-    std::vector<float> values(end - start);
-    if (auto done = reader.values_into(chrom, start, end, values); !done) return std::unexpected(std::move(done.error()));
-    return values;
+    std::vector<float> values(end - start, std::numeric_limits<float>::quiet_NaN());
+    if (auto begun = reader.begin_runs(chrom, start, end, order); !begun) return std::unexpected(std::move(begun.error()));
+    for (;;) {
+        auto batch = reader.next_runs();
+        if (!batch) return std::unexpected(std::move(batch.error()));
+        if (batch->runs.empty() || batch->unsorted) return values;
+        for (const binscope::ScoreRun& run : batch->runs) {
+            if (run.start < start || run.end > end || run.start >= run.end) std::abort();
+            std::fill(values.begin() + (run.start - start), values.begin() + (run.end - start), run.value);
+        }
+    }
+}
+
+Answer check_query(binscope::BigWigReader& reader, const std::string& chrom, std::uint32_t start, std::uint32_t end) {
+    return run_query(reader, chrom, start, end, binscope::RunOrder::Painted);
 }
 
 // Answers depend on the file and the query only, never on what the reader
@@ -77,7 +93,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (through_file) file.assign(data, size);
     auto open = [&] {
         if (through_file) return binscope::BigWigReader::open(file.path());
-        return binscope::BigWigReader::open_memory(std::string(reinterpret_cast<const char*>(data), size), "fuzz.bw");
+        return binscope::testing::open_memory(std::string(reinterpret_cast<const char*>(data), size), "fuzz.bw");
     };
     auto reader = open();
     if (!reader) {
@@ -105,14 +121,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         steered.push_back({name, start, end, check_query(*reader, name, start, end)});
         check_same(first, steered.back().answer);
 
-        // The score source's view: clamped intervals that may start below 0
-        // and reach past the end.
-        if (auto resolved = binscope::resolve_chrom(table, name)) {
-            const std::int64_t from = static_cast<std::int64_t>(start) - static_cast<std::int64_t>(span_seed % 64);
-            const std::int64_t to = static_cast<std::int64_t>(start) + span + 16;
-            std::vector<float> out(static_cast<std::size_t>(to - from));
-            binscope::interval_values(*reader, resolved->first, resolved->second, from, to, out);
-        }
+        // The score source's view: the records handed out as they are,
+        // over the name the table resolves.
+        if (auto resolved = binscope::resolve_chrom(table, name))
+            (void)run_query(*reader, resolved->first, start, end, binscope::RunOrder::Sorted);
     }
     check_query(*reader, "\x01not-a-chromosome", 0, 10);
 

@@ -10,6 +10,7 @@
 #include "error.hpp"
 #include "figure/figure_params.hpp"
 #include "params.hpp"
+#include "params_from_cli.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::vector<std::string> args{"binscope"};

@@ -93,12 +93,13 @@ inline void run_pipeline(const RegionSet& set) {
 
 inline void check_regions(const RegionSet& set, bool whole_run = true) {
     std::size_t laid_out = 0;
+    ZoneScratch scratch;  // reused across regions, as a worker reuses it
     for (const Region& region : set.regions) {
         if (region.blocks.empty() || region.group >= set.groups.size()) std::abort();
         if (laid_out++ == 32) continue;
         for (const Params& p : layouts()) {
             ZoneLayout layout;
-            if (!compute_zones(region, p, layout)) continue;
+            if (!compute_zones(region, p, layout, scratch)) continue;
             std::int64_t bins = layout.left_nan_bins + layout.right_nan_bins;
             for (const Zone& z : layout.zones) bins += z.bins;
             if (bins < 0) std::abort();

@@ -69,9 +69,9 @@ Result<std::vector<std::int64_t>> parse_int_list(std::string_view column) {
 Result<BlockList> parse_bed12_blocks(std::int64_t start, std::string_view sizes_column,
                                      std::string_view starts_column) {
     auto sizes = parse_int_list(sizes_column);
-    if (!sizes) return fail(Error("bad blockSizes").caused_by(sizes.error()));
+    if (!sizes) return fail(std::move(sizes.error()).context("bad blockSizes"));
     auto starts = parse_int_list(starts_column);
-    if (!starts) return fail(Error("bad blockStarts").caused_by(starts.error()));
+    if (!starts) return fail(std::move(starts.error()).context("bad blockStarts"));
     if (sizes->size() != starts->size()) return fail("blockSizes/blockStarts length mismatch");
     BlockList blocks;
     for (std::size_t i = 0; i < sizes->size(); ++i) {
@@ -92,13 +92,13 @@ Status parse_bed_line(std::string_view line, bool metagene, std::size_t group, s
     const std::size_t count = split_tabs(line, fields);
     if (count < 3) return fail("BED line has fewer than 3 columns");
     auto start = parse_int64(fields[1]);
-    if (!start) return fail(Error("bad start").caused_by(start.error()));
+    if (!start) return fail(std::move(start.error()).context("bad start"));
     auto end = parse_int64(fields[2]);
-    if (!end) return fail(Error("bad end").caused_by(end.error()));
+    if (!end) return fail(std::move(end.error()).context("bad end"));
     if (*start >= *end) return fail(fmt::format("BED end <= start ({} >= {})", *start, *end));
 
     Region region;
-    region.chrom = fields[0];
+    region.chrom = ChromName(fields[0], regions.empty() ? ChromName() : regions.back().chrom);
     region.name = count >= 4 ? std::string(fields[3]) : fmt::format("{}:{}-{}", fields[0], *start, *end);
     region.score = count >= 5 ? fields[4] : std::string_view("0");
     region.strand = count >= 6 ? parse_strand(fields[5]) : U'.';
@@ -134,7 +134,7 @@ Status read_bed_file(const std::string& path, bool metagene, RegionSet& set) {
         if (line.empty()) return {};
         auto parsed = parse_bed_text_line(line, metagene, set);
         if (!parsed) {
-            return fail(Error(fmt::format("parsing {} line {}: {}", shown, number, line)).caused_by(parsed.error()));
+            return fail(std::move(parsed.error()).context(fmt::format("parsing {} line {}: {}", shown, number, line)));
         }
         return {};
     });

@@ -30,8 +30,7 @@ Status add_group(std::vector<Group>& groups, std::string_view name);
 // Reads every region file, in order, into one set: BED files (with BED12
 // blocks when metagene is set) or, when every path is GTF, GTF files, each
 // large one on up to `threads` threads. Mixed kinds fail with "Mixing GTF
-// and BED inputs is not supported." before any file is opened (the run
-// driver may refuse them first).
+// and BED inputs is not supported." before any file is opened.
 Result<RegionSet> read_regions(const std::vector<std::string>& paths, bool metagene, std::size_t threads = 1);
 
 // The GTF branch of read_regions: one region per transcript, exons as

@@ -8,26 +8,11 @@
 #include <limits>
 
 #include "binning_aggregate.hpp"
-#include "binning_runs.hpp"
 #include "region/coordinates.hpp"
 
 namespace binscope {
 
 namespace {
-
-// A zone after clipping to the chromosome.
-struct ClippedZone {
-    std::uint64_t offset = 0;  // first position
-    std::uint64_t length = 0;
-    std::int64_t bins = 0;
-};
-
-// A thread's buffers, reused across regions.
-struct BinScratch {
-    std::vector<Stretch> stretches;
-    std::vector<ClippedZone> zones;
-    RowRuns runs;
-};
 
 constexpr std::uint64_t kMaxPos = std::numeric_limits<std::uint64_t>::max();
 
@@ -129,41 +114,29 @@ std::size_t zone_bins(const ClippedZone& z, std::uint64_t n_pos, std::span<float
 // The bins in genomic order, written straight into their columns; whatever
 // lies past the fixed width is cut off, and unfilled columns stay NaN.
 void row_bins(const ZoneLayout& layout, std::uint64_t n_pos, const Params& params, std::span<float> out,
-              BinScratch& scratch) {
+              const std::vector<ClippedZone>& zones, RowRuns& runs) {
     std::fill(out.begin(), out.end(), missing_value());
     std::size_t col = static_cast<std::size_t>(std::min<std::uint64_t>(
         static_cast<std::uint64_t>(std::max<std::int64_t>(layout.left_nan_bins, 0)), out.size()));
     BinStatistic stat(params.averageTypeBins, params.missingDataAsZero);
-    for (const ClippedZone& z : scratch.zones) {
+    for (const ClippedZone& z : zones) {
         if (col >= out.size()) break;
-        if (z.bins > 0) col = zone_bins(z, n_pos, out, col, scratch.runs, stat);
+        if (z.bins > 0) col = zone_bins(z, n_pos, out, col, runs, stat);
     }
-    scratch.runs.finish();
     // right_nan_bins and the fit to the width only add NaN, already there.
 }
 
 }  // namespace
 
-void sample_bins(BigWigReader* reader, const Sample& sample, const Region& region, const ZoneLayout& layout,
-                 const Params& params, std::span<float> out) {
+void sample_bins(ReaderCache& readers, BinScratch& scratch, std::size_t k, const Sample& sample,
+                 const Region& region, const ZoneLayout& layout, const Params& params, std::span<float> out) {
     std::fill(out.begin(), out.end(), missing_value());
-    if (reader == nullptr || params.binSize < 1) return;
+    if (!readers.is_open(k) || params.binSize < 1) return;
     auto chrom = resolve_chrom(sample.chrom_table, region.chrom);
-    if (!chrom) chrom = resolve_chrom(sample.chrom_table, alternate_chrom_name(region.chrom));
     if (!chrom) return;
-    thread_local BinScratch scratch;
     const std::uint64_t n_pos = clip_layout(layout, chrom->second, params.binSize, scratch);
-    // A stretch that fails to read gives no values at all, and one whose
-    // records overlap is read again by painting: either way the row is
-    // computed again, which real files never need.
-    for (;;) {
-        scratch.runs.start(*reader, chrom->first, scratch.stretches);
-        row_bins(layout, n_pos, params, out, scratch);
-        const auto& trouble = scratch.runs.trouble();
-        if (!trouble) break;
-        Stretch& s = scratch.stretches[trouble->stretch];
-        s.mode = trouble->unsorted && s.mode == Stretch::Mode::Sorted ? Stretch::Mode::Painted : Stretch::Mode::Missing;
-    }
+    readers.read_row(k, chrom->first, scratch.stretches,
+                     [&](RowRuns& runs) { row_bins(layout, n_pos, params, out, scratch.zones, runs); });
     if (region.strand == U'-') std::reverse(out.begin(), out.end());
 }
 

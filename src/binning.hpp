@@ -4,26 +4,34 @@
 
 #include <cstdint>
 #include <span>
+#include <vector>
 
-#include "region.hpp"
 #include "bigwig_reader.hpp"
-#include "labels.hpp"
 #include "params.hpp"
+#include "region.hpp"
 #include "region/zones.hpp"
 
 namespace binscope {
 
-// The missing value of every bin and cell: the quiet NaN 0x7FC00000.
-inline constexpr std::uint32_t kMissingBits = 0x7FC00000u;
-float missing_value();
+// A zone after clipping to the chromosome.
+struct ClippedZone {
+    std::uint64_t offset = 0;  // first position
+    std::uint64_t length = 0;
+    std::int64_t bins = 0;
+};
 
-// The bins_per_sample values of one sample for one region, in column order
-// (5' to 3'), written into out. reader is null when the sample's file
-// failed to open on this thread.
-// Each thread keeps its own buffers across calls; they hold the layout and
-// the reader's current block, never the region's bases, so memory does not
-// grow with the region's length.
-void sample_bins(BigWigReader* reader, const Sample& sample, const Region& region, const ZoneLayout& layout,
-                 const Params& params, std::span<float> out);
+// The buffers sample_bins reuses from one row to the next; owned by one
+// worker. They hold the layout, never the region's bases, so memory does
+// not grow with the region's length.
+struct BinScratch {
+    std::vector<Stretch> stretches;
+    std::vector<ClippedZone> zones;
+};
+
+// The bins_per_sample values of sample k for one region, in column order
+// (5' to 3'), written into out, read through the worker's readers; all
+// missing when the sample's file failed to open on this worker.
+void sample_bins(ReaderCache& readers, BinScratch& scratch, std::size_t k, const Sample& sample,
+                 const Region& region, const ZoneLayout& layout, const Params& params, std::span<float> out);
 
 }  // namespace binscope

@@ -1,13 +1,12 @@
 // binning_aggregate.cpp - the statistic of one bin (mean, median, min, max,
 // sum, std) in single precision, summing strictly in position order.
+#include "binning_aggregate.hpp"
+
 #include <algorithm>
 #include <bit>
 #include <cmath>
 #include <limits>
 #include <optional>
-
-#include "binning.hpp"
-#include "binning_aggregate.hpp"
 
 namespace binscope {
 

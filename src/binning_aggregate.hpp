@@ -9,6 +9,10 @@
 
 namespace binscope {
 
+// The missing value of every bin and cell: the quiet NaN 0x7FC00000.
+inline constexpr std::uint32_t kMissingBits = 0x7FC00000u;
+float missing_value();
+
 // The statistic of one bin, fed the bin's positions in position order as
 // runs of equal values; a NaN value marks positions without a value, left
 // out, or counted as 0.0 when missing_as_zero is set. Every run of k

@@ -44,9 +44,9 @@ Result<Blacklist> read_blacklist(const std::string& path, const std::string& sho
         if (line.empty() || line[0] == '#' || line.starts_with("track") || line.starts_with("browser")) return {};
         if (split_tabs(line, fields) < 3) return {};
         auto start = parse_int64(fields[1]);
-        if (!start) return fail(Error("bad blacklist start").caused_by(start.error()));
+        if (!start) return fail(std::move(start.error()).context("bad blacklist start"));
         auto end = parse_int64(fields[2]);
-        if (!end) return fail(Error("bad blacklist end").caused_by(end.error()));
+        if (!end) return fail(std::move(end.error()).context("bad blacklist end"));
         if (*start >= *end) return {};
         auto found = blacklist.intervals.find(std::string(fields[0]));
         if (found == blacklist.intervals.end()) found = blacklist.intervals.emplace(fields[0], std::vector<Block>{}).first;

@@ -20,17 +20,12 @@ struct NameStore {
 
 const std::string* ChromName::intern(std::string_view name) {
     if (name.empty()) return nullptr;
-    // Lines of one chromosome follow each other: the thread's previous name
-    // is found again without the lock.
-    thread_local const std::string* previous = nullptr;
-    if (previous && *previous == name) return previous;
     // Never freed, so that no name dangles, even in static destructors.
     static NameStore* const store = new NameStore;
     const std::lock_guard lock(store->mutex);
     auto found = store->names.find(name);
     if (found == store->names.end()) found = store->names.emplace(name).first;
-    previous = &*found;
-    return previous;
+    return &*found;
 }
 
 std::ostream& operator<<(std::ostream& out, ChromName name) { return out << name.view(); }

@@ -19,6 +19,11 @@ public:
     ChromName(std::string_view name) : text_(intern(name)) {}
     ChromName(const char* name) : ChromName(std::string_view(name)) {}
     ChromName(const std::string& name) : ChromName(std::string_view(name)) {}
+    // The same name as `previous` when the text is the same, without
+    // looking it up: the lines of one chromosome follow each other, so a
+    // reader hands in the name it made last.
+    ChromName(std::string_view name, ChromName previous)
+        : text_(previous.text_ && *previous.text_ == name ? previous.text_ : intern(name)) {}
 
     std::string_view view() const noexcept { return text_ ? std::string_view(*text_) : std::string_view(); }
     operator std::string_view() const noexcept { return view(); }

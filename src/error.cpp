@@ -17,11 +17,6 @@ Error Error::context(std::string outer) const& {
     return std::move(copy).context(std::move(outer));
 }
 
-Error Error::caused_by(const Error& cause) && {
-    chain_.insert(chain_.end(), cause.chain_.begin(), cause.chain_.end());
-    return std::move(*this);
-}
-
 const std::string& Error::message() const {
     static const std::string empty;
     return chain_.empty() ? empty : chain_.front();

@@ -17,9 +17,8 @@ enum class ErrorKind : std::uint8_t {
 };
 
 // An error is an ordered chain of messages, outermost first. A caller adds
-// context by wrapping: Error("opening x").caused_by(system_error) or
-// inner.context("Opening x"). Nothing is printed where an error arises; the
-// entry point prints the one report.
+// context by wrapping: std::move(inner).context("Opening x"). Nothing is
+// printed where an error arises; the entry point prints the one report.
 class Error {
 public:
     Error() = default;
@@ -31,9 +30,6 @@ public:
     [[nodiscard]] Error context(std::string outer) &&;
     [[nodiscard]] Error context(std::string outer) const&;
 
-    // Appends `cause` (with its own chain) below this error's chain; this
-    // error's kind stays.
-    [[nodiscard]] Error caused_by(const Error& cause) &&;
 
     // The outermost message (empty for a default-constructed error).
     const std::string& message() const;

@@ -46,21 +46,22 @@ using GtfFields = std::array<std::string_view, 9>;
 // line's columns are checked alike; its block covers nothing.
 Result<Block> feature_bases(const GtfFields& fields, bool exon, std::string_view shown, std::size_t number) {
     auto start = parse_int64(fields[3]);
-    if (!start) return fail(Error(fmt::format("bad start at {}:{}", shown, number)).caused_by(start.error()));
+    if (!start) return fail(std::move(start.error()).context(fmt::format("bad start at {}:{}", shown, number)));
     auto end = parse_int64(fields[4]);
-    if (!end) return fail(Error(fmt::format("bad end at {}:{}", shown, number)).caused_by(end.error()));
+    if (!end) return fail(std::move(end.error()).context(fmt::format("bad end at {}:{}", shown, number)));
     if (!exon) return Block{};
     // The 1-based start must have a 0-based form.
     if (*start == INT64_MIN) {
-        return fail(Error(fmt::format("bad start at {}:{}", shown, number))
-                        .caused_by(Error("number too small to fit in target type")));
+        return fail(Error("number too small to fit in target type")
+                        .context(fmt::format("bad start at {}:{}", shown, number)));
     }
     return Block{*start - 1, *end};
 }
 
 // Adds a transcript or exon line to the transcript its transcript_id
-// names; a line without one is skipped.
-void add_feature(const GtfFields& fields, bool exon, Block bases, TranscriptTable& table) {
+// names; a line without one is skipped. last_chrom is the chromosome name
+// the part made last.
+void add_feature(const GtfFields& fields, bool exon, Block bases, TranscriptTable& table, ChromName& last_chrom) {
     std::string_view transcript_id, transcript_name, gene_name;
     bool has_id = false, has_transcript_name = false, has_gene_name = false;
     parse_attributes(fields[8], [&](std::string_view key, std::string_view value) {
@@ -79,7 +80,8 @@ void add_feature(const GtfFields& fields, bool exon, Block bases, TranscriptTabl
 
     Region& region = table.slot(transcript_id);
     if (TranscriptTable::needs_fields(region)) {
-        region.chrom = fields[0];
+        last_chrom = ChromName(fields[0], last_chrom);
+        region.chrom = last_chrom;
         region.name = has_transcript_name ? transcript_name : has_gene_name ? gene_name : transcript_id;
         region.strand = parse_strand(fields[6]);
         region.score = "0";
@@ -93,6 +95,7 @@ void add_feature(const GtfFields& fields, bool exon, Block bases, TranscriptTabl
 struct GtfPart {
     std::vector<TranscriptTable> sections = std::vector<TranscriptTable>(1);
     std::vector<std::string> groups;
+    ChromName last_chrom;  // the chromosome name made last
 };
 
 Status parse_gtf_line(std::string_view line, std::size_t number, std::string_view shown, GtfPart& part) {
@@ -111,7 +114,7 @@ Status parse_gtf_line(std::string_view line, std::size_t number, std::string_vie
     if (!exon && !equals_ignore_case(fields[2], "transcript")) return {};
     auto bases = feature_bases(fields, exon, shown, number);
     if (!bases) return fail(std::move(bases.error()));
-    add_feature(fields, exon, *bases, part.sections.back());
+    add_feature(fields, exon, *bases, part.sections.back(), part.last_chrom);
     return {};
 }
 

@@ -1,4 +1,4 @@
-// labels.hpp - group labels of the final rows, sample labels and samples.
+// labels.hpp - group labels of the final rows and sample labels.
 #pragma once
 
 #include <cstddef>
@@ -6,16 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "bigwig_reader.hpp"
-
 namespace binscope {
-
-// One score file of the run; sample order is command-line order.
-struct Sample {
-    std::string path;
-    std::string label;
-    ChromLengthTable chrom_table;
-};
 
 // One label per run of consecutive rows with the same group index.
 std::vector<std::string> group_labels(const std::vector<std::size_t>& row_groups,

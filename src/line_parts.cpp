@@ -83,8 +83,13 @@ std::vector<LineRange> split_into_line_ranges(const std::string& path, const Par
     return cut_at_lines(fd->get(), size, count);
 }
 
-namespace detail {
+namespace {
 
+// Calls read(i, range, last_line) for every range on up to `threads`
+// threads; read returns its status and sets last_line to the number of the
+// last line it saw. The error is that of the first failing range, read
+// again with its lines numbered as in the whole file. Memory exhaustion on
+// a thread is thrown again here.
 Status read_ranges(const std::vector<LineRange>& ranges, std::size_t threads,
                    const std::function<Status(std::size_t, const LineRange&, std::size_t&)>& read) {
     const std::size_t count = ranges.size();
@@ -122,6 +127,22 @@ Status read_ranges(const std::vector<LineRange>& ranges, std::size_t threads,
     return again ? results[failed] : again;
 }
 
-}  // namespace detail
+}  // namespace
+
+Status for_each_line_in_parts(const std::string& path, const LineErrors& errors, const PartPlan& plan,
+                              const std::function<void(std::size_t)>& parts,
+                              const std::function<Status(std::size_t, std::string_view, std::size_t)>& parse) {
+    const std::vector<LineRange> ranges = split_into_line_ranges(path, plan);
+    parts(ranges.empty() ? 1 : ranges.size());
+    auto read = [&](std::size_t i, const std::optional<LineRange>& range, std::size_t& last_line) {
+        return for_each_line_in(path, range, errors, [&](std::string_view line, std::size_t number) {
+            last_line = number;
+            return parse(i, line, number);
+        });
+    };
+    if (!ranges.empty()) return read_ranges(ranges, plan.threads, read);
+    std::size_t lines = 0;
+    return read(0, std::nullopt, lines);
+}
 
 }  // namespace binscope

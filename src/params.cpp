@@ -1,65 +1,9 @@
-// params.cpp - turns the parsed command line into the run parameters.
+// params.cpp - the names of the run parameters' enumerations, read and written.
 #include "params.hpp"
-
-#include <fmt/format.h>
-#include <limits>
 
 #include "text_util.hpp"
 
 namespace binscope {
-
-namespace {
-
-void copy_common(const CommonArgs& a, Params& p) {
-    p.scoreFileName = a.score_file_name;
-    p.regionsFileName = a.regions_file_name;
-    p.outFileName = a.out_file_name;
-    p.outFileNameMatrix = a.out_file_name_matrix;
-    p.outFileSortedRegions = a.out_file_sorted_regions;
-    p.blackListFileName = a.black_list_file_name;
-    p.samplesLabel = a.samples_label;
-    p.smartLabels = a.smart_labels;
-    p.metagene = a.metagene;
-    p.minThreshold = a.min_threshold;
-    p.maxThreshold = a.max_threshold;
-    p.sortRegions = a.sort_regions;
-    p.sortUsing = a.sort_using;
-    p.beforeRegionStartLength = a.before_region_start_length;
-    p.afterRegionStartLength = a.after_region_start_length;
-    p.binSize = a.bin_size;
-    p.scale = a.scale;
-    p.numberOfProcessors = a.number_of_processors == 0 ? 1 : a.number_of_processors;
-    p.missingDataAsZero = a.missing_data_as_zero;
-    p.skipZeros = a.skip_zeros;
-    p.nanAfterEnd = a.nan_after_end;
-    p.verbose = a.verbose;
-    p.quiet = a.quiet;
-}
-
-// Bin sizes below 1 and negative lengths have no meaningful layout, and the
-// sum of the lengths must fit in 64 bits: refuse them before any file is
-// opened, naming the option and the value.
-Status check_lengths(const Params& p) {
-    if (p.binSize < 1)
-        return fail(fmt::format("Invalid --binSize: {} (must be at least 1)", p.binSize));
-    const std::pair<const char*, std::int64_t> lengths[] = {
-        {"--beforeRegionStartLength", p.beforeRegionStartLength},
-        {"--afterRegionStartLength", p.afterRegionStartLength},
-        {"--regionBodyLength", p.regionBodyLength},
-        {"--unscaled5prime", p.unscaled5prime},
-        {"--unscaled3prime", p.unscaled3prime},
-    };
-    std::int64_t sum = 0;
-    for (const auto& [name, value] : lengths) {
-        if (value < 0) return fail(fmt::format("Invalid {}: {} (must not be negative)", name, value));
-        if (__builtin_add_overflow(sum, value, &sum))
-            return fail(fmt::format("Invalid {}: {} (the lengths add up to more than {})", name, value,
-                                    std::numeric_limits<std::int64_t>::max()));
-    }
-    return {};
-}
-
-}  // namespace
 
 Result<RefPoint> parse_ref_point(std::string_view text) {
     const std::string upper = ascii_upper(text);
@@ -76,8 +20,8 @@ Result<AverageType> parse_average_type(std::string_view text) {
     };
     for (const auto& [name, type] : names)
         if (text == name) return type;
-    return fail(Error("Invalid --averageTypeBins: " + std::string(text))
-                    .caused_by(Error("unknown average type: " + std::string(text))));
+    return fail(Error("unknown average type: " + std::string(text))
+                    .context("Invalid --averageTypeBins: " + std::string(text)));
 }
 
 SortRegions parse_sort_regions(std::string_view text) {
@@ -123,31 +67,6 @@ std::string_view ref_point_name(RefPoint point) {
         case RefPoint::Center: return "center";
     }
     return "TSS";
-}
-
-Result<Params> make_params(const Cli& cli) {
-    Params p;
-    std::string_view average_text;
-    if (const auto* rp = std::get_if<ReferencePoint>(&cli.command)) {
-        copy_common(rp->common, p);
-        auto point = parse_ref_point(rp->reference_point);
-        if (!point) return fail(point.error());
-        p.referencePoint = *point;
-        average_text = rp->common.average_type_bins;
-    } else if (const auto* sr = std::get_if<ScaleRegions>(&cli.command)) {
-        copy_common(sr->common, p);
-        p.regionBodyLength = sr->region_body_length;
-        p.unscaled5prime = sr->unscaled_5_prime;
-        p.unscaled3prime = sr->unscaled_3_prime;
-        average_text = sr->common.average_type_bins;
-    } else {
-        return fail("A figure subcommand has no matrix run parameters");
-    }
-    auto average = parse_average_type(average_text);
-    if (!average) return fail(average.error());
-    p.averageTypeBins = *average;
-    if (auto ok = check_lengths(p); !ok) return fail(ok.error());
-    return p;
 }
 
 }  // namespace binscope

@@ -7,7 +7,6 @@
 #include <string_view>
 #include <vector>
 
-#include "cli.hpp"
 #include "error.hpp"
 
 namespace binscope {
@@ -17,7 +16,7 @@ enum class RefPoint { TSS, TES, Center };
 enum class SortRegions { No, Ascend, Descend, Keep };
 enum class SortUsing { Mean, Median, Max, Min, Sum, RegionLength };
 
-// One record describing the run; built once by make_params and lent
+// One record describing the run; built once from the command line and lent
 // read-only to every stage and worker thread. Field names follow the
 // option long names.
 struct Params {
@@ -50,10 +49,6 @@ struct Params {
     std::optional<RefPoint> referencePoint;  // absent in scale-regions runs
     AverageType averageTypeBins = AverageType::Mean;
 };
-
-// Converts the parsed command line into Params, validating the reference
-// point, the statistic name, the bin size and the lengths.
-Result<Params> make_params(const Cli& cli);
 
 Result<RefPoint> parse_ref_point(std::string_view text);
 Result<AverageType> parse_average_type(std::string_view text);

@@ -40,18 +40,18 @@ void write_stderr(std::string_view text) {
     put(all);
 }
 
-void progress(const Params& params, std::string_view line) {
-    if (params.quiet) return;
+void progress(bool quiet, std::string_view line) {
+    if (quiet) return;
     std::string text = "[binscope] ";
     text += line;
     text += '\n';
     write_stderr(text);
 }
 
-LiveStatus::LiveStatus(const Params& params, std::string what, std::string unit, std::uint64_t total,
+LiveStatus::LiveStatus(bool quiet, std::string what, std::string unit, std::uint64_t total,
                        std::chrono::milliseconds delay)
     : what_(std::move(what)), unit_(std::move(unit)), total_(total), start_(std::chrono::steady_clock::now()) {
-    if (params.quiet || isatty(STDERR_FILENO) != 1) return;
+    if (quiet || isatty(STDERR_FILENO) != 1) return;
     try {
         drawer_ = std::thread([this, delay] { draw_until_stopped(delay); });
     } catch (const std::system_error&) {

@@ -11,12 +11,10 @@
 #include <string_view>
 #include <thread>
 
-#include "params.hpp"
-
 namespace binscope {
 
 // Writes "[binscope] " + line + "\n" to standard error unless quiet.
-void progress(const Params& params, std::string_view line);
+void progress(bool quiet, std::string_view line);
 
 // Writes text to standard error, first clearing a status line on screen
 // (which is redrawn afterwards). Every write to standard error during a run
@@ -31,7 +29,7 @@ void write_stderr(std::string_view text);
 // The workers only call add(); the line is cleared when the object dies.
 class LiveStatus {
 public:
-    LiveStatus(const Params& params, std::string what, std::string unit, std::uint64_t total,
+    LiveStatus(bool quiet, std::string what, std::string unit, std::uint64_t total,
                std::chrono::milliseconds delay = std::chrono::milliseconds(0));
     ~LiveStatus();
     LiveStatus(const LiveStatus&) = delete;

@@ -25,6 +25,7 @@
 #include "output/matrix.hpp"
 #include "output/matrix_values.hpp"
 #include "output/sorted_regions.hpp"
+#include "params_from_cli.hpp"
 #include "progress.hpp"
 
 namespace binscope {
@@ -38,10 +39,6 @@ void write_text(std::FILE* stream, const std::string& text) {
 
 // Every region file into one set, without blacklisted regions.
 Result<RegionSet> load_regions(const Params& params) {
-    const auto gtf_files = std::ranges::count_if(params.regionsFileName, [](const std::string& p) { return is_gtf_path(p); });
-    if (gtf_files != 0 && static_cast<std::size_t>(gtf_files) != params.regionsFileName.size())
-        return fail("Mixing GTF and BED inputs is not supported.");
-
     auto region_set = read_regions(params.regionsFileName, params.metagene, params.numberOfProcessors);
     if (!region_set) return fail(std::move(region_set.error()));
     if (region_set->regions.empty()) return fail("No regions parsed from input region file(s).");
@@ -51,11 +48,11 @@ Result<RegionSet> load_regions(const Params& params) {
         if (!blacklist) return fail(std::move(blacklist.error()));
         const std::size_t before = region_set->regions.size();
         region_set->regions = filter_regions(*region_set, *blacklist);
-        progress(params, fmt::format("Blacklist ({} intervals): kept {}/{} regions", blacklist->interval_count(),
+        progress(params.quiet, fmt::format("Blacklist ({} intervals): kept {}/{} regions", blacklist->interval_count(),
                                      region_set->regions.size(), before));
         if (region_set->regions.empty()) return fail("All regions filtered by blacklist.");
     }
-    progress(params, fmt::format("Parsed {} region(s) in {} group(s)", region_set->regions.size(),
+    progress(params.quiet, fmt::format("Parsed {} region(s) in {} group(s)", region_set->regions.size(),
                                  region_set->groups.size()));
     return region_set;
 }
@@ -100,7 +97,7 @@ std::optional<FigureParams> figure_params(const Cli& cli) {
 }  // namespace
 
 Status run(const Params& params) {
-    progress(params, fmt::format("Loading {} BED file(s) and {} bigWig file(s)", params.regionsFileName.size(),
+    progress(params.quiet, fmt::format("Loading {} BED file(s) and {} bigWig file(s)", params.regionsFileName.size(),
                                  params.scoreFileName.size()));
     auto region_set = load_regions(params);
     if (!region_set) return fail(std::move(region_set.error()));
@@ -110,17 +107,17 @@ Status run(const Params& params) {
     auto built = build_matrix(std::move(*region_set), *samples, params.scoreFileName, params);
     if (!built) return fail(std::move(built.error()));
     Matrix matrix = std::move(*built);
-    progress(params, fmt::format("Built matrix: {} rows x {} cols ({} dropped due to no data)", matrix.rows(),
+    progress(params.quiet, fmt::format("Built matrix: {} rows x {} cols ({} dropped due to no data)", matrix.rows(),
                                  matrix.cols, matrix.no_data_rows));
 
     if (params.skipZeros) {
         matrix = skip_zero_rows(std::move(matrix));
-        progress(params, fmt::format("After --skipZeros: {} row(s)", matrix.rows()));
+        progress(params.quiet, fmt::format("After --skipZeros: {} row(s)", matrix.rows()));
     }
     matrix = sort_rows(std::move(matrix), parse_sort_regions(params.sortRegions), parse_sort_using(params.sortUsing));
 
     if (auto written = write_outputs(matrix, params); !written) return written;
-    progress(params, fmt::format("Wrote {} ({} rows)", params.outFileName, matrix.rows()));
+    progress(params.quiet, fmt::format("Wrote {} ({} rows)", params.outFileName, matrix.rows()));
     return {};
 }
 

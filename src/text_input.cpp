@@ -10,6 +10,7 @@
 #include <fmt/format.h>
 #include <zlib.h>
 
+#include "text_input_internal.hpp"
 #include "utf8.hpp"
 
 namespace binscope::detail {
@@ -186,3 +187,24 @@ Error reading_error(Error error, const LineErrors& errors, std::size_t line) {
 }
 
 }  // namespace binscope::detail
+
+namespace binscope {
+
+Status for_each_line_in(const std::string& path, const std::optional<LineRange>& range, const LineErrors& errors,
+                        const LineVisit& visit) {
+    auto bytes = range ? detail::InputBytes::open_range(path, range->begin, range->end) : detail::InputBytes::open(path);
+    if (!bytes) return fail(std::move(bytes.error()).context(errors.opening));
+    detail::LineReader reader(std::move(*bytes), range ? range->first_line : 1);
+    while (true) {
+        auto next = reader.next();
+        if (!next) return fail(detail::reading_error(std::move(next.error()), errors, reader.line_number()));
+        if (!*next) return {};
+        if (Status visited = visit(**next, reader.line_number()); !visited) return visited;
+    }
+}
+
+Status for_each_line(const std::string& path, const LineErrors& errors, const LineVisit& visit) {
+    return for_each_line_in(path, std::nullopt, errors, visit);
+}
+
+}  // namespace binscope

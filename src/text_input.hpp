@@ -3,15 +3,12 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
+#include <functional>
 #include <optional>
-#include <span>
 #include <string>
 #include <string_view>
-#include <utility>
 
 #include "error.hpp"
-#include "file_descriptor.hpp"
 
 namespace binscope {
 
@@ -31,81 +28,8 @@ struct LineRange {
     std::size_t first_line = 1;
 };
 
-namespace detail {
-
-// An input file read from its start: the one place the bytes of a text
-// input come from. A file that starts with the gzip magic bytes is
-// inflated here, member after member (so BGZF files too), without the
-// line splitting above knowing.
-class InputBytes {
-public:
-    // Opens path read-only; the error is the system's ("... (os error N)").
-    static Result<InputBytes> open(const std::string& path);
-    // The raw bytes [begin, end) of the file at path, never inflated: a
-    // range of a compressed file is no compressed stream of its own.
-    static Result<InputBytes> open_range(const std::string& path, std::uint64_t begin, std::uint64_t end);
-
-    // The next bytes, at most out.size() of them; 0 at the end of the file.
-    // Corrupt or truncated compressed data is an error naming the reason.
-    Result<std::size_t> read(std::span<char> out);
-
-    InputBytes(InputBytes&&) noexcept;
-    InputBytes& operator=(InputBytes&&) noexcept;
-    ~InputBytes();
-
-private:
-    struct Gzip;
-    explicit InputBytes(FileDescriptor fd);
-    Status sniff();
-    Result<std::size_t> read_file(std::span<char> out);
-    Result<std::size_t> inflate_into(std::span<char> out);
-
-    FileDescriptor fd_;
-    std::uint64_t left_ = UINT64_MAX;  // bytes of the file still to read
-    bool sniffed_ = false;
-    std::string head_;  // the first bytes, read to look for the magic
-    std::size_t head_used_ = 0;
-    std::unique_ptr<Gzip> gzip_;  // null for plain text
-};
-
-// Splits the bytes of a file into lines read through an 8192-byte buffer.
-class LineReader {
-public:
-    static constexpr std::size_t buffer_size = 8192;
-    // A longer line is a read error rather than an unbounded allocation:
-    // no region, annotation or blacklist line comes anywhere near it.
-    static constexpr std::size_t max_line_length = std::size_t{256} << 20;
-
-    // The first line read gets the number first_line.
-    explicit LineReader(InputBytes bytes, std::size_t first_line = 1)
-        : bytes_(std::move(bytes)), buffer_(new char[buffer_size]), line_number_(first_line - 1) {}
-
-    // The next line, or nothing at the end of the file. The view stays
-    // valid until the next call. After an error, line_number() is the
-    // number of the line that could not be read.
-    Result<std::optional<std::string_view>> next();
-
-    // Number of the line last returned (0 before the first).
-    std::size_t line_number() const { return line_number_; }
-
-private:
-    // Reads more bytes into the buffer; false at the end of the file.
-    Result<bool> fill();
-    std::optional<std::string_view> finish_line(std::string_view raw);
-
-    InputBytes bytes_;
-    std::unique_ptr<char[]> buffer_;
-    std::size_t pos_ = 0;  // next unread byte of buffer_
-    std::size_t end_ = 0;  // bytes held in buffer_
-    bool at_eof_ = false;
-    std::string spill_;  // a line that spans more than one buffer fill
-    std::size_t line_number_ = 0;
-};
-
-// `error` in the context errors.reading + " line " + line.
-Error reading_error(Error error, const LineErrors& errors, std::size_t line);
-
-}  // namespace detail
+// What a line reader calls for each line: visit(line, number).
+using LineVisit = std::function<Status(std::string_view line, std::size_t number)>;
 
 // Calls visit(line, number) for every line of the text file at path, or
 // of one range of it, in order, and stops at the first error: opening or
@@ -115,24 +39,10 @@ Error reading_error(Error error, const LineErrors& errors, std::size_t line);
 // without its trailing '\r' and '\n' characters and stays valid only
 // during its visit. Text that is not valid UTF-8 is a read error of the
 // line that holds it.
-template <class Visit>
 Status for_each_line_in(const std::string& path, const std::optional<LineRange>& range, const LineErrors& errors,
-                        Visit&& visit) {
-    auto bytes = range ? detail::InputBytes::open_range(path, range->begin, range->end) : detail::InputBytes::open(path);
-    if (!bytes) return fail(std::move(bytes.error()).context(errors.opening));
-    detail::LineReader reader(std::move(*bytes), range ? range->first_line : 1);
-    while (true) {
-        auto next = reader.next();
-        if (!next) return fail(detail::reading_error(std::move(next.error()), errors, reader.line_number()));
-        if (!*next) return {};
-        if (Status visited = visit(**next, reader.line_number()); !visited) return visited;
-    }
-}
+                        const LineVisit& visit);
 
 // for_each_line_in over the whole file.
-template <class Visit>
-Status for_each_line(const std::string& path, const LineErrors& errors, Visit&& visit) {
-    return for_each_line_in(path, std::nullopt, errors, std::forward<Visit>(visit));
-}
+Status for_each_line(const std::string& path, const LineErrors& errors, const LineVisit& visit);
 
 }  // namespace binscope

@@ -41,7 +41,7 @@ Status run_on_workers(std::size_t thread_count,
                 try {
                     job(i, cancelled);
                 } catch (const std::exception& e) {
-                    record(Error(fmt::format("Worker thread {} failed", i)).caused_by(Error(e.what())));
+                    record(Error(e.what()).context(fmt::format("Worker thread {} failed", i)));
                 }
             });
         } catch (const std::system_error& e) {
@@ -49,12 +49,13 @@ Status run_on_workers(std::size_t thread_count,
                                         e.code().category() == std::system_category()
                                     ? Error::from_errno(e.code().value())
                                     : Error(e.what());
-            record(Error(fmt::format("Starting the worker pool of {} threads", thread_count))
-                       .caused_by(Error(fmt::format("creating thread {}", i + 1)).caused_by(cause)));
+            record(cause.context(fmt::format("creating thread {}", i + 1))
+                       .context(fmt::format("Starting the worker pool of {} threads", thread_count)));
             break;
         } catch (const std::exception& e) {
-            record(Error(fmt::format("Starting the worker pool of {} threads", thread_count))
-                       .caused_by(Error(fmt::format("creating thread {}", i + 1)).caused_by(Error(e.what()))));
+            record(Error(e.what())
+                       .context(fmt::format("creating thread {}", i + 1))
+                       .context(fmt::format("Starting the worker pool of {} threads", thread_count)));
             break;
         }
     }

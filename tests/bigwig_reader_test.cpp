@@ -2,6 +2,8 @@
 // open errors, per-thread reader caches and name matching.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "bigwig_reader.hpp"
 #include "support/bigwig_writer.hpp"
 #include "support/reference_row.hpp"
@@ -34,29 +36,53 @@ TEST(OpenChromTable, BuildsTheTableAndWrapsOpenErrors) {
                                         "No such file or directory (os error 2)"}));
 }
 
-TEST(ReaderCache, OpensOneSlotPerFileOnceAndLeavesFailuresEmpty) {
+// What a row's runs feed a bin: (value, count) pairs.
+struct Collect {
+    std::vector<std::pair<float, std::uint64_t>> runs;
+    void add(float value, std::uint64_t count) { runs.emplace_back(value, count); }
+};
+
+TEST(ReaderCache, OpensOneReaderPerFileOnceAndReadsRowsThroughIt) {
     TempDir dir;
     write_bigwig(dir.path() / "a.bw", {{"chr1", 100}}, {bedgraph_section("chr1", {{0, 10, 1}})});
     write_file(dir.path() / "bad.bw", "not a bigwig at all, but long enough to hold a header.............");
-    std::vector<std::string> paths = {dir.file("a.bw"), dir.file("bad.bw"), dir.file("a.bw")};
+    const std::vector<std::string> paths = {dir.file("a.bw"), dir.file("bad.bw"), dir.file("a.bw")};
+    auto open = [](ReaderCache& cache, const std::vector<std::string>& p) {
+        ::testing::internal::CaptureStderr();
+        cache.open(p);
+        return ::testing::internal::GetCapturedStderr();
+    };
 
     ReaderCache cache;
-    ::testing::internal::CaptureStderr();
-    auto& slots = cache.readers(paths);
-    ::testing::internal::GetCapturedStderr();
-    ASSERT_EQ(slots.size(), 3u);
-    EXPECT_TRUE(slots[0].has_value());
-    EXPECT_FALSE(slots[1].has_value());
-    ASSERT_TRUE(slots[2].has_value());
-    ASSERT_TRUE(testing::read_values(*slots[0], "chr1", 0, 5).has_value());
+    EXPECT_EQ(open(cache, paths), "Error when opening: \"" + dir.file("bad.bw") + "\"\n");
+    EXPECT_TRUE(cache.is_open(0));
+    EXPECT_FALSE(cache.is_open(1));
+    EXPECT_TRUE(cache.is_open(2));
+    EXPECT_FALSE(cache.is_open(3));
 
-    // Same count: the open readers (and what they have loaded) stay.
-    auto& again = cache.readers(paths);
-    EXPECT_EQ(again[0]->stats().index_header_reads, 1u);
+    // Positions 0..4 from base 8 on: two bases of value 1, then three without.
+    std::vector<Stretch> stretches = {{0, 5, 8, Stretch::Mode::Sorted}};
+    Collect got;
+    EXPECT_TRUE(cache.read_row(2, "chr1", stretches, [&](RowRuns& runs) { runs.feed(0, 5, got); }));
+    ASSERT_EQ(got.runs.size(), 2u);
+    EXPECT_EQ(got.runs[0], (std::pair<float, std::uint64_t>(1.0f, 2)));
+    EXPECT_TRUE(std::isnan(got.runs[1].first));
+    EXPECT_EQ(got.runs[1].second, 3u);
+    EXPECT_FALSE(cache.read_row(1, "chr1", stretches, [&](RowRuns&) { ADD_FAILURE(); }));
 
-    auto& fewer = cache.readers({dir.file("a.bw")});
-    ASSERT_EQ(fewer.size(), 1u);
-    EXPECT_EQ(fewer[0]->stats().index_header_reads, 0u);
+    // Same count: the open readers stay; another count opens every file again.
+    EXPECT_EQ(open(cache, paths), "");
+    EXPECT_EQ(open(cache, {dir.file("bad.bw")}), "Error when opening: \"" + dir.file("bad.bw") + "\"\n");
+}
+
+TEST(ResolveChrom, TriesTheNameItsAlternateAndTheAlternatesAlternate) {
+    const ChromLengthTable table = {{"chrM", 16}, {"2", 20}, {"chr3", 30}};
+    using Found = std::optional<std::pair<std::string, std::uint32_t>>;
+    EXPECT_EQ(resolve_chrom(table, "chr3"), (Found{{"chr3", 30}}));
+    EXPECT_EQ(resolve_chrom(table, "chr2"), (Found{{"2", 20}}));
+    EXPECT_EQ(resolve_chrom(table, "chrMT"), (Found{{"chrM", 16}}));  // MT, then chrM
+    EXPECT_EQ(resolve_chrom(table, "4"), Found{});
+    EXPECT_EQ(resolve_chrom({}, "chr3"), Found{});
 }
 
 }  // namespace

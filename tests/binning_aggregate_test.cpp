@@ -10,7 +10,6 @@
 #include <limits>
 #include <random>
 
-#include "binning.hpp"
 #include "binning_aggregate.hpp"
 
 namespace binscope {

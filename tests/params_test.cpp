@@ -1,5 +1,6 @@
 // params_test.cpp - turning the parsed command line into run parameters.
 #include "params.hpp"
+#include "params_from_cli.hpp"
 
 #include <gtest/gtest.h>
 

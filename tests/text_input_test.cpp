@@ -1,5 +1,6 @@
 // text_input_test.cpp - line reading.
 #include "text_input.hpp"
+#include "text_input_internal.hpp"
 
 #include <gtest/gtest.h>
 

@@ -16,12 +16,14 @@
 
 #include "bed_reader.hpp"
 #include "bigwig/byte_source.hpp"
+#include "bigwig/file_header.hpp"
 #include "bigwig/rtree_index.hpp"
 #include "bigwig_reader.hpp"
 #include "cli.hpp"
 #include "output/deflate_joiner.hpp"
 #include "output/number_format.hpp"
 #include "params.hpp"
+#include "params_from_cli.hpp"
 #include "region/zones.hpp"
 #include "harness/gzip_text.hpp"
 
@@ -48,6 +50,7 @@ void probe_read_inflate(const Params& params, ProbeResult& result) {
     auto regions = read_regions(params.regionsFileName, params.metagene);
     if (!regions) throw std::runtime_error(regions.error().message());
     ZoneLayout layout;
+    ZoneScratch zone_scratch;
 
     struct FileBlocks {
         std::string path;
@@ -56,23 +59,22 @@ void probe_read_inflate(const Params& params, ProbeResult& result) {
     };
     std::vector<FileBlocks> files;
     for (const std::string& path : params.scoreFileName) {
-        auto reader = BigWigReader::open(path);
-        if (!reader) throw std::runtime_error("cannot open " + path);
         auto table = open_chrom_table(path);
         if (!table) throw std::runtime_error("cannot open " + path);
-        std::unordered_map<std::string, std::uint32_t> ids;
-        for (const ChromInfo& c : reader->chroms()) ids.emplace(c.name, c.id);
         auto source = bigwig::open_file_source(path);
         if (!source) throw std::runtime_error("cannot open " + path);
-        bigwig::RTreeIndex index(reader->byte_order());
-        ReaderStats stats;
-        if (!index.load_root(**source, reader->header().full_index_offset, stats))
+        auto file = bigwig::read_layout(**source);
+        if (!file) throw std::runtime_error("cannot open " + path);
+        std::unordered_map<std::string, std::uint32_t> ids;
+        for (const ChromInfo& c : file->chroms) ids.emplace(c.name, c.id);
+        bigwig::RTreeIndex index(file->order);
+        if (!index.load_root(**source, file->header.full_index_offset))
             throw std::runtime_error("bad index in " + path);
 
-        FileBlocks fb{path, reader->header().uncompress_buf_size, {}};
+        FileBlocks fb{path, file->header.uncompress_buf_size, {}};
         for (const Region& region : regions->regions) {
             auto chrom = resolve_chrom(*table, region.chrom);
-            if (!chrom || !compute_zones(region, params, layout)) continue;
+            if (!chrom || !compute_zones(region, params, layout, zone_scratch)) continue;
             const std::int64_t length = chrom->second;
             for (const Zone& zone : layout.zones)
                 for (const Block& iv : zone.intervals) {
@@ -80,7 +82,7 @@ void probe_read_inflate(const Params& params, ProbeResult& result) {
                     const std::int64_t e = std::min<std::int64_t>(iv.end, length);
                     if (e <= s) continue;
                     if (!index.find_blocks(**source, ids.at(chrom->first), static_cast<std::uint32_t>(s),
-                                           static_cast<std::uint32_t>(e), fb.blocks, stats))
+                                           static_cast<std::uint32_t>(e), fb.blocks))
                         throw std::runtime_error("bad index in " + path);
                 }
         }

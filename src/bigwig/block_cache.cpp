@@ -28,7 +28,7 @@ BlockCache::BlockCache(std::uint32_t uncompress_buf_size)
 
 BlockCache::~BlockCache() = default;
 
-Result<std::span<const std::uint8_t>> BlockCache::inflate(ReaderStats& stats) {
+Result<std::span<const std::uint8_t>> BlockCache::inflate() {
     if (!decompressor_) {
         decompressor_.reset(libdeflate_alloc_decompressor());
         if (!decompressor_)
@@ -38,7 +38,6 @@ Result<std::span<const std::uint8_t>> BlockCache::inflate(ReaderStats& stats) {
     // is ever decoded, so the buffer never needs to be larger.
     const std::size_t capacity = std::min<std::uint64_t>(uncompress_buf_size_, kMaxSectionBytes);
     if (inflated_.size() < capacity) inflated_.resize(capacity);
-    ++stats.blocks_inflated;
     std::size_t written = 0;
     auto result = libdeflate_zlib_decompress(decompressor_.get(), raw_.data(), raw_.size(), inflated_.data(), capacity,
                                              &written);
@@ -51,26 +50,23 @@ Result<std::span<const std::uint8_t>> BlockCache::inflate(ReaderStats& stats) {
     return std::span<const std::uint8_t>(inflated_.data(), written);
 }
 
-Result<const DecodedSection*> BlockCache::get(ByteSource& source, ByteOrder order, DataBlock block,
-                                              ReaderStats& stats) {
+Result<const DecodedSection*> BlockCache::get(ByteSource& source, ByteOrder order, DataBlock block) {
     ++clock_;
     for (Entry& e : entries_) {
         if (e.last_use != 0 && e.offset == block.offset && e.size == block.size) {
             e.last_use = clock_;
-            ++stats.block_cache_hits;
             return &e.section;
         }
     }
 
     // Only what the file really holds is ever allocated.
     if (!source.holds(block.offset, block.size)) return fail(read_failed(short_read()));
-    ++stats.block_reads;
     raw_.resize(block.size);
     if (auto r = source.read_at(block.offset, raw_); !r) return fail(read_failed(r.error()));
 
     std::span<const std::uint8_t> data = raw_;
     if (uncompress_buf_size_ != 0) {
-        auto inflated = inflate(stats);
+        auto inflated = inflate();
         if (!inflated) return fail(std::move(inflated.error()));
         data = *inflated;
     }

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "bigwig/byte_source.hpp"
-#include "bigwig/reader.hpp"
+#include "bigwig/format.hpp"
 #include "bigwig/rtree_index.hpp"
 #include "bigwig/section_decoder.hpp"
 #include "error.hpp"
@@ -35,11 +35,11 @@ public:
     // section header, is an invalid file; a block reaching past the end of
     // the file is a short read. Without memory for a decompressor, the error
     // is of kind out_of_memory.
-    Result<const DecodedSection*> get(ByteSource& source, ByteOrder order, DataBlock block, ReaderStats& stats);
+    Result<const DecodedSection*> get(ByteSource& source, ByteOrder order, DataBlock block);
 
 private:
     // Decompresses raw_ into inflated_ and returns what it holds.
-    Result<std::span<const std::uint8_t>> inflate(ReaderStats& stats);
+    Result<std::span<const std::uint8_t>> inflate();
 
     struct Entry {
         std::uint64_t offset = 0, size = 0;

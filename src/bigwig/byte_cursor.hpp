@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <span>
 
-#include "bigwig/reader.hpp"
+#include "bigwig/format.hpp"
 
 namespace binscope::bigwig {
 

@@ -1,4 +1,4 @@
-// byte_source.cpp - the file (pread) and memory implementations of ByteSource.
+// byte_source.cpp - the file (pread) implementation of ByteSource.
 #include "bigwig/byte_source.hpp"
 
 #include <fcntl.h>
@@ -39,20 +39,6 @@ private:
     FileDescriptor fd_;
 };
 
-class MemorySource final : public ByteSource {
-public:
-    explicit MemorySource(std::string bytes) : ByteSource(bytes.size()), bytes_(std::move(bytes)) {}
-
-    Status read_at(std::uint64_t offset, std::span<std::uint8_t> out) override {
-        if (!holds(offset, out.size())) return fail(short_read());
-        if (!out.empty()) std::memcpy(out.data(), bytes_.data() + offset, out.size());
-        return {};
-    }
-
-private:
-    std::string bytes_;
-};
-
 }  // namespace
 
 Result<std::unique_ptr<ByteSource>> open_file_source(const std::string& path) {
@@ -65,10 +51,6 @@ Result<std::unique_ptr<ByteSource>> open_file_source(const std::string& path) {
     if (::fstat(fd->get(), &st) != 0) return fail(Error::from_errno(errno));
     auto size = st.st_size > 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
     return std::unique_ptr<ByteSource>(new FileSource(std::move(*fd), size));
-}
-
-std::unique_ptr<ByteSource> memory_source(std::string bytes) {
-    return std::make_unique<MemorySource>(std::move(bytes));
 }
 
 }  // namespace binscope::bigwig

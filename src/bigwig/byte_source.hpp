@@ -1,6 +1,5 @@
-// byte_source.hpp - positioned reads from a score file on disk, on a web
-// server or in memory, behind one interface so all take the same parsing
-// path.
+// byte_source.hpp - positioned reads from a score file on disk or on a
+// web server, behind one interface so both take the same parsing path.
 #pragma once
 
 #include <cstdint>
@@ -60,7 +59,5 @@ private:
 
 // Opens path read-only; the error is the system's ("... (os error N)").
 Result<std::unique_ptr<ByteSource>> open_file_source(const std::string& path);
-
-std::unique_ptr<ByteSource> memory_source(std::string bytes);
 
 }  // namespace binscope::bigwig

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "bigwig/byte_source.hpp"
-#include "bigwig/reader.hpp"
+#include "bigwig/format.hpp"
 #include "error.hpp"
 
 namespace binscope::bigwig {

@@ -1,5 +1,5 @@
-// reader.cpp - BigWigReader: opening a score file and answering
-// per-base interval queries.
+// reader.cpp - BigWigReader: opening a score file and answering run
+// queries over its intervals.
 #include "bigwig/reader.hpp"
 
 #include <algorithm>
@@ -39,12 +39,10 @@ struct BigWigReader::Impl {
         : source(std::move(src)),
           order(layout.order),
           header(layout.header),
-          zooms(std::move(layout.zooms)),
           chroms(std::move(layout.chroms)),
           index(order),
           blocks(header.uncompress_buf_size) {}
 
-    Status query(std::string_view chrom, std::uint32_t start, std::uint32_t end, std::span<float> out);
     // Loads the index root and fills `found` with the checked blocks of
     // [start, end] of chromosome id.
     Status find_checked(std::uint32_t id, std::uint32_t start, std::uint32_t end);
@@ -57,7 +55,6 @@ struct BigWigReader::Impl {
     std::unique_ptr<bigwig::ByteSource> source;
     ByteOrder order;
     BigWigHeader header;
-    std::vector<ZoomHeader> zooms;
     std::vector<ChromInfo> chroms;
     // Name to id of its first entry in the list; built at the first query.
     std::unordered_map<std::string, std::uint32_t, TextHash, std::equal_to<>> ids;
@@ -67,7 +64,6 @@ struct BigWigReader::Impl {
     std::vector<bigwig::DataBlock> found;  // reused by every query
     std::vector<std::size_t> by_block;     // scratch of drop_repeated_blocks
     std::vector<bool> keep;                // scratch of drop_repeated_blocks
-    ReaderStats stats;
     bigwig::RunQuery run;  // the run query in progress
 };
 
@@ -105,9 +101,9 @@ void BigWigReader::Impl::drop_repeated_blocks() {
 }
 
 Status BigWigReader::Impl::find_checked(std::uint32_t id, std::uint32_t start, std::uint32_t end) {
-    if (auto r = index.load_root(*source, header.full_index_offset, stats); !r) return r;
+    if (auto r = index.load_root(*source, header.full_index_offset); !r) return r;
     found.clear();
-    if (auto r = index.find_blocks(*source, id, start, end, found, stats); !r) return r;
+    if (auto r = index.find_blocks(*source, id, start, end, found); !r) return r;
     drop_repeated_blocks();
     // Distinct blocks of a well-formed file never share bytes.
     std::uint64_t total = 0;
@@ -117,20 +113,6 @@ Status BigWigReader::Impl::find_checked(std::uint32_t id, std::uint32_t start, s
         if (total > source->size()) return fail(bigwig::invalid_file("Data blocks overlap"));
     }
     if (auto r = source->prefetch(found); !r) return fail(bigwig::read_failed(r.error()));
-    return {};
-}
-
-Status BigWigReader::Impl::query(std::string_view chrom, std::uint32_t start, std::uint32_t end,
-                                 std::span<float> out) {
-    auto id = chrom_id(chrom);
-    if (!id) return fail(unknown_chromosome(chrom));
-    if (auto r = find_checked(*id, start, end); !r) return r;
-    std::fill(out.begin(), out.end(), std::numeric_limits<float>::quiet_NaN());
-    for (const auto& b : found) {
-        auto section = blocks.get(*source, order, b, stats);
-        if (!section) return fail(std::move(section.error()));
-        if (auto r = bigwig::write_section(**section, *id, start, end, out); !r) return r;
-    }
     return {};
 }
 
@@ -147,13 +129,11 @@ std::unexpected<Error> fail_open(const std::string& display_path, Error error) {
 Result<BigWigReader> BigWigReader::open(const std::string& path) {
     auto source = is_url(path) ? bigwig::open_http_source(path) : bigwig::open_file_source(path);
     if (!source) return fail(std::move(source.error()));
-    auto layout = bigwig::read_layout(**source);
-    if (!layout) return fail_open(path, std::move(layout.error()));
-    return BigWigReader(std::make_unique<Impl>(std::move(*source), std::move(*layout)));
+    return open_source(std::move(*source), path);
 }
 
-Result<BigWigReader> BigWigReader::open_memory(std::string bytes, const std::string& display_path) {
-    auto source = bigwig::memory_source(std::move(bytes));
+Result<BigWigReader> BigWigReader::open_source(std::unique_ptr<bigwig::ByteSource> source,
+                                               const std::string& display_path) {
     auto layout = bigwig::read_layout(*source);
     if (!layout) return fail_open(display_path, std::move(layout.error()));
     return BigWigReader(std::make_unique<Impl>(std::move(source), std::move(*layout)));
@@ -165,10 +145,6 @@ BigWigReader& BigWigReader::operator=(BigWigReader&&) noexcept = default;
 BigWigReader::~BigWigReader() = default;
 
 const std::vector<ChromInfo>& BigWigReader::chroms() const { return impl_->chroms; }
-ByteOrder BigWigReader::byte_order() const { return impl_->order; }
-const BigWigHeader& BigWigReader::header() const { return impl_->header; }
-const std::vector<ZoomHeader>& BigWigReader::zoom_headers() const { return impl_->zooms; }
-const ReaderStats& BigWigReader::stats() const { return impl_->stats; }
 
 Status BigWigReader::begin_runs(std::string_view chrom, std::uint32_t start, std::uint32_t end, RunOrder order) {
     auto id = impl_->chrom_id(chrom);
@@ -179,15 +155,7 @@ Status BigWigReader::begin_runs(std::string_view chrom, std::uint32_t start, std
 }
 
 Result<RunBatch> BigWigReader::next_runs() {
-    return impl_->run.next(*impl_->source, impl_->order, impl_->blocks, impl_->stats);
-}
-
-Status BigWigReader::values_into(std::string_view chrom, std::uint32_t start, std::uint32_t end,
-                                 std::span<float> out) {
-    if (out.size() != (end > start ? std::size_t{end - start} : 0))
-        return fail(bigwig::invalid_file("result buffer does not match the interval"));
-    if (end <= start) return {};
-    return impl_->query(chrom, start, end, out);
+    return impl_->run.next(*impl_->source, impl_->order, impl_->blocks);
 }
 
 }  // namespace binscope

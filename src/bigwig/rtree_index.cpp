@@ -23,10 +23,9 @@ constexpr std::size_t kInitialQueue = 2048;
 
 }  // namespace
 
-Status RTreeIndex::load_root(ByteSource& source, std::uint64_t index_offset, ReaderStats& stats) {
+Status RTreeIndex::load_root(ByteSource& source, std::uint64_t index_offset) {
     if (root_) return {};
     std::array<std::uint8_t, kIndexHeaderSize> head{};
-    ++stats.index_header_reads;
     if (auto r = source.read_at(index_offset, head); !r) return fail(read_failed(r.error()));
     std::uint32_t magic = 0;
     ByteCursor(head, order_).u32(magic);
@@ -35,10 +34,8 @@ Status RTreeIndex::load_root(ByteSource& source, std::uint64_t index_offset, Rea
     return {};
 }
 
-Result<const RTreeIndex::Node*> RTreeIndex::node_at(ByteSource& source, std::uint64_t offset, ReaderStats& stats) {
+Result<const RTreeIndex::Node*> RTreeIndex::node_at(ByteSource& source, std::uint64_t offset) {
     if (auto it = cache_.find(offset); it != cache_.end()) return &it->second;
-
-    ++stats.node_reads;
     auto head = read_node_head(source, order_, offset);
     if (!head) return fail(read_failed(head.error()));
     const auto [is_leaf, count] = *head;
@@ -98,7 +95,7 @@ bool RTreeIndex::first_visit(std::uint64_t offset) {
 }
 
 Status RTreeIndex::find_blocks(ByteSource& source, std::uint32_t chrom, std::uint32_t start, std::uint32_t end,
-                               std::vector<DataBlock>& out, ReaderStats& stats) {
+                               std::vector<DataBlock>& out) {
     if (!root_) return fail(unknown_magic());
     pending_.clear();
     if (pending_.capacity() < kInitialQueue) pending_.reserve(kInitialQueue);
@@ -113,7 +110,7 @@ Status RTreeIndex::find_blocks(ByteSource& source, std::uint32_t chrom, std::uin
         const std::uint64_t offset = pending_.back();
         pending_.pop_back();
         if (!first_visit(offset)) return fail(invalid_file("R-tree node reached twice"));
-        auto node = node_at(source, offset, stats);
+        auto node = node_at(source, offset);
         if (!node) return fail(std::move(node.error()));
         const Node& n = **node;
         const std::uint64_t length = 4 + n.items.size() * (n.leaf ? kLeafItemSize : kInnerItemSize);

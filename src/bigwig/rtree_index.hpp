@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "bigwig/byte_source.hpp"
-#include "bigwig/reader.hpp"
+#include "bigwig/format.hpp"
 #include "error.hpp"
 
 namespace binscope::bigwig {
@@ -24,7 +24,7 @@ public:
     // Reads the index header at index_offset unless an earlier call already
     // succeeded; a wrong magic is unknown_magic() and is tried again next
     // time.
-    Status load_root(ByteSource& source, std::uint64_t index_offset, ReaderStats& stats);
+    Status load_root(ByteSource& source, std::uint64_t index_offset);
     bool root_loaded() const { return root_.has_value(); }
 
     // Appends to out, in pre-order left to right, every leaf item whose span
@@ -32,7 +32,7 @@ public:
     // A node reached twice in one search, or a search through more node
     // bytes than the file holds, is an invalid file.
     Status find_blocks(ByteSource& source, std::uint32_t chrom, std::uint32_t start, std::uint32_t end,
-                       std::vector<DataBlock>& out, ReaderStats& stats);
+                       std::vector<DataBlock>& out);
 
 private:
     struct Item {
@@ -47,7 +47,7 @@ private:
         std::vector<Item> items;
     };
 
-    Result<const Node*> node_at(ByteSource& source, std::uint64_t offset, ReaderStats& stats);
+    Result<const Node*> node_at(ByteSource& source, std::uint64_t offset);
     // False when this search has already been at offset.
     bool first_visit(std::uint64_t offset);
 

@@ -44,18 +44,17 @@ void RunQuery::begin(std::uint32_t chrom, std::uint32_t start, std::uint32_t end
     if (order == RunOrder::Painted) extents_.assign(blocks.size(), Extent{});
 }
 
-Result<RunBatch> RunQuery::next(ByteSource& source, ByteOrder order, BlockCache& cache, ReaderStats& stats) {
+Result<RunBatch> RunQuery::next(ByteSource& source, ByteOrder order, BlockCache& cache) {
     batch_.clear();
-    if (order_ == RunOrder::Sorted) return next_sorted(source, order, cache, stats);
-    return next_painted(source, order, cache, stats);
+    if (order_ == RunOrder::Sorted) return next_sorted(source, order, cache);
+    return next_painted(source, order, cache);
 }
 
-Result<RunBatch> RunQuery::next_sorted(ByteSource& source, ByteOrder order, BlockCache& cache,
-                                       ReaderStats& stats) {
+Result<RunBatch> RunQuery::next_sorted(ByteSource& source, ByteOrder order, BlockCache& cache) {
     // Every block is visited, as values_into() visits them, so that a block
     // that fails to decode fails the query here too.
     while (next_block_ < blocks_.size()) {
-        auto section = cache.get(source, order, blocks_[next_block_++], stats);
+        auto section = cache.get(source, order, blocks_[next_block_++]);
         if (!section) return fail(std::move(section.error()));
         auto sorted = append_runs(**section, chrom_, start_, end_, done_, batch_);
         if (!sorted) return fail(std::move(sorted.error()));
@@ -65,20 +64,18 @@ Result<RunBatch> RunQuery::next_sorted(ByteSource& source, ByteOrder order, Bloc
     return RunBatch{};
 }
 
-Result<RunBatch> RunQuery::next_painted(ByteSource& source, ByteOrder order, BlockCache& cache,
-                                        ReaderStats& stats) {
+Result<RunBatch> RunQuery::next_painted(ByteSource& source, ByteOrder order, BlockCache& cache) {
     while (batch_.empty() && done_ < end_) {
         const std::uint32_t from = done_;
         window_.assign(std::min(kWindow, end_ - from), std::numeric_limits<float>::quiet_NaN());
-        if (auto r = paint(from, source, order, cache, stats); !r) return fail(std::move(r.error()));
+        if (auto r = paint(from, source, order, cache); !r) return fail(std::move(r.error()));
         read_back(window_, from, batch_);
         done_ = from + static_cast<std::uint32_t>(window_.size());
     }
     return RunBatch{batch_};
 }
 
-Status RunQuery::paint(std::uint32_t from, ByteSource& source, ByteOrder order, BlockCache& cache,
-                       ReaderStats& stats) {
+Status RunQuery::paint(std::uint32_t from, ByteSource& source, ByteOrder order, BlockCache& cache) {
     const std::uint32_t to = from + static_cast<std::uint32_t>(window_.size());
     // Painting is base by base, so a window painted from all the blocks in
     // their order holds what the whole interval painted at once holds.
@@ -87,7 +84,7 @@ Status RunQuery::paint(std::uint32_t from, ByteSource& source, ByteOrder order, 
     for (std::size_t j = 0; j < blocks_.size(); ++j) {
         Extent& extent = extents_[j];
         if (extent.known && (extent.last <= from || extent.first >= to)) continue;
-        auto section = cache.get(source, order, blocks_[j], stats);
+        auto section = cache.get(source, order, blocks_[j]);
         if (!section) return fail(std::move(section.error()));
         if (auto r = write_section(**section, chrom_, from, to, window_); !r) return r;
         if (extent.known) continue;

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "bigwig/block_cache.hpp"
-#include "bigwig/reader.hpp"
+#include "bigwig/format.hpp"
 #include "bigwig/rtree_index.hpp"
 #include "error.hpp"
 
@@ -20,7 +20,7 @@ public:
                const std::vector<DataBlock>& blocks);
 
     // The next runs (see BigWigReader::next_runs).
-    Result<RunBatch> next(ByteSource& source, ByteOrder order, BlockCache& cache, ReaderStats& stats);
+    Result<RunBatch> next(ByteSource& source, ByteOrder order, BlockCache& cache);
 
 private:
     // The bases a block's runs of this chromosome cover, once it has been
@@ -30,11 +30,11 @@ private:
         bool known = false;
     };
 
-    Result<RunBatch> next_sorted(ByteSource& source, ByteOrder order, BlockCache& cache, ReaderStats& stats);
-    Result<RunBatch> next_painted(ByteSource& source, ByteOrder order, BlockCache& cache, ReaderStats& stats);
+    Result<RunBatch> next_sorted(ByteSource& source, ByteOrder order, BlockCache& cache);
+    Result<RunBatch> next_painted(ByteSource& source, ByteOrder order, BlockCache& cache);
     // Paints window_ (bases from `from` on) with every block that may reach
     // it, in block order.
-    Status paint(std::uint32_t from, ByteSource& source, ByteOrder order, BlockCache& cache, ReaderStats& stats);
+    Status paint(std::uint32_t from, ByteSource& source, ByteOrder order, BlockCache& cache);
 
     std::uint32_t chrom_ = 0, start_ = 0, end_ = 0;
     RunOrder order_ = RunOrder::Sorted;

@@ -6,7 +6,7 @@
 #include <span>
 #include <vector>
 
-#include "bigwig/reader.hpp"
+#include "bigwig/format.hpp"
 #include "error.hpp"
 
 namespace binscope::bigwig {

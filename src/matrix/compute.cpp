@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include "binning.hpp"
+#include "binning_aggregate.hpp"
 #include "bigwig_reader.hpp"
 #include "matrix/filter.hpp"
 #include "progress.hpp"
@@ -36,18 +37,25 @@ std::size_t row_width(const Params& params) {
     return static_cast<std::size_t>(std::max<std::int64_t>(bins_per_sample(params), 0));
 }
 
-// The work of one region on a worker thread, with that thread's readers:
+// Everything a worker keeps from one region to the next: its own readers
+// of the score files and the buffers of the layout and the bins.
+struct WorkerScratch {
+    ReaderCache readers;
+    ZoneLayout layout;
+    ZoneScratch zones;
+    BinScratch bins;
+};
+
+// The work of one region on a worker thread, with that worker's scratch:
 // the row goes into `out` (samples x row_width values).
 MatrixRow compute_row(const Region& region, const std::vector<Sample>& samples, const Params& params,
-                      std::vector<std::optional<BigWigReader>>& readers, std::span<float> out) {
+                      WorkerScratch& scratch, std::span<float> out) {
     const std::size_t width = row_width(params);
-    thread_local ZoneLayout layout;
     MatrixRow row;
-    if (compute_zones(region, params, layout)) {
-        for (std::size_t k = 0; k < samples.size(); ++k) {
-            BigWigReader* reader = k < readers.size() && readers[k] ? &*readers[k] : nullptr;
-            sample_bins(reader, samples[k], region, layout, params, out.subspan(k * width, width));
-        }
+    if (compute_zones(region, params, scratch.layout, scratch.zones)) {
+        for (std::size_t k = 0; k < samples.size(); ++k)
+            sample_bins(scratch.readers, scratch.bins, k, samples[k], region, scratch.layout, params,
+                        out.subspan(k * width, width));
         row.no_data = std::none_of(out.begin(), out.end(), [](float v) { return !std::isnan(v); });
     } else {
         std::fill(out.begin(), out.end(), missing_value());
@@ -96,16 +104,17 @@ Result<MatrixValues> allocate_rows(std::size_t rows, std::size_t samples, const 
 Status compute_rows(const std::vector<Region>& regions, const std::vector<Sample>& samples,
                     const std::vector<std::string>& score_file_paths, const Params& params, std::size_t cols,
                     float* values, std::vector<MatrixRow>& rows) {
-    LiveStatus status(params, "Computing matrix", "regions", regions.size());
+    LiveStatus status(params.quiet, "Computing matrix", "regions", regions.size());
     const std::size_t threads = std::min(std::max<std::size_t>(params.numberOfProcessors, 1), kMaxThreads);
     ChunkCounter counter(regions.size(), chunk_size(regions.size(), threads));
     return run_on_workers(threads, [&](std::size_t, const std::atomic<bool>& cancelled) {
-        ReaderCache cache;  // the thread's own readers, kept for all its regions
+        WorkerScratch scratch;  // the worker's own, kept for all its regions
         std::size_t begin = 0, end = 0;
         while (!cancelled.load(std::memory_order_relaxed) && counter.next(begin, end)) {
-            for (std::size_t i = begin; i < end; ++i)
-                rows[i] = compute_row(regions[i], samples, params, cache.readers(score_file_paths),
-                                      std::span<float>(values + i * cols, cols));
+            for (std::size_t i = begin; i < end; ++i) {
+                scratch.readers.open(score_file_paths);
+                rows[i] = compute_row(regions[i], samples, params, scratch, std::span<float>(values + i * cols, cols));
+            }
             status.add(end - begin);
         }
     });

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "bigwig_reader.hpp"
 #include "error.hpp"
-#include "labels.hpp"
 #include "matrix/matrix.hpp"
 #include "params.hpp"
 #include "region.hpp"

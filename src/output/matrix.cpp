@@ -37,7 +37,7 @@ Status write_matrix_file(const std::string& path, const Matrix& matrix, const st
     const std::size_t segments = rows == 0 ? 1 : (rows - 1) / rows_per_segment + 1;
     const std::size_t threads = std::min(params.numberOfProcessors, kMaxThreads);
 
-    LiveStatus status(params, fmt::format("Writing {}", path), "rows", rows, std::chrono::seconds(1));
+    LiveStatus status(params.quiet, fmt::format("Writing {}", path), "rows", rows, std::chrono::seconds(1));
     return write_segmented_gzip(path, segments, threads, [&](std::size_t k, TextBuffer& text) {
         if (k == 0) text.append(header);
         const std::size_t begin = std::min(k * rows_per_segment, rows);

@@ -215,11 +215,10 @@ std::int64_t missing_bins(std::int64_t shortfall, std::int64_t requested, std::i
     return t;
 }
 
-bool compute_zones(const Region& region, const Params& params, ZoneLayout& layout) {
+bool compute_zones(const Region& region, const Params& params, ZoneLayout& layout, ZoneScratch& scratch) {
     if (region.blocks.empty() || params.binSize < 1) return false;
-    // Buffers kept by each thread across its regions.
-    thread_local std::vector<Block> blocks;
-    thread_local ChopResult chopped;
+    std::vector<Block>& blocks = scratch.blocks;
+    ChopResult& chopped = scratch.chopped;
     // An inverted block (start > end, which GTF allows) holds no base: it
     // becomes empty at its start, so no width or extension goes negative.
     blocks.assign(region.blocks.begin(), region.blocks.end());

@@ -4,8 +4,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "region.hpp"
 #include "params.hpp"
+#include "region.hpp"
+#include "region/chop.hpp"
 
 namespace binscope {
 
@@ -22,10 +23,17 @@ struct ZoneLayout {
     std::int64_t right_nan_bins = 0;
 };
 
-// Refills `layout` (reusing its buffers) with the layout of one region;
-// false when the region is skipped: its scaled body is shorter than one
-// bin, it has no block, or binSize is below 1.
-bool compute_zones(const Region& region, const Params& params, ZoneLayout& layout);
+// The buffers compute_zones reuses from one region to the next; owned by
+// one worker.
+struct ZoneScratch {
+    std::vector<Block> blocks;
+    ChopResult chopped;
+};
+
+// Refills `layout` (reusing its buffers and scratch's) with the layout of
+// one region; false when the region is skipped: its scaled body is shorter
+// than one bin, it has no block, or binSize is below 1.
+bool compute_zones(const Region& region, const Params& params, ZoneLayout& layout, ZoneScratch& scratch);
 
 // Missing-value bins for a shortfall of `shortfall` bases on a side whose
 // requested length is `requested` and whose zone has `zone_bins` bins:

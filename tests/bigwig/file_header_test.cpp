@@ -5,8 +5,11 @@
 
 #include <sys/stat.h>
 
+#include "bigwig/byte_source.hpp"
+#include "bigwig/file_header.hpp"
 #include "bigwig/reader.hpp"
 #include "support/bigwig_writer.hpp"
+#include "support/memory_reader.hpp"
 #include "support/test_files.hpp"
 
 namespace binscope {
@@ -22,7 +25,7 @@ std::vector<BigWigChrom> seven_chroms() {
 // Opens bytes from memory, swallowing the "Error when opening" line.
 Result<BigWigReader> open_quietly(std::string bytes) {
     ::testing::internal::CaptureStderr();
-    auto r = BigWigReader::open_memory(std::move(bytes), "mem.bw");
+    auto r = testing::open_memory(std::move(bytes), "mem.bw");
     ::testing::internal::GetCapturedStderr();
     return r;
 }
@@ -40,7 +43,7 @@ Outcome outcome(Open open) {
 
 // The message of a failed open of bytes from memory, or "opened".
 std::string open_error(const std::string& bytes) {
-    return outcome([&] { return BigWigReader::open_memory(bytes, "mem.bw"); }).first;
+    return outcome([&] { return testing::open_memory(bytes, "mem.bw"); }).first;
 }
 
 // Names, ids and values over multi-level trees are the random query test's;
@@ -51,12 +54,13 @@ TEST(FileHeader, BothByteOrdersAndZoomHeaders) {
         // The magic bytes as published fix the order; the tree magic follows it.
         EXPECT_EQ(bytes.substr(0, 4), big ? "\x88\x8F\xFC\x26" : "\x26\xFC\x8F\x88");
         EXPECT_EQ(bytes.substr(64 + 3 * 24, 4), big ? "\x78\xCA\x8C\x91" : "\x91\x8C\xCA\x78");
-        auto r = BigWigReader::open_memory(bytes, "mem.bw");
-        ASSERT_TRUE(r.has_value()) << big;
-        EXPECT_EQ(r->byte_order(), big ? ByteOrder::Big : ByteOrder::Little);
-        ASSERT_EQ(r->zoom_headers().size(), 3u);
-        EXPECT_EQ(r->zoom_headers()[2].reduction_level, 8u);
-        EXPECT_EQ(r->chroms().size(), 7u);
+        auto source = testing::memory_source(bytes);
+        auto layout = bigwig::read_layout(*source);
+        ASSERT_TRUE(layout.has_value()) << big;
+        EXPECT_EQ(layout->order, big ? ByteOrder::Big : ByteOrder::Little);
+        ASSERT_EQ(layout->zooms.size(), 3u);
+        EXPECT_EQ(layout->zooms[2].reduction_level, 8u);
+        EXPECT_EQ(layout->chroms.size(), 7u);
     }
 }
 
@@ -68,7 +72,7 @@ TEST(FileHeader, NamesAreTrimmedOfOuterNulsAndKeptInTreeOrderWithDuplicates) {
     std::uint64_t tree = static_cast<unsigned char>(bytes[8]) | static_cast<unsigned char>(bytes[9]) << 8;
     ASSERT_EQ(bytes[tree + 32], 0);
     bytes[tree + 32] = 2;
-    auto r = BigWigReader::open_memory(bytes, "mem.bw");
+    auto r = testing::open_memory(bytes, "mem.bw");
     ASSERT_TRUE(r.has_value());
     std::vector<std::string> names;
     for (const auto& c : r->chroms()) names.push_back(c.name);
@@ -76,7 +80,7 @@ TEST(FileHeader, NamesAreTrimmedOfOuterNulsAndKeptInTreeOrderWithDuplicates) {
     EXPECT_EQ(r->chroms()[3].length, 40u);
 
     // An empty tree opens, with no chromosome to query.
-    auto empty = BigWigReader::open_memory(bigwig_bytes({}, {}), "mem.bw");
+    auto empty = testing::open_memory(bigwig_bytes({}, {}), "mem.bw");
     ASSERT_TRUE(empty.has_value());
     EXPECT_TRUE(empty->chroms().empty());
 }
@@ -84,7 +88,7 @@ TEST(FileHeader, NamesAreTrimmedOfOuterNulsAndKeptInTreeOrderWithDuplicates) {
 TEST(FileHeader, BigBedIsRefusedOnlyAfterItsChromosomeTree) {
     for (bool big : {false, true}) {
         BigWigOptions o{.big_endian = big, .bigbed_magic = true};
-        EXPECT_EQ(outcome([&] { return BigWigReader::open_memory(bigwig_bytes(seven_chroms(), {}, o), "x.bb"); }),
+        EXPECT_EQ(outcome([&] { return testing::open_memory(bigwig_bytes(seven_chroms(), {}, o), "x.bb"); }),
                   (Outcome{"NotABigWig", "Error when opening: \"x.bb\"\n"}));
         o.breakage = BigWigBreak::ChromTreeMagic;
         EXPECT_EQ(open_error(bigwig_bytes(seven_chroms(), {}, o)), "InvalidChroms");
@@ -107,7 +111,7 @@ TEST(FileHeader, OpenFailuresCarryTheirTextsAndOnlyOpenedFilesAreReported) {
 
     // Opening reads no further than the chromosome tree.
     const std::string whole = bigwig_bytes(seven_chroms(), {bedgraph_section("chr1", {{0, 5, 1}})});
-    EXPECT_EQ(open_error(whole.substr(0, open_quietly(whole)->header().full_data_offset)), "opened");
+    EXPECT_EQ(open_error(whole.substr(0, bigwig::read_layout(*testing::memory_source(whole))->header.full_data_offset)), "opened");
 
     // Zoom headers claimed past the end of the file are a short read.
     std::string bytes = bigwig_bytes(seven_chroms(), {});

@@ -10,6 +10,7 @@
 
 #include "bigwig/reader.hpp"
 #include "bigwig_reader.hpp"
+#include "support/reference_row.hpp"
 #include "support/test_files.hpp"
 
 namespace binscope {

@@ -6,6 +6,7 @@
 
 #include "bigwig/reader.hpp"
 #include "support/bigwig_writer.hpp"
+#include "support/memory_reader.hpp"
 #include "support/reference_row.hpp"
 
 namespace binscope {
@@ -54,7 +55,7 @@ TEST(HostileQuery, EndsTheQueryWithAnErrorAndKeepsTheReaderUsable) {
         SCOPED_TRACE(b.name);
         // 10 blocks on chr1, one on chr2.
         const BigWigOptions o{.compress = b.compress, .items_per_block = 4, .rtree_fanout = 3, .breakage = b.breakage};
-        auto r = BigWigReader::open_memory(sample_file(o), "mem.bw");
+        auto r = testing::open_memory(sample_file(o), "mem.bw");
         ASSERT_TRUE(r.has_value());
         for (int attempt = 0; attempt < 2; ++attempt) {
             auto v = testing::read_values(*r, "chr1", 0, 400);
@@ -72,7 +73,7 @@ TEST(HostileQuery, EndsTheQueryWithAnErrorAndKeepsTheReaderUsable) {
 TEST(HostileFile, HugeBufferSizeAndDeepRTreeChainsStillRead) {
     for (BigWigBreak b : {BigWigBreak::HugeUncompressBufSize, BigWigBreak::RTreeLongChain}) {
         const BigWigOptions o{.items_per_block = 4, .breakage = b, .chain_length = 100000};
-        auto r = BigWigReader::open_memory(sample_file(o), "mem.bw");
+        auto r = testing::open_memory(sample_file(o), "mem.bw");
         ASSERT_TRUE(r.has_value());
         auto v = testing::read_values(*r, "chr1", 393, 396);
         ASSERT_TRUE(v.has_value()) << v.error().message();
@@ -83,7 +84,7 @@ TEST(HostileFile, HugeBufferSizeAndDeepRTreeChainsStillRead) {
 
 TEST(HostileFile, InvertedAndWrappedRunsAreSkipped) {
     const std::uint32_t top = 0xFFFFFFFFu;
-    auto r = BigWigReader::open_memory(
+    auto r = testing::open_memory(
         bigwig_bytes({{"chr1", top}}, {bedgraph_section("chr1", {{20, 10, 1}, {top - 8, top - 4, 2}}),
                                        variablestep_section("chr1", 0x20, {{top - 4, 3}}),
                                        fixedstep_section("chr1", top - 2, 0x10, 0x10, {4})}),

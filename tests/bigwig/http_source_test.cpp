@@ -10,6 +10,8 @@
 #include "bigwig_reader.hpp"
 #include "support/bigwig_writer.hpp"
 #include "support/http_server.hpp"
+#include "support/memory_reader.hpp"
+#include "support/reference_row.hpp"
 
 namespace binscope {
 namespace {
@@ -80,7 +82,7 @@ TEST(HttpSource, ReadsInFewRequestsAndTriesFailedOnesAgain) {
     const std::string bytes = bigwig_bytes({{"chr1", 2000000}}, {bedgraph_section("chr1", items)},
                                            {.items_per_block = 64, .rtree_fanout = 16});
     ASSERT_GT(bytes.size(), 8 * bigwig::kPageBytes);
-    auto local = BigWigReader::open_memory(bytes, "local");
+    auto local = testing::open_memory(bytes, "local");
     HttpServer server;
     server.serve("/a.bw", bytes);
     auto remote = BigWigReader::open(server.url("/a.bw"));

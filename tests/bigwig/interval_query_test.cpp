@@ -9,8 +9,11 @@
 #include <limits>
 #include <random>
 
+#include "bigwig/byte_source.hpp"
+#include "bigwig/file_header.hpp"
 #include "bigwig/reader.hpp"
 #include "support/bigwig_writer.hpp"
+#include "support/memory_reader.hpp"
 #include "support/reference_row.hpp"
 
 namespace binscope {
@@ -25,7 +28,7 @@ bool same(const std::vector<float>& a, const std::vector<float>& b) {
 }
 
 BigWigReader open_bytes(const std::string& bytes) {
-    auto r = BigWigReader::open_memory(bytes, "mem.bw");
+    auto r = testing::open_memory(bytes, "mem.bw");
     if (!r) throw std::runtime_error("open failed: " + r.error().message());
     return std::move(*r);
 }
@@ -40,7 +43,7 @@ TEST(IntervalQuery, ABlockOfAnotherChromosomeIsSkippedWithoutLookingAtItsType) {
     std::string bytes = bigwig_bytes({{"chr1", 100}, {"chr2", 100}},
                                      {bedgraph_section("chr1", {{0, 10, 1}}), bedgraph_section("chr1", {{5, 6, 2}})},
                                      {.compress = false});
-    std::uint64_t first_block = open_bytes(bytes).header().full_data_offset + 8;
+    std::uint64_t first_block = bigwig::read_layout(*testing::memory_source(bytes))->header.full_data_offset + 8;
     bytes[first_block] = 1;        // section chromId: chr2
     bytes[first_block + 20] = 77;  // and a type that does not exist
     BigWigReader r = open_bytes(bytes);
@@ -54,38 +57,48 @@ TEST(IntervalQuery, ABlockListedTwiceActsAtItsLastPlace) {
 }
 
 TEST(IntervalQuery, UnknownChromosomeAndWrongIndexMagicAreQueryErrors) {
-    BigWigReader r = open_bytes(bigwig_bytes({{"chr1", 100}}, {bedgraph_section("chr1", {{0, 10, 1}})}));
+    ReadLog log;
+    BigWigReader r = open_counted(bigwig_bytes({{"chr1", 100}}, {bedgraph_section("chr1", {{0, 10, 1}})}), log);
     auto v = testing::read_values(r, "chr9", 0, 5);
     ASSERT_FALSE(v.has_value());
     EXPECT_EQ(v.error().message(), "The passed chromosome (chr9) was incorrect.");
-    EXPECT_EQ(r.stats().index_header_reads, 0u);
+    EXPECT_TRUE(log.empty());
 
-    BigWigReader bad = open_bytes(
-        bigwig_bytes({{"chr1", 100}}, {bedgraph_section("chr1", {{0, 10, 1}})}, {.breakage = BigWigBreak::IndexMagic}));
+    const std::string bytes =
+        bigwig_bytes({{"chr1", 100}}, {bedgraph_section("chr1", {{0, 10, 1}})}, {.breakage = BigWigBreak::IndexMagic});
+    const std::uint64_t index = bigwig::read_layout(*testing::memory_source(bytes))->header.full_index_offset;
+    BigWigReader bad = open_counted(bytes, log);
     for (int attempt = 1; attempt <= 2; ++attempt) {
         v = testing::read_values(bad, "chr1", 0, 5);
         ASSERT_FALSE(v.has_value());
         EXPECT_EQ(v.error().message(), "Invalid magic (likely a bug).");
-        EXPECT_EQ(bad.stats().index_header_reads, static_cast<std::uint64_t>(attempt));
+        EXPECT_EQ(log[index], attempt);  // a bad index is not kept
     }
 }
 
-TEST(IntervalQuery, NeighbouringQueriesReuseTheIndexAndInflateEachBlockOnce) {
+TEST(IntervalQuery, NeighbouringQueriesReadTheIndexAndEachBlockOnce) {
     std::vector<BedGraphItem> items;
     for (std::uint32_t i = 0; i < 2000; ++i) items.push_back({i * 10, i * 10 + 10, static_cast<float>(i)});
     // 20 blocks; 5 leaves, 2 inner nodes, a root.
     const BigWigOptions o{.items_per_block = 100, .rtree_fanout = 4};
-    BigWigReader r = open_bytes(bigwig_bytes({{"chr1", 20000}}, {bedgraph_section("chr1", items)}, o));
-    std::vector<float> out(200);
+    const std::string bytes = bigwig_bytes({{"chr1", 20000}}, {bedgraph_section("chr1", items)}, o);
+    const BigWigHeader header = bigwig::read_layout(*testing::memory_source(bytes))->header;
+    ReadLog log;
+    BigWigReader r = open_counted(bytes, log);
     for (std::uint32_t start = 0; start + 200 <= 20000; start += 100) {
-        ASSERT_TRUE(r.values_into("chr1", start, start + 200, out).has_value());
-        ASSERT_EQ(out[0], static_cast<float>(start / 10));
-        ASSERT_EQ(out[199], static_cast<float>((start + 199) / 10));
+        auto out = testing::read_values(r, "chr1", start, start + 200);
+        ASSERT_TRUE(out.has_value());
+        ASSERT_EQ(out->front(), static_cast<float>(start / 10));
+        ASSERT_EQ(out->back(), static_cast<float>((start + 199) / 10));
     }
-    EXPECT_EQ(r.stats().index_header_reads, 1u);
-    EXPECT_EQ(r.stats().node_reads, 8u);
-    EXPECT_EQ(r.stats().blocks_inflated, 20u);
-    EXPECT_EQ(r.stats().block_reads, 20u);
+    std::size_t blocks = 0, index_reads = 0;
+    for (const auto& [offset, times] : log) {
+        EXPECT_EQ(times, 1) << offset;
+        if (offset < header.full_index_offset) ++blocks;
+        else ++index_reads;
+    }
+    EXPECT_EQ(blocks, 20u);
+    EXPECT_EQ(index_reads, 1u + 8u * 2u);  // the header, then each node's head and items
 }
 
 // Sorted and disjoint, overlapping and out of order, NaN and span-0 records

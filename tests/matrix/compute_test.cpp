@@ -9,6 +9,7 @@
 #include <tuple>
 
 #include "binning.hpp"
+#include "binning_aggregate.hpp"
 #include "bigwig_reader.hpp"
 #include "matrix/compute.hpp"
 #include "support/bigwig_writer.hpp"

@@ -4,7 +4,7 @@
 #include <limits>
 #include <tuple>
 
-#include "binning.hpp"
+#include "binning_aggregate.hpp"
 #include "matrix/filter.hpp"
 #include "support/layout_inputs.hpp"
 

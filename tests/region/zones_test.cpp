@@ -67,10 +67,11 @@ TEST(Zones, Layouts) {
         {"body length 0 lays out as TSS", scaled(100, 50, 0, 0, 0, 10), region({{1000, 1020}}),
          {{{{900, 1000}}, 10}, {{{1000, 1050}}, 5}}},
     };
+    ZoneScratch scratch;  // shared by the cases, as a worker shares it by its regions
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         ZoneLayout layout;
-        ASSERT_EQ(compute_zones(c.region, c.params, layout), !c.zones.empty());
+        ASSERT_EQ(compute_zones(c.region, c.params, layout, scratch), !c.zones.empty());
         if (c.zones.empty()) continue;
         ASSERT_EQ(layout.zones.size(), c.zones.size());
         for (std::size_t i = 0; i < c.zones.size(); ++i) {
@@ -84,19 +85,20 @@ TEST(Zones, Layouts) {
 TEST(Zones, HostileCoordinatesNeitherOverflowNorGoNegative) {
     constexpr auto lo = std::numeric_limits<std::int64_t>::min();
     constexpr auto hi = std::numeric_limits<std::int64_t>::max();
+    ZoneScratch scratch;
     for (RefPoint point : {RefPoint::TSS, RefPoint::TES, RefPoint::Center})
         for (Strand strand : {U'+', U'-'})
             for (const Blocks& blocks : {Blocks{{lo, hi}}, Blocks{{lo, lo + 1}}, Blocks{{hi - 1, hi}},
                                          Blocks{{500, 100}}, Blocks{{7, 7}}}) {
                 ZoneLayout l;
-                ASSERT_TRUE(compute_zones(region(blocks, strand), reference(point, hi / 4, hi / 4, 1000), l));
+                ASSERT_TRUE(compute_zones(region(blocks, strand), reference(point, hi / 4, hi / 4, 1000), l, scratch));
                 for (const Zone& z : l.zones) {
                     EXPECT_GE(z.bins, 0);
                     for (const Block& iv : z.intervals) EXPECT_LE(iv.start, iv.end);
                 }
             }
     ZoneLayout l;
-    EXPECT_TRUE(compute_zones(region({{lo, hi}}), scaled(hi / 4, hi / 4, 1000, 10, 10, 10), l));
+    EXPECT_TRUE(compute_zones(region({{lo, hi}}), scaled(hi / 4, hi / 4, 1000, 10, 10, 10), l, scratch));
 }
 
 }  // namespace

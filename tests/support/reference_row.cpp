@@ -8,16 +8,38 @@
 
 namespace binscope::testing {
 
-Result<std::vector<float>> read_values(BigWigReader& reader, std::string_view chrom, std::uint32_t start,
-                                       std::uint32_t end) {
-    std::vector<float> out(end - start);
-    if (auto done = reader.values_into(chrom, start, end, out); !done) return fail(std::move(done.error()));
-    return out;
-}
-
 namespace {
 
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+
+}  // namespace
+
+Result<std::vector<float>> read_values(BigWigReader& reader, std::string_view chrom, std::uint32_t start,
+                                       std::uint32_t end) {
+    std::vector<float> out(end - start, kNaN);
+    if (auto begun = reader.begin_runs(chrom, start, end, RunOrder::Painted); !begun)
+        return fail(std::move(begun.error()));
+    for (;;) {
+        auto batch = reader.next_runs();
+        if (!batch) return fail(std::move(batch.error()));
+        if (batch->runs.empty()) return out;
+        for (const ScoreRun& run : batch->runs)
+            std::fill(out.begin() + (run.start - start), out.begin() + (run.end - start), run.value);
+    }
+}
+
+void interval_values(BigWigReader& reader, std::string_view name, std::uint32_t length, std::int64_t start,
+                     std::int64_t end, std::span<float> out) {
+    std::fill(out.begin(), out.end(), kNaN);
+    if (end <= start || static_cast<std::uint64_t>(end - start) != out.size()) return;
+    const std::int64_t qs = std::max<std::int64_t>(start, 0);
+    const std::int64_t qe = std::max<std::int64_t>(std::min<std::int64_t>(end, length), 0);
+    if (qe <= qs) return;
+    auto values = read_values(reader, name, static_cast<std::uint32_t>(qs), static_cast<std::uint32_t>(qe));
+    if (values) std::copy(values->begin(), values->end(), out.begin() + (qs - start));
+}
+
+namespace {
 
 // The statistic of one bin by its plain definition, base by base: NaN
 // values are missing; a bin without a number is NaN. Sums run left to
@@ -76,7 +98,6 @@ std::vector<float> reference_row(BigWigReader& reader, const Sample& sample, con
                                  const ZoneLayout& layout, const Params& params) {
     const auto width = static_cast<std::size_t>(bins_per_sample(params));
     auto chrom = resolve_chrom(sample.chrom_table, region.chrom);
-    if (!chrom) chrom = resolve_chrom(sample.chrom_table, alternate_chrom_name(region.chrom));
     if (!chrom) return std::vector<float>(width, kNaN);
 
     std::vector<float> bases;

@@ -1,14 +1,16 @@
-// reference_row.hpp - one sample's bins for one region by their plain
-// definition: every base of the clipped zones read into one array, and
-// every bin's statistic taken base by base. What the product must match.
+// reference_row.hpp - the plain per-base reference the product must match:
+// the scores of an interval base by base, and one sample's bins for one
+// region by their definition (every base of the clipped zones read into
+// one array, every bin's statistic taken base by base).
 #pragma once
 
+#include <cstdint>
+#include <span>
 #include <string_view>
 #include <vector>
 
 #include "bigwig/reader.hpp"
 #include "bigwig_reader.hpp"
-#include "labels.hpp"
 #include "params.hpp"
 #include "region.hpp"
 #include "region/zones.hpp"
@@ -20,9 +22,17 @@ inline constexpr AverageType kAverageTypes[] = {AverageType::Mean, AverageType::
                                                 AverageType::Max,  AverageType::Sum,    AverageType::Std};
 
 // The scores of [start, end) (start < end) of a chromosome, one per base,
-// NaN where no record covers a base: the reader's per-base query.
+// NaN where no record covers a base: every record painted over the bases
+// it covers, in block order. The error is the query's.
 Result<std::vector<float>> read_values(BigWigReader& reader, std::string_view chrom, std::uint32_t start,
                                        std::uint32_t end);
+
+// Per-base values of [start, end) in region coordinates (start <= end),
+// written into out (end - start floats): NaN below 0, at or past the
+// chromosome length, where the file has no value, and everywhere when the
+// query fails.
+void interval_values(BigWigReader& reader, std::string_view name, std::uint32_t length, std::int64_t start,
+                     std::int64_t end, std::span<float> out);
 
 // The bins_per_sample values in column order. Holds the whole array of
 // the clipped zones in memory: for small test regions only.

@@ -1,9 +1,12 @@
-// binning_runs.cpp - pieces of a row (score runs and the gaps between
-// them) pulled from the score file's run queries as the bins need them.
-#include "binning_runs.hpp"
+// bigwig_reader_runs.cpp - pieces of a row (score runs and the gaps
+// between them) pulled from the score file's run queries as the bins need
+// them.
+#include "bigwig_reader_runs.hpp"
 
 #include <algorithm>
 #include <limits>
+
+#include "bigwig/reader.hpp"
 
 namespace binscope {
 
@@ -81,16 +84,6 @@ RowRuns::Piece RowRuns::pull() {
     }
     cursor_ = piece.end;
     return piece;
-}
-
-void RowRuns::feed(std::uint64_t from, std::uint64_t to, BinStatistic& stat) {
-    while (pending_.end <= from) pending_ = pull();
-    for (;;) {
-        const std::uint64_t lo = std::max(from, pending_.start), hi = std::min(to, pending_.end);
-        stat.add(pending_.value, hi - lo);
-        if (pending_.end >= to) return;
-        pending_ = pull();
-    }
 }
 
 void RowRuns::seek(std::uint64_t at) {

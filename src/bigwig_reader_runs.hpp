@@ -1,18 +1,19 @@
-// binning_runs.hpp - a region's scores for one sample as runs over the
-// positions of its clipped zones, read from the score file as the bins
-// walk forward.
+// bigwig_reader_runs.hpp - a region's scores for one sample as runs over
+// the positions of its clipped zones, read from the score file as the
+// bins walk forward.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
-#include <vector>
 
-#include "bigwig/reader.hpp"
-#include "binning_aggregate.hpp"
+#include "bigwig/format.hpp"
 
 namespace binscope {
+
+class BigWigReader;
 
 // A stretch of consecutive positions of the row: either bases of the
 // chromosome read from the score file, or positions without a value
@@ -32,8 +33,18 @@ class RowRuns {
 public:
     // Starts at position 0 of `stretches`, read from `chrom` of `reader`.
     void start(BigWigReader& reader, const std::string& chrom, std::span<const Stretch> stretches);
-    // Adds the runs of positions [from, to) to `stat`, in order.
-    void feed(std::uint64_t from, std::uint64_t to, BinStatistic& stat);
+    // Adds the runs of positions [from, to) to `stat` (stat.add(value,
+    // count), NaN for positions without a value), in order.
+    template <class Stat>
+    void feed(std::uint64_t from, std::uint64_t to, Stat& stat) {
+        while (pending_.end <= from) pending_ = pull();
+        for (;;) {
+            const std::uint64_t lo = std::max(from, pending_.start), hi = std::min(to, pending_.end);
+            stat.add(pending_.value, hi - lo);
+            if (pending_.end >= to) return;
+            pending_ = pull();
+        }
+    }
     // Goes back (or on) to position `at`, reading its stretch again.
     void seek(std::uint64_t at);
     // Reads the rest of the stretch in hand: a later block can still prove
