@@ -112,7 +112,7 @@ Status GzipText::start() {
 }
 
 Result<std::size_t> GzipText::read(char* out, std::size_t size) {
-    if (failed_) return fail(*failed_);
+    if (failed_) return std::unexpected(*failed_);
     auto got = inflate_into(out, size);
     if (!got) failed_ = got.error();
     return got;
