@@ -112,7 +112,7 @@ Status GzipText::start() {
 }
 
 Result<std::size_t> GzipText::read(char* out, std::size_t size) {
-    if (failed_) return fail(*failed_);
+    if (failed_) return std::unexpected(*failed_);
     auto got = inflate_into(out, size);
     if (!got) failed_ = got.error();
     return got;
@@ -139,8 +139,6 @@ Result<std::size_t> GzipText::inflate_into(char* out, std::size_t size) {
             inflateReset(&z);
             state_->member_ended = false;
         }
-        if (z.avail_in == 0 && state_->input_ended)
-            return fail("the gzip data ends before its last member does: the file is truncated");
         const auto room = static_cast<uInt>(std::min<std::size_t>(size, std::size_t{1} << 30));
         z.next_out = reinterpret_cast<unsigned char*>(out);
         z.avail_out = room;
@@ -152,6 +150,10 @@ Result<std::size_t> GzipText::inflate_into(char* out, std::size_t size) {
         }
         const std::size_t produced = room - z.avail_out;
         if (produced > 0) return produced;
+        // zlib may hold output of input it has taken: only when it makes
+        // no progress at all has the data ended too soon.
+        if (!state_->member_ended && z.avail_in == 0 && state_->input_ended)
+            return fail("the gzip data ends before its last member does: the file is truncated");
     }
 }
 

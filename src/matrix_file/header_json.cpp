@@ -13,8 +13,8 @@ namespace {
 
 using Json = nlohmann::json;
 
-Error mistyped(std::string_view key, std::string_view wanted) {
-    return Error(fmt::format("the header's \"{}\" is not {}", key, wanted));
+std::unexpected<Error> mistyped(std::string_view key, std::string_view wanted) {
+    return fail(fmt::format("the header's \"{}\" is not {}", key, wanted));
 }
 
 // The array at key, or an error when it is absent (and required) or is no
@@ -25,7 +25,7 @@ Result<const Json*> array_at(const Json& object, std::string_view key, std::stri
         if (required) return fail(fmt::format("the header has no key \"{}\"", key));
         return nullptr;
     }
-    if (!found->is_array()) return fail(mistyped(key, wanted));
+    if (!found->is_array()) return mistyped(key, wanted);
     return &*found;
 }
 
@@ -39,7 +39,7 @@ Result<std::vector<std::int64_t>> int_array(const Json& object, std::string_view
         // Non-negative integers are held unsigned, and may exceed int64.
         if (!item.is_number_integer() ||
             (item.is_number_unsigned() && item.get<std::uint64_t>() > std::uint64_t{INT64_MAX}))
-            return fail(mistyped(key, wanted));
+            return mistyped(key, wanted);
         out.push_back(item.get<std::int64_t>());
     }
     return out;
@@ -51,7 +51,7 @@ Result<std::vector<std::size_t>> boundary_array(const Json& object, std::string_
     if (!array) return fail(std::move(array.error()));
     std::vector<std::size_t> out;
     for (const Json& item : **array) {
-        if (!item.is_number_unsigned()) return fail(mistyped(key, wanted));
+        if (!item.is_number_unsigned()) return mistyped(key, wanted);
         out.push_back(item.get<std::size_t>());
     }
     return out;
@@ -63,7 +63,7 @@ Result<std::vector<std::string>> string_array(const Json& object, std::string_vi
     if (!array) return fail(std::move(array.error()));
     std::vector<std::string> out;
     for (const Json& item : **array) {
-        if (!item.is_string()) return fail(mistyped(key, wanted));
+        if (!item.is_string()) return mistyped(key, wanted);
         out.push_back(item.get<std::string>());
     }
     return out;
@@ -81,7 +81,7 @@ Result<std::vector<std::optional<std::string>>> ref_point_array(const Json& obje
         } else if (item.is_string()) {
             out.emplace_back(item.get<std::string>());
         } else {
-            return fail(mistyped(key, wanted));
+            return mistyped(key, wanted);
         }
     }
     return out;

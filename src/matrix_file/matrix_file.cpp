@@ -77,8 +77,8 @@ void parse_chunk(RowReading& reading, TextChunk& chunk, std::vector<Region>& reg
         if (line.ends_with('\r')) line.remove_suffix(1);
         const std::size_t row = chunk.first_row + i;
         if (auto parsed = parse_row(line, reading.cols, reading.values + row * reading.cols, regions[i]); !parsed) {
-            reading.record(line_of_row(row), Error(fmt::format("line {}: {}", line_of_row(row),
-                                                               parsed.error().message())));
+            reading.record(line_of_row(row),
+                           fail(fmt::format("line {}: {}", line_of_row(row), parsed.error().message())).error());
             return;
         }
         at = newline + 1;
@@ -117,9 +117,10 @@ bool dispatch(RowReading& reading, TextChunk chunk, const std::atomic<bool>& can
     if (chunk.rows > reading.rows - reading.rows_read) {
         keep_lines(chunk, reading.rows - reading.rows_read);
         reading.record(line_of_row(reading.rows),
-                       Error(fmt::format("line {}: the file has more rows than the {} its header's "
-                                         "\"group_boundaries\" end at",
-                                         line_of_row(reading.rows), reading.rows)));
+                       fail(fmt::format("line {}: the file has more rows than the {} its header's "
+                                        "\"group_boundaries\" end at",
+                                        line_of_row(reading.rows), reading.rows))
+                           .error());
         more = false;
     }
     reading.rows_read += chunk.rows;

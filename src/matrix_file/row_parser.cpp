@@ -22,8 +22,8 @@ std::size_t count_fields(std::string_view line) {
     return static_cast<std::size_t>(std::count(line.begin(), line.end(), '\t')) + 1;
 }
 
-Error field_count_error(std::string_view line, std::size_t cols) {
-    return Error(fmt::format("expected {} fields (6 region columns and {} values), found {}", cols + kRegionFields,
+std::unexpected<Error> field_count_error(std::string_view line, std::size_t cols) {
+    return fail(fmt::format("expected {} fields (6 region columns and {} values), found {}", cols + kRegionFields,
                              cols, count_fields(line)));
 }
 
@@ -93,7 +93,7 @@ Status parse_values(const char* at, std::size_t cols, float* values, std::string
                                     shown_field(std::string_view(start, field_end))));
         }
         // Too few fields, or too many after the last value.
-        if ((ptr == end) != (c + 1 == cols)) return fail(field_count_error(line, cols));
+        if ((ptr == end) != (c + 1 == cols)) return field_count_error(line, cols);
         at = ptr + 1;
     }
     return {};
@@ -120,7 +120,7 @@ Status parse_row(std::string_view line, std::size_t cols, float* values, Region&
         const char* tab = static_cast<const char*>(std::memchr(at, '\t', static_cast<std::size_t>(end - at)));
         // The sixth field ends the line when there are no values.
         const bool last = f + 1 == kRegionFields && cols == 0;
-        if ((tab == nullptr) != last) return fail(field_count_error(line, cols));
+        if ((tab == nullptr) != last) return field_count_error(line, cols);
         fields[f] = std::string_view(at, tab != nullptr ? tab : end);
         at = tab != nullptr ? tab + 1 : end;
     }
