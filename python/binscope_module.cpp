@@ -40,9 +40,8 @@ MatrixObject compute(Subcommand subcommand, py::handle score_files, py::handle r
 }
 
 #ifdef BINSCOPE_PYTHON_READ_MATRIX
-MatrixObject read(py::handle path, std::size_t threads) {
-    const py::module_ os = py::module_::import("os");
-    const auto file_path = py::cast<std::string>(py::bytes(os.attr("fsencode")(path)));
+MatrixObject read_matrix_object(py::handle path, std::size_t threads) {
+    const std::string file_path = path_argument(path, "read_matrix() argument 'path'");
     Result<MatrixFile> file;
     {
         py::gil_scoped_release release;
@@ -100,7 +99,7 @@ PYBIND11_MODULE(binscope, module) {
         },
         py::arg("score_files"), py::arg("region_files"), scale_doc.c_str());
 #ifdef BINSCOPE_PYTHON_READ_MATRIX
-    module.def("read_matrix", &read, py::arg("path"), py::arg("number_of_processors") = 1,
+    module.def("read_matrix", &read_matrix_object, py::arg("path"), py::arg("number_of_processors") = 1,
                "Reads a gzipped matrix file (path: str or os.PathLike) into a binscope.Matrix, values exactly as "
                "written; number_of_processors threads parse the rows. Raises binscope.Error for a file that "
                "cannot be read, naming the file and, for a row, its line.");

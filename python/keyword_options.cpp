@@ -128,14 +128,7 @@ public:
         });
     }
 
-    // A str, bytes or os.PathLike, as the bytes the system sees.
-    std::string path(py::handle value) const {
-        const py::module_ os = py::module_::import("os");
-        if (!PyUnicode_Check(value.ptr()) && !PyBytes_Check(value.ptr()) &&
-            !py::isinstance(value, os.attr("PathLike")))
-            wrong_type("str or os.PathLike", value);
-        return py::cast<std::string>(py::bytes(os.attr("fsencode")(value)));
-    }
+    std::string path(py::handle value) const { return path_argument(value, where_); }
 
     // One path, or a non-empty list or tuple of them.
     std::vector<std::string> paths(py::handle value) const {
@@ -219,6 +212,14 @@ std::string default_repr(const KeywordOption& option) {
 }
 
 }  // namespace
+
+std::string path_argument(py::handle value, std::string_view where) {
+    const py::module_ os = py::module_::import("os");
+    if (!PyUnicode_Check(value.ptr()) && !PyBytes_Check(value.ptr()) && !py::isinstance(value, os.attr("PathLike")))
+        throw py::type_error(
+            fmt::format("{} must be str or os.PathLike, not {}", where, Py_TYPE(value.ptr())->tp_name));
+    return py::cast<std::string>(py::bytes(os.attr("fsencode")(value)));
+}
 
 Result<Params> params_from_arguments(Subcommand subcommand, py::handle score_files, py::handle region_files,
                                      const py::kwargs& options) {

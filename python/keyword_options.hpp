@@ -6,6 +6,7 @@
 #include <pybind11/pybind11.h>
 
 #include <string>
+#include <string_view>
 
 #include "params.hpp"
 
@@ -20,6 +21,10 @@ enum class Subcommand { ReferencePoint, ScaleRegions };
 // unless progress=True.
 Result<Params> params_from_arguments(Subcommand subcommand, pybind11::handle score_files,
                                      pybind11::handle region_files, const pybind11::kwargs& options);
+
+// A str, bytes or os.PathLike as the bytes the system sees; TypeError
+// naming `where` ("function() argument 'name'") for anything else.
+std::string path_argument(pybind11::handle value, std::string_view where);
 
 // The "Options" section of a function's docstring: every keyword with its
 // default and meaning.

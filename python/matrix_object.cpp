@@ -67,11 +67,7 @@ py::object blocks_column(const Matrix& m) {
 
 std::optional<std::string> optional_path(py::handle value, const char* name) {
     if (value.is_none()) return std::nullopt;
-    const py::module_ os = py::module_::import("os");
-    if (!PyUnicode_Check(value.ptr()) && !PyBytes_Check(value.ptr()) && !py::isinstance(value, os.attr("PathLike")))
-        throw py::type_error(fmt::format("write() argument '{}' must be str or os.PathLike, not {}", name,
-                                         Py_TYPE(value.ptr())->tp_name));
-    return py::cast<std::string>(py::bytes(os.attr("fsencode")(value)));
+    return path_argument(value, fmt::format("write() argument '{}'", name));
 }
 
 }  // namespace
