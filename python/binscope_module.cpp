@@ -60,17 +60,18 @@ MatrixObject read_matrix_object(py::handle path, std::size_t threads) {
 std::string function_doc(Subcommand subcommand) {
     const bool reference = subcommand == Subcommand::ReferencePoint;
     std::string doc = reference
-                          ? "The score matrix around one point of every region (its start, end or centre), "
+                          ? "The score matrix around one point of every region (its start, end or centre),\n"
                             "exactly as `binscope reference-point` computes it.\n\n"
-                          : "The score matrix over every region body scaled to the same length, with flanks, "
+                          : "The score matrix over every region body scaled to the same length, with flanks,\n"
                             "exactly as `binscope scale-regions` computes it.\n\n";
-    doc += "score_files: a bigWig path or http(s) address (str or os.PathLike), or a list of them; one block "
-           "of columns each.\nregion_files: a BED or GTF path, or a list of them; several files make groups.\n\n";
+    doc += "score_files: a bigWig path or http(s) address (str or os.PathLike), or a list of\n"
+           "    them; one block of columns each.\n"
+           "region_files: a BED or GTF path, or a list of them; several files make groups.\n\n";
     doc += options_doc(subcommand);
-    doc += "\nReturns a binscope.Matrix. Raises binscope.Error when the run fails (the message is the command "
-           "line's report), TypeError for an unknown keyword or a value of the wrong type, and "
-           "KeyboardInterrupt when interrupted (the computation stops within about a second). The GIL is "
-           "released while the matrix is computed.";
+    doc += "\nReturns a binscope.Matrix. Raises binscope.Error when the run fails (the message\n"
+           "is the command line's report), TypeError for an unknown keyword or a value of the\n"
+           "wrong type, and KeyboardInterrupt on Ctrl-C (the computation stops within about a\n"
+           "second). The GIL is released while the matrix is computed.";
     return doc;
 }
 
@@ -88,13 +89,13 @@ PYBIND11_MODULE(binscope, module) {
     static const std::string scale_doc = function_doc(Subcommand::ScaleRegions);
     module.def(
         "reference_point",
-        [](py::handle score_files, py::handle region_files, const py::kwargs& options) {
+        [](const py::object& score_files, const py::object& region_files, const py::kwargs& options) {
             return compute(Subcommand::ReferencePoint, score_files, region_files, options);
         },
         py::arg("score_files"), py::arg("region_files"), reference_doc.c_str());
     module.def(
         "scale_regions",
-        [](py::handle score_files, py::handle region_files, const py::kwargs& options) {
+        [](const py::object& score_files, const py::object& region_files, const py::kwargs& options) {
             return compute(Subcommand::ScaleRegions, score_files, region_files, options);
         },
         py::arg("score_files"), py::arg("region_files"), scale_doc.c_str());
