@@ -1,6 +1,7 @@
 // header_params.cpp - the run parameters a matrix file's header records.
 #include "header_params.hpp"
 
+#include <fmt/format.h>
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
@@ -62,8 +63,7 @@ Result<Params> params_from_header(const std::string& text) {
     try {
         return from_object(json::parse(text));
     } catch (const std::exception& e) {
-        return fail(Error("Writing a matrix read from a file: its header cannot be written back")
-                        .caused_by(Error(e.what())));
+        return fail(fmt::format("Writing a matrix read from a file: its header cannot be written back: {}", e.what()));
     }
 }
 

@@ -169,7 +169,7 @@ TEST_F(BuildMatrix, ARaisedCancelFlagStopsTheRunAsInterrupted) {
     cancel = true;
     auto stopped = build_matrix(set, samples, paths, p, &cancel);
     ASSERT_FALSE(stopped);
-    EXPECT_EQ(stopped.error().chain(), std::vector<std::string>{"Interrupted"});
+    EXPECT_EQ(stopped.error().message(), "Interrupted");
 }
 
 }  // namespace
