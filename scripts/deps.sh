@@ -30,9 +30,14 @@ install_missing() {
 # nlohmann-json for reading a matrix header); the tests add GoogleTest, groff (the
 # manual page), Snakemake (the workflow in examples/workflow), pigz (one
 # of the readers the matrix file is checked with) and poppler-utils
-# (pdftotext reads the texts of a drawn PDF back).
+# (pdftotext reads the texts of a drawn PDF back). The Python module needs
+# Debian's Python headers, numpy and pybind11; its tests pytest, pip,
+# setuptools and venv (the installed-package test) and matplotlib (the
+# README's example).
 BUILD_PACKAGES=(cmake g++ make zlib1g-dev libdeflate-dev libfmt-dev libcurl4-openssl-dev
     libcairo2-dev fonts-dejavu-core nlohmann-json3-dev)
-TEST_PACKAGES=(libgtest-dev groff-base snakemake pigz poppler-utils)
+PYTHON_PACKAGES=(python3-dev python3-numpy pybind11-dev)
+TEST_PACKAGES=(libgtest-dev groff-base snakemake pigz poppler-utils python3-pytest python3-pip python3-setuptools
+    python3-wheel python3-venv python3-matplotlib)
 
 build_jobs() { nproc 2>/dev/null || echo 2; }

@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # test.sh - installs what is missing, builds everything and runs the whole
-# test suite twice: a release build, then a build with the address and
-# undefined-behaviour sanitizers (unoptimised: it builds fastest). Then the
+# test suite twice: a release build (with the Python module and its
+# tests), then a build with the address and undefined-behaviour
+# sanitizers (unoptimised: it builds fastest). Then the
 # multi-threaded tests under the thread sanitizer, and every fuzz target
 # for 20 seconds on its seeds.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/deps.sh
 
-install_missing "${BUILD_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
+install_missing "${BUILD_PACKAGES[@]}" "${PYTHON_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
 
 run_suite() {
     local dir=$1
@@ -18,8 +19,8 @@ run_suite() {
     ctest --test-dir "$dir" --output-on-failure -j"$(build_jobs)"
 }
 
-echo "== release build =="
-run_suite build-test -DCMAKE_BUILD_TYPE=Release
+echo "== release build, with the Python module and its tests =="
+run_suite build-test -DCMAKE_BUILD_TYPE=Release -DBINSCOPE_PYTHON=ON
 echo "== address and undefined-behaviour sanitizers =="
 run_suite build-sanitize -DCMAKE_BUILD_TYPE=Debug -DBINSCOPE_SANITIZE=address,undefined
 echo "== thread sanitizer: the multi-threaded tests =="

@@ -103,21 +103,25 @@ Result<MatrixValues> allocate_rows(std::size_t rows, std::size_t samples, const 
 // Every region's row into its slot of `values`, on the worker pool.
 Status compute_rows(const std::vector<Region>& regions, const std::vector<Sample>& samples,
                     const std::vector<std::string>& score_file_paths, const Params& params, std::size_t cols,
-                    float* values, std::vector<MatrixRow>& rows) {
+                    float* values, std::vector<MatrixRow>& rows, const std::atomic<bool>* cancel) {
     LiveStatus status(params.quiet, "Computing matrix", "regions", regions.size());
     const std::size_t threads = std::min(std::max<std::size_t>(params.numberOfProcessors, 1), kMaxThreads);
     ChunkCounter counter(regions.size(), chunk_size(regions.size(), threads));
-    return run_on_workers(threads, [&](std::size_t, const std::atomic<bool>& cancelled) {
+    auto stopped = [cancel] { return cancel != nullptr && cancel->load(std::memory_order_relaxed); };
+    auto computed = run_on_workers(threads, [&](std::size_t, const std::atomic<bool>& cancelled) {
         WorkerScratch scratch;  // the worker's own, kept for all its regions
         std::size_t begin = 0, end = 0;
-        while (!cancelled.load(std::memory_order_relaxed) && counter.next(begin, end)) {
-            for (std::size_t i = begin; i < end; ++i) {
+        while (!cancelled.load(std::memory_order_relaxed) && !stopped() && counter.next(begin, end)) {
+            std::size_t i = begin;
+            for (; i < end && !stopped(); ++i) {
                 scratch.readers.open(score_file_paths);
                 rows[i] = compute_row(regions[i], samples, params, scratch, std::span<float>(values + i * cols, cols));
             }
-            status.add(end - begin);
+            status.add(i - begin);
         }
     });
+    if (computed && stopped()) return fail("Interrupted");
+    return computed;
 }
 
 // The kept rows, by (group, region index), as the matrix.
@@ -149,13 +153,15 @@ Matrix compact(RegionSet region_set, const std::vector<Sample>& samples, MatrixV
 }  // namespace
 
 Result<Matrix> build_matrix(RegionSet region_set, const std::vector<Sample>& samples,
-                            const std::vector<std::string>& score_file_paths, const Params& params) {
+                            const std::vector<std::string>& score_file_paths, const Params& params,
+                            const std::atomic<bool>* cancel) {
     const std::size_t count = region_set.regions.size();
     auto values = allocate_rows(count, samples.size(), params);
     if (!values) return fail(std::move(values.error()));
     std::vector<MatrixRow> rows(count);
     const std::size_t cols = samples.size() * row_width(params);
-    if (auto computed = compute_rows(region_set.regions, samples, score_file_paths, params, cols, values->data(), rows);
+    if (auto computed = compute_rows(region_set.regions, samples, score_file_paths, params, cols, values->data(), rows,
+                                     cancel);
         !computed)
         return fail(std::move(computed.error()));
     return compact(std::move(region_set), samples, std::move(*values), cols, rows);

@@ -3,6 +3,7 @@
 // assembly of the matrix.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <bit>
 #include <cmath>
 #include <limits>
@@ -152,6 +153,24 @@ TEST_F(BuildMatrix, RowsInGroupOrderWithBoundariesAndNoDataCount) {
     m = build_matrix(set, samples, paths, p);
     EXPECT_EQ(std::tuple(m->rows(), m->values.size(), m->cols, m->no_data_rows), std::tuple(0u, 0u, 4u, 0u));
     EXPECT_EQ(m->group_boundaries, (std::vector<std::size_t>{0, 0}));
+}
+
+TEST_F(BuildMatrix, ARaisedCancelFlagStopsTheRunAsInterrupted) {
+    RegionSet set;
+    set.groups = {"genes"};
+    for (int i = 0; i < 200; ++i) set.regions.push_back(region({{100, 200}}));
+    std::vector<Sample> samples{sample("ramp.bw")};
+    std::vector<std::string> paths{dir_->file("ramp.bw")};
+    Params p = reference(RefPoint::TSS, 0, 20);
+    p.numberOfProcessors = 3;
+    std::atomic<bool> cancel{false};
+    auto whole = build_matrix(set, samples, paths, p, &cancel);
+    ASSERT_TRUE(whole);
+    EXPECT_EQ(whole->rows(), 200u);
+    cancel = true;
+    auto stopped = build_matrix(set, samples, paths, p, &cancel);
+    ASSERT_FALSE(stopped);
+    EXPECT_EQ(stopped.error().message(), "Interrupted");
 }
 
 }  // namespace
