@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "cli.hpp"
+#include "params_from_cli.hpp"
 
 namespace binscope::python {
 
@@ -157,9 +158,10 @@ private:
 
 template <class R>
 R& record_for(Cli& cli) {
-    if constexpr (std::is_same_v<R, CommonArgs>)
-        return std::visit([](auto& sub) -> CommonArgs& { return sub.common; }, cli.command);
-    else
+    if constexpr (std::is_same_v<R, CommonArgs>) {
+        if (auto* rp = std::get_if<ReferencePoint>(&cli.command)) return rp->common;
+        return std::get<ScaleRegions>(cli.command).common;
+    } else
         return std::get<R>(cli.command);
 }
 
