@@ -38,6 +38,10 @@ std::size_t chunk_rows(std::size_t k) { return std::max<std::size_t>(4096, k * 6
 // a round each; a matrix of fewer rows runs until no row moves.
 constexpr std::size_t kSettledFraction = 1000;
 
+// At most this many distances (8 bytes each) of the seeding's candidates
+// are kept to spare a pass over the rows.
+constexpr std::size_t kKeptDistances = std::size_t{4} << 20;
+
 // A double in [0, 1) from the generator's top 53 bits.
 double unit_double(std::mt19937_64& generator) { return static_cast<double>(generator() >> 11) * 0x1.0p-53; }
 
@@ -57,8 +61,8 @@ private:
     template <class Job>
     Status each_chunk(const Job& job) const;
     std::size_t draw(std::mt19937_64& generator, const std::vector<double>& nearest, double total) const;
-    Result<std::vector<double>> potentials(const std::vector<double>& candidates,
-                                           const std::vector<double>& nearest) const;
+    Result<std::vector<double>> potentials(const std::vector<double>& candidates, const std::vector<double>& nearest,
+                                           std::vector<double>* capped) const;
     Status add_centre(std::size_t c, std::size_t pick, std::vector<double>& nearest);
     std::vector<double> point(std::size_t row) const;
 
@@ -148,11 +152,15 @@ std::size_t Clustering::draw(std::mt19937_64& generator, const std::vector<doubl
 // For each candidate row (their points row-major in `candidates`), the
 // sum of squared distances to the nearest centre were it one more centre:
 // chunk by chunk, each chunk's rows in order, the chunks' sums added in
-// order. All candidates in one pass over the rows.
+// order. All candidates in one pass over the rows. When `capped` is
+// given, it receives each candidate's row distances to the nearest centre
+// (candidate-major), the nearest distances once that candidate is chosen.
 Result<std::vector<double>> Clustering::potentials(const std::vector<double>& candidates,
-                                                   const std::vector<double>& nearest) const {
+                                                   const std::vector<double>& nearest,
+                                                   std::vector<double>* capped) const {
     const std::size_t m = candidates.size() / std::max<std::size_t>(dims_, 1);
     std::vector<double> sums(chunks_ * m, 0.0);
+    if (capped) capped->resize(m * points_.rows);
     auto status = each_chunk([&](std::size_t chunk, std::size_t first, std::size_t end, Buffers& buffers) {
         std::vector<double> distances(m * kKmeansBlock);
         for (std::size_t r = first; r < end; r += kKmeansBlock) {
@@ -161,8 +169,11 @@ Result<std::vector<double>> Clustering::potentials(const std::vector<double>& ca
             rows_->gather_block(buffers.rows.data(), count, buffers.block.data());
             rows_->block_distances(buffers.block.data(), candidates.data(), m, distances.data());
             for (std::size_t t = 0; t < m; ++t)
-                for (std::size_t i = 0; i < count; ++i)
-                    sums[chunk * m + t] += std::min(distances[t * kKmeansBlock + i], nearest[r + i]);
+                for (std::size_t i = 0; i < count; ++i) {
+                    const double distance = std::min(distances[t * kKmeansBlock + i], nearest[r + i]);
+                    sums[chunk * m + t] += distance;
+                    if (capped) (*capped)[t * points_.rows + r + i] = distance;
+                }
         }
     });
     if (!status) return fail(std::move(status.error()));
@@ -209,10 +220,21 @@ Status Clustering::seed(std::uint64_t seed) {
                 const std::vector<double> candidate = point(drawn.back());
                 candidates.insert(candidates.end(), candidate.begin(), candidate.end());
             }
-            auto potential = potentials(candidates, nearest);
+            // The candidates' distances are kept for the chosen one when
+            // they take little memory; otherwise another pass finds them.
+            std::vector<double> capped;
+            const bool keep = tries * points_.rows <= kKeptDistances;
+            auto potential = potentials(candidates, nearest, keep ? &capped : nullptr);
             if (!potential) return fail(std::move(potential.error()));
-            pick = drawn[static_cast<std::size_t>(std::min_element(potential->begin(), potential->end()) -
-                                                  potential->begin())];
+            const auto best = static_cast<std::size_t>(std::min_element(potential->begin(), potential->end()) -
+                                                       potential->begin());
+            pick = drawn[best];
+            if (keep) {
+                rows_->gather_row(pick, centroids_.data() + c * dims_);
+                std::copy_n(capped.begin() + static_cast<std::ptrdiff_t>(best * points_.rows), points_.rows,
+                            nearest.begin());
+                continue;
+            }
         }
         if (auto status = add_centre(c, pick, nearest); !status) return status;
     }
