@@ -8,13 +8,20 @@
 // depends on the data only, each chunk sums its rows in row order, and the
 // chunks' sums are added in chunk order. Threads only decide which chunk
 // is summed where.
+//
+// Speed: a round reads the matrix once, a block of rows at a time (see
+// kmeans_points.cpp): the block's copy gives its rows' distances to every
+// centroid and then their share of the centroids' sums.
 #include "figure/kmeans.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <fmt/format.h>
+#include <memory>
 #include <random>
 
+#include "figure/kmeans_points.hpp"
 #include "worker_pool.hpp"
 
 namespace binscope {
@@ -31,6 +38,10 @@ std::size_t chunk_rows(std::size_t k) { return std::max<std::size_t>(4096, k * 6
 // a round each; a matrix of fewer rows runs until no row moves.
 constexpr std::size_t kSettledFraction = 1000;
 
+// At most this many distances (8 bytes each) of the seeding's candidates
+// are kept to spare a pass over the rows.
+constexpr std::size_t kKeptDistances = std::size_t{4} << 20;
+
 // A double in [0, 1) from the generator's top 53 bits.
 double unit_double(std::mt19937_64& generator) { return static_cast<double>(generator() >> 11) * 0x1.0p-53; }
 
@@ -45,51 +56,54 @@ public:
     Result<std::vector<std::size_t>> iterate();
 
 private:
-    double value(std::size_t row, std::size_t d) const {
-        const float v = points_.values[row * points_.cols + points_.columns[d]];
-        return std::isfinite(v) ? static_cast<double>(v) : fill_[d];
-    }
-    // Squared distance of a row to centroid c, summed over the dimensions
-    // in order.
-    double distance(std::size_t row, std::size_t c) const {
-        double sum = 0;
-        for (std::size_t d = 0; d < dims_; ++d) {
-            const double diff = value(row, d) - centroids_[d * k_ + c];
-            sum += diff * diff;
-        }
-        return sum;
-    }
-    // Runs job(chunk, first_row, end_row) for every chunk on the workers.
+    // Runs job(chunk, first_row, end_row, buffers) for every chunk on the
+    // workers; each worker has its own buffers.
     template <class Job>
     Status each_chunk(const Job& job) const;
-    void assign_chunk(std::size_t chunk, std::size_t first, std::size_t end);
     std::size_t draw(std::mt19937_64& generator, const std::vector<double>& nearest, double total) const;
-    Result<double> potential_with(std::size_t row, const std::vector<double>& nearest) const;
+    Result<std::vector<double>> potentials(const std::vector<double>& candidates, const std::vector<double>& nearest,
+                                           std::vector<double>* capped) const;
+    Status add_centre(std::size_t c, std::size_t pick, std::vector<double>& nearest);
+    std::vector<double> point(std::size_t row) const;
+
+    struct Buffers;
+    void assign_chunk(std::size_t chunk, std::size_t first, std::size_t end, Buffers& buffers);
+    void move_centroids();
 
     const KmeansPoints& points_;
     std::size_t k_, dims_, chunk_, chunks_, threads_;
-    std::vector<double> fill_;       // per dimension: the value of a missing one
-    std::vector<double> centroids_;  // dims x k: the k centroids' values of one dimension side by side
+    std::unique_ptr<KmeansRows> rows_;
+    std::vector<double> centroids_;  // k x dims, row-major
     std::vector<std::size_t> cluster_;
     // Per chunk: centroid sums (k x dims), row counts (k), rows reassigned.
     std::vector<double> chunk_sums_;
     std::vector<std::size_t> chunk_counts_, chunk_changes_;
 };
 
+// One worker's scratch space: a block of rows, their indexes and their
+// distances to the centres.
+struct Clustering::Buffers {
+    std::vector<double> block, distances;
+    std::vector<std::size_t> rows;
+    Buffers(std::size_t dims, std::size_t centres)
+        : block(dims * kKmeansBlock), distances(centres * kKmeansBlock), rows(kKmeansBlock) {}
+};
+
 template <class Job>
 Status Clustering::each_chunk(const Job& job) const {
     ChunkCounter counter(chunks_, 1);
     return run_on_workers(threads_, [&](std::size_t, const std::atomic<bool>& cancelled) {
+        Buffers buffers(dims_, k_);
         std::size_t begin = 0, end = 0;
         while (!cancelled.load(std::memory_order_relaxed) && counter.next(begin, end))
-            job(begin, begin * chunk_, std::min(points_.rows, (begin + 1) * chunk_));
+            job(begin, begin * chunk_, std::min(points_.rows, (begin + 1) * chunk_), buffers);
     });
 }
 
 Status Clustering::fill_missing() {
     std::vector<double> sums(chunks_ * dims_, 0.0);
     std::vector<std::size_t> counts(chunks_ * dims_, 0);
-    auto status = each_chunk([&](std::size_t chunk, std::size_t first, std::size_t end) {
+    auto status = each_chunk([&](std::size_t chunk, std::size_t first, std::size_t end, Buffers&) {
         for (std::size_t r = first; r < end; ++r)
             for (std::size_t d = 0; d < dims_; ++d) {
                 const float v = points_.values[r * points_.cols + points_.columns[d]];
@@ -99,7 +113,7 @@ Status Clustering::fill_missing() {
             }
     });
     if (!status) return status;
-    fill_.assign(dims_, 0.0);
+    std::vector<double> fill(dims_, 0.0);
     for (std::size_t d = 0; d < dims_; ++d) {
         double sum = 0;
         std::size_t count = 0;
@@ -107,9 +121,16 @@ Status Clustering::fill_missing() {
             sum += sums[chunk * dims_ + d];
             count += counts[chunk * dims_ + d];
         }
-        if (count > 0) fill_[d] = sum / static_cast<double>(count);
+        if (count > 0) fill[d] = sum / static_cast<double>(count);
     }
+    rows_ = std::make_unique<KmeansRows>(points_, std::move(fill));
     return {};
+}
+
+std::vector<double> Clustering::point(std::size_t row) const {
+    std::vector<double> out(dims_);
+    rows_->gather_row(row, out.data());
+    return out;
 }
 
 // A row drawn with a chance proportional to its squared distance to the
@@ -128,30 +149,60 @@ std::size_t Clustering::draw(std::mt19937_64& generator, const std::vector<doubl
     return pick;
 }
 
-// The sum of squared distances to the nearest centre were `row` one more
-// centre: chunk by chunk, the chunks' sums added in order.
-Result<double> Clustering::potential_with(std::size_t row, const std::vector<double>& nearest) const {
-    std::vector<double> sums(chunks_, 0.0);
-    auto status = each_chunk([&](std::size_t chunk, std::size_t first, std::size_t end) {
-        for (std::size_t r = first; r < end; ++r) {
-            double d = 0;
-            for (std::size_t i = 0; i < dims_ && d < nearest[r]; ++i) {
-                const double diff = value(r, i) - value(row, i);
-                d += diff * diff;
-            }
-            sums[chunk] += std::min(d, nearest[r]);
+// For each candidate row (their points row-major in `candidates`), the
+// sum of squared distances to the nearest centre were it one more centre:
+// chunk by chunk, each chunk's rows in order, the chunks' sums added in
+// order. All candidates in one pass over the rows. When `capped` is
+// given, it receives each candidate's row distances to the nearest centre
+// (candidate-major), the nearest distances once that candidate is chosen.
+Result<std::vector<double>> Clustering::potentials(const std::vector<double>& candidates,
+                                                   const std::vector<double>& nearest,
+                                                   std::vector<double>* capped) const {
+    const std::size_t m = candidates.size() / std::max<std::size_t>(dims_, 1);
+    std::vector<double> sums(chunks_ * m, 0.0);
+    if (capped) capped->resize(m * points_.rows);
+    auto status = each_chunk([&](std::size_t chunk, std::size_t first, std::size_t end, Buffers& buffers) {
+        std::vector<double> distances(m * kKmeansBlock);
+        for (std::size_t r = first; r < end; r += kKmeansBlock) {
+            const std::size_t count = std::min(kKmeansBlock, end - r);
+            for (std::size_t i = 0; i < count; ++i) buffers.rows[i] = r + i;
+            rows_->gather_block(buffers.rows.data(), count, buffers.block.data());
+            rows_->block_distances(buffers.block.data(), candidates.data(), m, distances.data());
+            for (std::size_t t = 0; t < m; ++t)
+                for (std::size_t i = 0; i < count; ++i) {
+                    const double distance = std::min(distances[t * kKmeansBlock + i], nearest[r + i]);
+                    sums[chunk * m + t] += distance;
+                    if (capped) (*capped)[t * points_.rows + r + i] = distance;
+                }
         }
     });
     if (!status) return fail(std::move(status.error()));
-    double total = 0;
-    for (const double sum : sums) total += sum;
-    return total;
+    std::vector<double> totals(m, 0.0);
+    for (std::size_t chunk = 0; chunk < chunks_; ++chunk)
+        for (std::size_t t = 0; t < m; ++t) totals[t] += sums[chunk * m + t];
+    return totals;
+}
+
+// Row `pick` becomes centre c: each row's squared distance to its nearest
+// centre takes it into account.
+Status Clustering::add_centre(std::size_t c, std::size_t pick, std::vector<double>& nearest) {
+    rows_->gather_row(pick, centroids_.data() + c * dims_);
+    return each_chunk([&](std::size_t, std::size_t first, std::size_t end, Buffers& buffers) {
+        for (std::size_t r = first; r < end; r += kKmeansBlock) {
+            const std::size_t count = std::min(kKmeansBlock, end - r);
+            for (std::size_t i = 0; i < count; ++i) buffers.rows[i] = r + i;
+            rows_->gather_block(buffers.rows.data(), count, buffers.block.data());
+            rows_->block_distances(buffers.block.data(), centroids_.data() + c * dims_, 1, buffers.distances.data());
+            for (std::size_t i = 0; i < count; ++i) nearest[r + i] = std::min(nearest[r + i], buffers.distances[i]);
+        }
+    });
 }
 
 // Greedy k-means++: the first centre a row drawn uniformly; for each next
 // one a few rows are drawn (see draw) and the one that leaves the smallest
-// sum of squared distances to the nearest centre is taken, which keeps two
-// centres from starting in one tight cluster.
+// sum of squared distances to the nearest centre is taken (the first drawn
+// among equals), which keeps two centres from starting in one tight
+// cluster.
 Status Clustering::seed(std::uint64_t seed) {
     std::mt19937_64 generator(seed);
     std::vector<double> nearest(points_.rows, INFINITY);
@@ -162,52 +213,77 @@ Status Clustering::seed(std::uint64_t seed) {
         for (const double d : nearest) total += c > 0 ? d : 0;
         std::size_t pick = draw(generator, nearest, total);
         if (c > 0 && total > 0) {
-            auto best = potential_with(pick, nearest);
-            for (std::size_t t = 1; best && t < tries; ++t) {
-                const std::size_t candidate = draw(generator, nearest, total);
-                auto potential = potential_with(candidate, nearest);
-                if (potential && *potential < *best) pick = candidate;
-                if (!potential || *potential < *best) best = std::move(potential);
+            std::vector<std::size_t> drawn{pick};
+            std::vector<double> candidates = point(pick);
+            for (std::size_t t = 1; t < tries; ++t) {
+                drawn.push_back(draw(generator, nearest, total));
+                const std::vector<double> candidate = point(drawn.back());
+                candidates.insert(candidates.end(), candidate.begin(), candidate.end());
             }
-            if (!best) return fail(std::move(best.error()));
+            // The candidates' distances are kept for the chosen one when
+            // they take little memory; otherwise another pass finds them.
+            std::vector<double> capped;
+            const bool keep = tries * points_.rows <= kKeptDistances;
+            auto potential = potentials(candidates, nearest, keep ? &capped : nullptr);
+            if (!potential) return fail(std::move(potential.error()));
+            const auto best = static_cast<std::size_t>(std::min_element(potential->begin(), potential->end()) -
+                                                       potential->begin());
+            pick = drawn[best];
+            if (keep) {
+                rows_->gather_row(pick, centroids_.data() + c * dims_);
+                std::copy_n(capped.begin() + static_cast<std::ptrdiff_t>(best * points_.rows), points_.rows,
+                            nearest.begin());
+                continue;
+            }
         }
-        for (std::size_t d = 0; d < dims_; ++d) centroids_[d * k_ + c] = value(pick, d);
-        auto status = each_chunk([&](std::size_t, std::size_t first, std::size_t end) {
-            for (std::size_t r = first; r < end; ++r) nearest[r] = std::min(nearest[r], distance(r, c));
-        });
-        if (!status) return status;
+        if (auto status = add_centre(c, pick, nearest); !status) return status;
     }
     return {};
 }
 
 // Each row of the chunk to its nearest centroid (the lowest index among
-// equals), adding it to the chunk's sums. The distances to all centroids
-// grow side by side, one dimension at a time: each is still summed in
-// dimension order, and the k independent sums keep the processor busy.
-void Clustering::assign_chunk(std::size_t chunk, std::size_t first, std::size_t end) {
+// equals), a block of rows at a time, and added to the chunk's sums in
+// row order.
+void Clustering::assign_chunk(std::size_t chunk, std::size_t first, std::size_t end, Buffers& buffers) {
     double* sums = chunk_sums_.data() + chunk * k_ * dims_;
     std::size_t* counts = chunk_counts_.data() + chunk * k_;
     std::fill_n(sums, k_ * dims_, 0.0);
     std::fill_n(counts, k_, std::size_t{0});
-    std::vector<double> distances(k_);
     std::size_t changes = 0;
-    for (std::size_t r = first; r < end; ++r) {
-        std::fill(distances.begin(), distances.end(), 0.0);
-        for (std::size_t d = 0; d < dims_; ++d) {
-            const double x = value(r, d);
-            const double* centre = centroids_.data() + d * k_;
-            for (std::size_t c = 0; c < k_; ++c) {
-                const double diff = x - centre[c];
-                distances[c] += diff * diff;
-            }
+    double* block = buffers.block.data();
+    std::array<double*, kKmeansBlock> targets{};
+    for (std::size_t r = first; r < end; r += kKmeansBlock) {
+        const std::size_t count = std::min(kKmeansBlock, end - r);
+        for (std::size_t i = 0; i < count; ++i) buffers.rows[i] = r + i;
+        rows_->gather_block(buffers.rows.data(), count, block);
+        rows_->block_distances(block, centroids_.data(), k_, buffers.distances.data());
+        for (std::size_t i = 0; i < count; ++i) {
+            std::size_t best = 0;
+            for (std::size_t c = 1; c < k_; ++c)
+                if (buffers.distances[c * kKmeansBlock + i] < buffers.distances[best * kKmeansBlock + i]) best = c;
+            if (cluster_[r + i] != best) ++changes, cluster_[r + i] = best;
+            ++counts[best];
+            targets[i] = sums + best * dims_;
         }
-        const std::size_t best =
-            static_cast<std::size_t>(std::min_element(distances.begin(), distances.end()) - distances.begin());
-        if (cluster_[r] != best) ++changes, cluster_[r] = best;
-        ++counts[best];
-        for (std::size_t d = 0; d < dims_; ++d) sums[best * dims_ + d] += value(r, d);
+        for (std::size_t d = 0; d < dims_; ++d)
+            for (std::size_t i = 0; i < count; ++i) targets[i][d] += block[d * kKmeansBlock + i];
     }
     chunk_changes_[chunk] = changes;
+}
+
+// Each centroid to the mean of its rows, the chunks' sums added in chunk
+// order; an empty cluster keeps its centre.
+void Clustering::move_centroids() {
+    for (std::size_t c = 0; c < k_; ++c) {
+        std::size_t count = 0;
+        for (std::size_t chunk = 0; chunk < chunks_; ++chunk) count += chunk_counts_[chunk * k_ + c];
+        if (count == 0) continue;
+        for (std::size_t d = 0; d < dims_; ++d) {
+            double sum = 0;
+            for (std::size_t chunk = 0; chunk < chunks_; ++chunk) sum += chunk_sums_[(chunk * k_ + c) * dims_ + d];
+            centroids_[c * dims_ + d] = sum / static_cast<double>(count);
+        }
+    }
 }
 
 Result<std::vector<std::size_t>> Clustering::iterate() {
@@ -216,23 +292,14 @@ Result<std::vector<std::size_t>> Clustering::iterate() {
     chunk_counts_.assign(chunks_ * k_, 0);
     chunk_changes_.assign(chunks_, 0);
     for (std::size_t round = 0; round < kKmeansMaxIterations; ++round) {
-        auto status = each_chunk([&](std::size_t chunk, std::size_t first, std::size_t end) {
-            assign_chunk(chunk, first, end);
+        auto status = each_chunk([&](std::size_t chunk, std::size_t first, std::size_t end, Buffers& buffers) {
+            assign_chunk(chunk, first, end, buffers);
         });
         if (!status) return fail(std::move(status.error()));
         std::size_t changes = 0;
         for (const std::size_t c : chunk_changes_) changes += c;
         if (changes <= points_.rows / kSettledFraction) break;
-        for (std::size_t c = 0; c < k_; ++c) {
-            std::size_t count = 0;
-            for (std::size_t chunk = 0; chunk < chunks_; ++chunk) count += chunk_counts_[chunk * k_ + c];
-            if (count == 0) continue;  // an empty cluster keeps its centre
-            for (std::size_t d = 0; d < dims_; ++d) {
-                double sum = 0;
-                for (std::size_t chunk = 0; chunk < chunks_; ++chunk) sum += chunk_sums_[(chunk * k_ + c) * dims_ + d];
-                centroids_[d * k_ + c] = sum / static_cast<double>(count);
-            }
-        }
+        move_centroids();
     }
     return std::move(cluster_);
 }

@@ -4,10 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <map>
 #include <numeric>
+#include <random>
 #include <vector>
 
 namespace binscope {
@@ -56,6 +58,145 @@ bool same_partition(const std::vector<std::size_t>& a, const std::vector<std::si
         if (a_to_b.try_emplace(a[r], b[r]).first->second != b[r] || b_to_a.try_emplace(b[r], a[r]).first->second != a[r])
             return false;
     return a.size() == b.size();
+}
+
+// The documented algorithm written plainly, one row and one value at a
+// time: missing values take their column's mean, greedy k-means++ seeding,
+// Lloyd's rounds; sums over rows in chunks of max(4096, 64 k) rows, each
+// in row order, the chunks' sums added in order; distances summed in
+// dimension order.
+class Reference {
+public:
+    explicit Reference(const Points& points) : points_(points), rows_(points.rows), dims_(points.columns.size()) {}
+
+    std::vector<std::size_t> clusters(std::size_t k, std::uint64_t seed) {
+        chunk_ = std::max<std::size_t>(4096, k * 64);
+        fill_missing();
+        std::vector<double> centres = seeded(k, seed);
+        std::vector<std::size_t> cluster(rows_, k);
+        for (std::size_t round = 0; round < kKmeansMaxIterations; ++round) {
+            std::size_t changes = 0;
+            for (std::size_t r = 0; r < rows_; ++r) {
+                std::size_t best = 0;
+                for (std::size_t c = 1; c < k; ++c)
+                    if (distance(r, &centres[c * dims_]) < distance(r, &centres[best * dims_])) best = c;
+                if (cluster[r] != best) ++changes, cluster[r] = best;
+            }
+            if (changes <= rows_ / 1000) break;
+            for (std::size_t c = 0; c < k; ++c) {
+                const auto in = [&](std::size_t r) { return cluster[r] == c ? 1.0 : 0.0; };
+                if (chunked(in) == 0) continue;
+                for (std::size_t d = 0; d < dims_; ++d)
+                    centres[c * dims_ + d] = chunked([&](std::size_t r) { return in(r) * x_[r * dims_ + d]; }) /
+                                             chunked(in);
+            }
+        }
+        return cluster;
+    }
+
+private:
+    void fill_missing() {
+        x_.resize(rows_ * dims_);
+        for (std::size_t d = 0; d < dims_; ++d) {
+            const auto value = [&](std::size_t r) { return points_.values[r * points_.cols + points_.columns[d]]; };
+            const auto sum = chunked([&](std::size_t r) { return std::isfinite(value(r)) ? value(r) : 0.0; });
+            const auto count = chunked([&](std::size_t r) { return std::isfinite(value(r)) ? 1.0 : 0.0; });
+            for (std::size_t r = 0; r < rows_; ++r)
+                x_[r * dims_ + d] = std::isfinite(value(r)) ? value(r) : count > 0 ? sum / count : 0.0;
+        }
+    }
+    double distance(std::size_t r, const double* centre) const {
+        double sum = 0;
+        for (std::size_t d = 0; d < dims_; ++d) sum += (x_[r * dims_ + d] - centre[d]) * (x_[r * dims_ + d] - centre[d]);
+        return sum;
+    }
+    template <class Term>
+    double chunked(Term term) const {
+        double total = 0;
+        for (std::size_t first = 0; first < rows_; first += chunk_) {
+            double sum = 0;
+            for (std::size_t r = first; r < std::min(rows_, first + chunk_); ++r) sum += term(r);
+            total += sum;
+        }
+        return total;
+    }
+    std::size_t draw(std::mt19937_64& generator, const std::vector<double>& nearest, double total) const {
+        const double target = static_cast<double>(generator() >> 11) * 0x1.0p-53 *
+                              (total > 0 ? total : static_cast<double>(rows_));
+        if (!(total > 0)) return std::min(rows_ - 1, static_cast<std::size_t>(target));
+        std::size_t pick = 0;
+        double running = 0;
+        for (std::size_t r = 0; r < rows_; ++r) {
+            if (nearest[r] > 0) pick = r;
+            running += nearest[r];
+            if (running > target && nearest[r] > 0) break;
+        }
+        return pick;
+    }
+    std::vector<double> seeded(std::size_t k, std::uint64_t seed) const {
+        std::mt19937_64 generator(seed);
+        std::vector<double> nearest(rows_, INFINITY), centres;
+        for (std::size_t c = 0; c < k; ++c) {
+            double total = 0;
+            for (std::size_t r = 0; c > 0 && r < rows_; ++r) total += nearest[r];
+            std::size_t pick = draw(generator, nearest, total);
+            const auto potential = [&](std::size_t candidate) {
+                return chunked([&](std::size_t r) { return std::min(distance(r, &x_[candidate * dims_]), nearest[r]); });
+            };
+            if (c > 0 && total > 0) {
+                double best = potential(pick);
+                for (std::size_t t = 1; t < 2 + static_cast<std::size_t>(std::log(static_cast<double>(k))); ++t) {
+                    const std::size_t candidate = draw(generator, nearest, total);
+                    if (potential(candidate) < best) best = potential(candidate), pick = candidate;
+                }
+            }
+            centres.insert(centres.end(), &x_[pick * dims_], &x_[pick * dims_] + dims_);
+            for (std::size_t r = 0; r < rows_; ++r) nearest[r] = std::min(nearest[r], distance(r, &x_[pick * dims_]));
+        }
+        return centres;
+    }
+
+    const Points& points_;
+    std::size_t rows_, dims_, chunk_ = 0;
+    std::vector<double> x_;  // rows x dims, missing values filled
+};
+
+// The clustering's blocks of rows and vector lanes give the plain
+// algorithm's clusters exactly: random matrices with missing values, rows
+// that fill no whole block, an odd number of dimensions, the chosen
+// columns following each other from the first or a later column or not,
+// several chunks, several k and thread counts.
+TEST(Kmeans, SameClustersAsThePlainAlgorithm) {
+    struct Case {
+        std::size_t rows, cols;
+        std::vector<std::size_t> columns;
+        std::size_t k;
+    };
+    const std::vector<Case> cases = {
+        {203, 7, {0, 1, 2, 3, 4, 5, 6}, 3}, {203, 7, {2, 3, 4}, 5},      {150, 9, {8, 0, 4, 5}, 2},
+        {97, 5, {1, 2, 3, 4}, 9},           {61, 3, {0, 1, 2}, 1},       {9000, 6, {1, 2, 3, 4, 5}, 4},
+        {40, 17, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16}, 8},
+    };
+    Lcg lcg{5};
+    for (const Case& c : cases) {
+        std::vector<float> v(c.rows * c.cols);
+        for (std::size_t i = 0; i < v.size(); ++i) {
+            const double x = lcg.next();
+            v[i] = x < 0.04 ? kNaN : x < 0.05 ? -INFINITY : static_cast<float>(lcg.next() * 3 + static_cast<double>((i / c.cols) % 3));
+        }
+        Points points(v, c.cols);
+        points.columns = c.columns;
+        Reference reference(points);
+        for (const std::uint64_t seed : {0, 1}) {
+            const auto expected = reference.clusters(c.k, seed);
+            for (const std::size_t threads : {1, 3}) {
+                const auto found = points.clusters(c.k, seed, threads);
+                ASSERT_TRUE(found);
+                EXPECT_EQ(*found, expected) << c.rows << " rows, k " << c.k << ", seed " << seed << ", " << threads
+                                            << " threads";
+            }
+        }
+    }
 }
 
 TEST(Kmeans, FindsWellSeparatedClustersFromEverySeed) {

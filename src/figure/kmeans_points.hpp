@@ -1,0 +1,49 @@
+// kmeans_points.hpp - the rows of a k-means point set as float64 points:
+// missing values filled, copied a block of rows at a time, and their
+// squared distances to centres.
+#pragma once
+
+#include <cstddef>
+#include <span>
+#include <vector>
+
+#include "figure/kmeans.hpp"
+
+namespace binscope {
+
+// Rows whose distances to a centre are computed side by side.
+inline constexpr std::size_t kKmeansBlock = 8;
+
+// Read access to the points of a KmeansPoints, every value a double and a
+// value that is not a finite number replaced by its dimension's fill value.
+class KmeansRows {
+public:
+    // `fill` holds one value per dimension (per chosen column).
+    KmeansRows(const KmeansPoints& points, std::vector<double> fill);
+
+    std::size_t dims() const { return dims_; }
+
+    // Rows rows[0..count) (count at most kKmeansBlock) into `block`,
+    // dims x kKmeansBlock: row i's value of dimension d at
+    // block[d * kKmeansBlock + i]; lanes past count are 0.
+    void gather_block(const std::size_t* rows, std::size_t count, double* block) const;
+
+    // Row `row` into out[0..dims).
+    void gather_row(std::size_t row, double* out) const;
+
+    // out[c * kKmeansBlock + i]: the squared distance of the block's row i
+    // to centre c of the m centres (row-major, m x dims), summed in
+    // dimension order: the same double as one row at a time would give.
+    void block_distances(const double* block, const double* centres, std::size_t m, double* out) const;
+
+private:
+    const float* row_start(std::size_t row) const;
+
+    KmeansPoints points_;
+    std::vector<double> fill_;
+    std::size_t dims_;
+    bool contiguous_;  // the chosen columns follow each other in the matrix
+    bool wide_;        // the processor adds four doubles at once
+};
+
+}  // namespace binscope
