@@ -41,13 +41,24 @@ void each_value(const FigureInput& input, std::size_t row_begin, std::size_t row
 void summarise_block(const FigureInput& input, std::size_t row_begin, std::size_t row_end, std::size_t col_begin,
                      std::size_t first, std::size_t last, const ProfileSettings& settings, ProfileLine& line) {
     std::array<double, kBlock> sums{}, squares{};
-    each_value(input, row_begin, row_end, col_begin, first, last, [&](std::size_t bin, float v) {
-        sums[bin - first] += v;
-        ++line.count[bin];
-    });
-    for (std::size_t bin = first; bin < last; ++bin)
+    std::array<std::size_t, kBlock> counts{};
+    const std::size_t width = last - first;
+    for (std::size_t r = row_begin; r < row_end; ++r) {
+        const float* row = input.values.data() + input.row_order[r] * input.cols + col_begin + first;
+        // Without branches, so that the loop runs on vectors: a missing
+        // value adds +0.0, which changes no sum (one that starts at +0.0
+        // never becomes -0.0).
+        for (std::size_t i = 0; i < width; ++i) {
+            const bool missing = std::isnan(row[i]);
+            sums[i] += missing ? 0.0 : static_cast<double>(row[i]);
+            counts[i] += missing ? 0 : 1;
+        }
+    }
+    for (std::size_t bin = first; bin < last; ++bin) {
+        line.count[bin] = counts[bin - first];
         line.center[bin] = line.count[bin] == 0 ? std::numeric_limits<double>::quiet_NaN()
                                                 : sums[bin - first] / static_cast<double>(line.count[bin]);
+    }
     if (settings.band != ProfileBand::none) {
         each_value(input, row_begin, row_end, col_begin, first, last, [&](std::size_t bin, float v) {
             squares[bin - first] += (v - line.center[bin]) * (v - line.center[bin]);

@@ -12,6 +12,8 @@
 #include <limits>
 #include <new>
 #include <numeric>
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include "matrix_file/gzip_text.hpp"
 #include "matrix_file/header_json.hpp"
@@ -108,10 +110,22 @@ void keep_lines(TextChunk& chunk, std::size_t keep) {
     chunk.rows = keep;
 }
 
+// The line ends in [at, end): found with memchr, which is many times faster
+// than a byte-by-byte count over lines thousands of bytes long.
+std::size_t count_line_ends(const char* at, const char* const end) {
+    std::size_t count = 0;
+    while (at != end) {
+        const void* newline = std::memchr(at, '\n', static_cast<std::size_t>(end - at));
+        if (newline == nullptr) break;
+        ++count;
+        at = static_cast<const char*>(newline) + 1;
+    }
+    return count;
+}
+
 // Hands one chunk to the parsers; false when no more should follow.
 bool dispatch(RowReading& reading, TextChunk chunk, const std::atomic<bool>& cancelled) {
-    chunk.rows = static_cast<std::size_t>(
-        std::count(chunk.text.begin() + static_cast<std::ptrdiff_t>(chunk.begin), chunk.text.end(), '\n'));
+    chunk.rows = count_line_ends(chunk.text.data() + chunk.begin, chunk.text.data() + chunk.text.size());
     chunk.first_row = reading.rows_read;
     bool more = true;
     if (chunk.rows > reading.rows - reading.rows_read) {
@@ -172,6 +186,18 @@ void run_job(RowReading& reading, LineChunks& lines, TextChunk& first, std::size
 
 namespace {
 
+// Asks for the values' memory in huge pages where the system grants them
+// on request: the parsers, which touch it first, then take one page fault
+// per huge page rather than one per small page. Only a hint: when refused,
+// nothing changes but the speed.
+void prefer_huge_pages(MatrixValues& values) {
+    const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+    const auto first = reinterpret_cast<std::uintptr_t>(values.data());
+    const auto begin = (first + page - 1) / page * page;
+    const auto end = (first + values.size() * sizeof(float)) / page * page;
+    if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+}
+
 // Room for the values the header promises, once it is clear that the file
 // could hold them: a header cannot claim more memory than its file's text.
 // The columns are bounded too when there are no rows, for the sake of
@@ -189,6 +215,7 @@ Result<MatrixValues> allocate_values(std::size_t rows, std::size_t cols, std::ui
                                 rows, cols, compressed_size));
     MatrixValues values;
     values.resize(count);
+    prefer_huge_pages(values);
     return values;
 }
 

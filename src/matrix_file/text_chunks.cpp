@@ -10,7 +10,7 @@
 namespace binscope {
 
 // Inflates into `out` until it holds `want` bytes or the text ends.
-Result<bool> LineChunks::fill(std::vector<char>& out, std::size_t want) {
+Result<bool> LineChunks::fill(ChunkText& out, std::size_t want) {
     std::size_t size = out.size();
     while (size < want) {
         // Grown step by step, so that a small file gets a small buffer.
@@ -27,7 +27,7 @@ Result<bool> LineChunks::fill(std::vector<char>& out, std::size_t want) {
     return true;
 }
 
-Result<bool> LineChunks::next(std::vector<char>& out, std::size_t max_line) {
+Result<bool> LineChunks::next(ChunkText& out, std::size_t max_line) {
     out.clear();
     out.insert(out.end(), carry_.begin(), carry_.end());
     carry_.clear();
@@ -94,15 +94,15 @@ void ChunkQueue::abort() {
     changed_.notify_all();
 }
 
-std::vector<char> ChunkQueue::take_buffer() {
+ChunkText ChunkQueue::take_buffer() {
     std::lock_guard guard(lock_);
     if (spare_.empty()) return {};
-    std::vector<char> buffer = std::move(spare_.back());
+    ChunkText buffer = std::move(spare_.back());
     spare_.pop_back();
     return buffer;
 }
 
-void ChunkQueue::give_back(std::vector<char> buffer) {
+void ChunkQueue::give_back(ChunkText buffer) {
     std::lock_guard guard(lock_);
     // More spares than chunks in flight would only hold memory.
     if (spare_.size() < capacity_ + 1) spare_.push_back(std::move(buffer));

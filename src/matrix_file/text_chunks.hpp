@@ -12,13 +12,18 @@
 #include <vector>
 
 #include "error.hpp"
+#include "matrix/matrix.hpp"
 #include "matrix_file/gzip_text.hpp"
 
 namespace binscope {
 
+// Text inflated into a buffer: grown without being zeroed first, since
+// the inflating overwrites it at once.
+using ChunkText = std::vector<char, UninitializedAllocator<char>>;
+
 // Whole lines of text, each ending in "\n", and the row the first one is.
 struct TextChunk {
-    std::vector<char> text;
+    ChunkText text;
     std::size_t begin = 0;      // the lines start at text[begin]
     std::size_t first_row = 0;  // row index of the first line (the header is no row)
     std::size_t rows = 0;       // lines in the chunk
@@ -34,16 +39,16 @@ public:
     // unless the text ends first, and at least one line. A last line
     // without "\n" gets one. False when no text is left. A line longer
     // than max_line bytes is an error, as are the gzip file's.
-    Result<bool> next(std::vector<char>& out, std::size_t max_line);
+    Result<bool> next(ChunkText& out, std::size_t max_line);
     // True when every line has been handed out.
     bool at_end() const { return ended_ && carry_.empty(); }
 
 private:
-    Result<bool> fill(std::vector<char>& out, std::size_t want);
+    Result<bool> fill(ChunkText& out, std::size_t want);
 
     GzipText& gzip_;
     std::size_t target_;
-    std::vector<char> carry_;  // the start of a line the last chunk could not hold
+    ChunkText carry_;  // the start of a line the last chunk could not hold
     bool ended_ = false;
 };
 
@@ -65,14 +70,14 @@ public:
     void abort();
 
     // A buffer for the next chunk: a spare one when there is one.
-    std::vector<char> take_buffer();
-    void give_back(std::vector<char> buffer);
+    ChunkText take_buffer();
+    void give_back(ChunkText buffer);
 
 private:
     std::mutex lock_;
     std::condition_variable changed_;
     std::deque<TextChunk> chunks_;
-    std::vector<std::vector<char>> spare_;
+    std::vector<ChunkText> spare_;
     std::size_t capacity_;
     bool closed_ = false;
     bool aborted_ = false;
