@@ -25,7 +25,7 @@ def thread_count():
 
 
 def test_other_python_threads_run_during_a_computation(tmp_path, data):
-    bed = regions(tmp_path / "some.bed", 3000)
+    bed = regions(tmp_path / "some.bed", 15000)
     ticks = []
     stop = threading.Event()
 
