@@ -5,6 +5,7 @@
 #include <libdeflate.h>
 
 #include <algorithm>
+#include <utility>
 
 #include "bigwig/file_errors.hpp"
 
@@ -62,7 +63,7 @@ Result<const DecodedSection*> BlockCache::get(ByteSource& source, ByteOrder orde
     // Only what the file really holds is ever allocated.
     if (!source.holds(block.offset, block.size)) return fail(read_failed(short_read()));
     raw_.resize(block.size);
-    if (auto r = source.read_at(block.offset, raw_); !r) return fail(read_failed(r.error()));
+    if (auto r = source.read_at(block.offset, raw_); !r) return fail(read_failed(std::move(r.error())));
 
     std::span<const std::uint8_t> data = raw_;
     if (uncompress_buf_size_ != 0) {

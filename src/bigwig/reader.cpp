@@ -10,6 +10,7 @@
 #include <numeric>
 #include <tuple>
 #include <unordered_map>
+#include <utility>
 
 #include "bigwig/block_cache.hpp"
 #include "bigwig/byte_source.hpp"
@@ -112,7 +113,7 @@ Status BigWigReader::Impl::find_checked(std::uint32_t id, std::uint32_t start, s
         total += b.size;
         if (total > source->size()) return fail(bigwig::invalid_file("Data blocks overlap"));
     }
-    if (auto r = source->prefetch(found); !r) return fail(bigwig::read_failed(r.error()));
+    if (auto r = source->prefetch(found); !r) return fail(bigwig::read_failed(std::move(r.error())));
     return {};
 }
 
