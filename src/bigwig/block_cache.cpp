@@ -5,6 +5,7 @@
 #include <libdeflate.h>
 
 #include <algorithm>
+#include <new>
 #include <utility>
 
 #include "bigwig/file_errors.hpp"
@@ -32,8 +33,7 @@ BlockCache::~BlockCache() = default;
 Result<std::span<const std::uint8_t>> BlockCache::inflate() {
     if (!decompressor_) {
         decompressor_.reset(libdeflate_alloc_decompressor());
-        if (!decompressor_)
-            return fail(Error(ErrorKind::out_of_memory, "Error occurred: no memory for a decompressor"));
+        if (!decompressor_) throw std::bad_alloc();
     }
     // uncompressBufSize comes from the file; nothing past kMaxSectionBytes
     // is ever decoded, so the buffer never needs to be larger.
