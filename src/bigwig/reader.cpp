@@ -27,14 +27,6 @@
 
 namespace binscope {
 
-namespace {
-
-Error unknown_chromosome(std::string_view chrom) {
-    return Error(fmt::format("The passed chromosome ({}) was incorrect.", chrom));
-}
-
-}  // namespace
-
 struct BigWigReader::Impl {
     Impl(std::unique_ptr<bigwig::ByteSource> src, bigwig::FileLayout layout)
         : source(std::move(src)),
@@ -149,7 +141,7 @@ const std::vector<ChromInfo>& BigWigReader::chroms() const { return impl_->chrom
 
 Status BigWigReader::begin_runs(std::string_view chrom, std::uint32_t start, std::uint32_t end, RunOrder order) {
     auto id = impl_->chrom_id(chrom);
-    if (!id) return fail(unknown_chromosome(chrom));
+    if (!id) return fail(fmt::format("The passed chromosome ({}) was incorrect.", chrom));
     if (auto r = impl_->find_checked(*id, start, end); !r) return r;
     impl_->run.begin(*id, start, end, order, impl_->found);
     return {};
