@@ -65,7 +65,7 @@ Answer check_query(binscope::BigWigReader& reader, const std::string& chrom, std
 void check_same(const Answer& a, const Answer& b) {
     if (a.has_value() != b.has_value()) std::abort();
     if (!a) {
-        if (a.error().kind() != b.error().kind() || a.error().chain() != b.error().chain()) std::abort();
+        if (a.error().chain() != b.error().chain()) std::abort();
         return;
     }
     if (a->size() != b->size() || (!a->empty() && std::memcmp(a->data(), b->data(), a->size() * sizeof(float)) != 0))

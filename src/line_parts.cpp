@@ -10,7 +10,6 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
-#include <new>
 
 #include "file_descriptor.hpp"
 #include "worker_pool.hpp"
@@ -89,31 +88,25 @@ namespace {
 // threads; read returns its status and sets last_line to the number of the
 // last line it saw. The error is that of the first failing range, read
 // again with its lines numbered as in the whole file. Memory exhaustion on
-// a thread is thrown again here.
+// a thread is thrown again here (by the worker pool).
 Status read_ranges(const std::vector<LineRange>& ranges, std::size_t threads,
                    const std::function<Status(std::size_t, const LineRange&, std::size_t&)>& read) {
     const std::size_t count = ranges.size();
     std::vector<Status> results(count);
     std::vector<std::size_t> last_lines(count, 0);
     std::atomic<std::size_t> first_failed{count};
-    std::atomic<bool> out_of_memory{false};
     ChunkCounter counter(count, 1);
     auto pooled = run_on_workers(std::min(threads, count), [&](std::size_t, const std::atomic<bool>& cancelled) {
         std::size_t i = 0, end = 0;
         // Ranges after a failed one cannot hold the first error.
-        while (!cancelled.load() && !out_of_memory.load() && counter.next(i, end) && i < first_failed.load()) {
-            try {
-                results[i] = read(i, ranges[i], last_lines[i]);
-            } catch (const std::bad_alloc&) {
-                out_of_memory.store(true);
-            }
+        while (!cancelled.load() && counter.next(i, end) && i < first_failed.load()) {
+            results[i] = read(i, ranges[i], last_lines[i]);
             if (results[i]) continue;
             std::size_t failed = first_failed.load();
             while (i < failed && !first_failed.compare_exchange_weak(failed, i)) {
             }
         }
     });
-    if (out_of_memory.load()) throw std::bad_alloc();
     if (!pooled) return pooled;
     const std::size_t failed = first_failed.load();
     if (failed == count) return {};

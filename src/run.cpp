@@ -70,7 +70,9 @@ int run_main(int argc, char** argv) {
         }
         return 0;
     } catch (const std::bad_alloc&) {
-        // The last resort for inputs whose work exceeds the memory at hand.
+        // Running out of memory, on this thread or on a worker (the worker
+        // pool throws it again on its caller's thread), ends the run here
+        // and nowhere else: inputs whose work exceeds the memory at hand.
         write_text(stderr, format_error_report(Error("Out of memory")));
     } catch (const std::exception& e) {
         write_text(stderr, format_error_report(Error(e.what())));

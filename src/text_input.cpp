@@ -182,10 +182,6 @@ Result<std::optional<std::string_view>> LineReader::next() {
     }
 }
 
-Error reading_error(Error error, const LineErrors& errors, std::size_t line) {
-    return std::move(error).context(fmt::format("{} line {}", errors.reading, line));
-}
-
 }  // namespace binscope::detail
 
 namespace binscope {
@@ -197,7 +193,10 @@ Status for_each_line_in(const std::string& path, const std::optional<LineRange>&
     detail::LineReader reader(std::move(*bytes), range ? range->first_line : 1);
     while (true) {
         auto next = reader.next();
-        if (!next) return fail(detail::reading_error(std::move(next.error()), errors, reader.line_number()));
+        if (!next) {
+            std::string where = fmt::format("{} line {}", errors.reading, reader.line_number());
+            return fail(std::move(next.error()).context(std::move(where)));
+        }
         if (!*next) return {};
         if (Status visited = visit(**next, reader.line_number()); !visited) return visited;
     }

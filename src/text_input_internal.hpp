@@ -88,9 +88,6 @@ private:
     std::size_t line_number_ = 0;
 };
 
-// `error` in the context errors.reading + " line " + line.
-Error reading_error(Error error, const LineErrors& errors, std::size_t line);
-
 }  // namespace detail
 
 }  // namespace binscope

@@ -11,6 +11,7 @@
 #include <exception>
 #include <fmt/format.h>
 #include <mutex>
+#include <new>
 #include <optional>
 #include <system_error>
 #include <thread>
@@ -21,6 +22,7 @@ namespace binscope {
 Status run_on_workers(std::size_t thread_count,
                       const std::function<void(std::size_t, const std::atomic<bool>&)>& job) {
     std::atomic<bool> cancelled{false};
+    std::atomic<bool> out_of_memory{false};
     std::mutex failure_lock;
     std::optional<Error> failure;
     auto record = [&](Error error) {
@@ -40,6 +42,9 @@ Status run_on_workers(std::size_t thread_count,
             threads.emplace_back([&, i] {
                 try {
                     job(i, cancelled);
+                } catch (const std::bad_alloc&) {
+                    out_of_memory.store(true);
+                    cancelled.store(true);
                 } catch (const std::exception& e) {
                     record(Error(e.what()).context(fmt::format("Worker thread {} failed", i)));
                 }
@@ -60,6 +65,8 @@ Status run_on_workers(std::size_t thread_count,
         }
     }
     for (std::thread& t : threads) t.join();
+    // Memory exhaustion goes on where the caller handles it on its own thread.
+    if (out_of_memory.load()) throw std::bad_alloc();
     if (failure) return fail(std::move(*failure));
     return {};
 }

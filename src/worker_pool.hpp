@@ -14,8 +14,10 @@ namespace binscope {
 // Runs job(worker_index, cancelled) on exactly thread_count new threads
 // and waits for all of them. When a thread cannot be created, `cancelled`
 // is raised for the threads already running, they are joined and the
-// error is returned; so is the first exception a job lets escape (memory
-// exhaustion), after the other workers have been cancelled and joined.
+// error is returned; so is the first exception a job lets escape, after
+// the other workers have been cancelled and joined. A job that runs out of
+// memory (std::bad_alloc) cancels the others too, and once all are joined
+// std::bad_alloc is thrown again here, on the caller's thread.
 Status run_on_workers(std::size_t thread_count,
                       const std::function<void(std::size_t worker_index, const std::atomic<bool>& cancelled)>& job);
 

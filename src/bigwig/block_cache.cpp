@@ -5,6 +5,8 @@
 #include <libdeflate.h>
 
 #include <algorithm>
+#include <new>
+#include <utility>
 
 #include "bigwig/file_errors.hpp"
 
@@ -31,8 +33,7 @@ BlockCache::~BlockCache() = default;
 Result<std::span<const std::uint8_t>> BlockCache::inflate() {
     if (!decompressor_) {
         decompressor_.reset(libdeflate_alloc_decompressor());
-        if (!decompressor_)
-            return fail(Error(ErrorKind::out_of_memory, "Error occurred: no memory for a decompressor"));
+        if (!decompressor_) throw std::bad_alloc();
     }
     // uncompressBufSize comes from the file; nothing past kMaxSectionBytes
     // is ever decoded, so the buffer never needs to be larger.
@@ -62,7 +63,7 @@ Result<const DecodedSection*> BlockCache::get(ByteSource& source, ByteOrder orde
     // Only what the file really holds is ever allocated.
     if (!source.holds(block.offset, block.size)) return fail(read_failed(short_read()));
     raw_.resize(block.size);
-    if (auto r = source.read_at(block.offset, raw_); !r) return fail(read_failed(r.error()));
+    if (auto r = source.read_at(block.offset, raw_); !r) return fail(read_failed(std::move(r.error())));
 
     std::span<const std::uint8_t> data = raw_;
     if (uncompress_buf_size_ != 0) {

@@ -33,8 +33,8 @@ public:
     // that does not decompress, or decompresses to more than
     // uncompressBufSize (or than any section can hold), or is shorter than a
     // section header, is an invalid file; a block reaching past the end of
-    // the file is a short read. Without memory for a decompressor, the error
-    // is of kind out_of_memory.
+    // the file is a short read. Without memory for a decompressor it throws
+    // std::bad_alloc, as any allocation does.
     Result<const DecodedSection*> get(ByteSource& source, ByteOrder order, DataBlock block);
 
 private:

@@ -4,7 +4,9 @@
 
 #include <fmt/format.h>
 
+#include <string>
 #include <string_view>
+#include <utility>
 
 #include "error.hpp"
 
@@ -15,8 +17,12 @@ inline Error not_a_bigwig() { return Error("NotABigWig"); }
 // An open whose chromosome tree is unusable.
 inline Error invalid_chroms() { return Error("InvalidChroms"); }
 
-// A query whose read failed or came back short.
-inline Error read_failed(const Error& cause) { return Error(fmt::format("Error occurred: {}", cause.message())); }
+// A query whose read failed or came back short: the cause wrapped in a line
+// that repeats its message, as the query's errors always read.
+inline Error read_failed(Error cause) {
+    std::string outer = fmt::format("Error occurred: {}", cause.message());
+    return std::move(cause).context(std::move(outer));
+}
 // A query that met a structure no well-formed file has.
 inline Error invalid_file(std::string_view what) { return Error(fmt::format("The file was invalid: {}", what)); }
 // A query whose R-tree index header lacks its magic.

@@ -10,6 +10,7 @@
 #include <numeric>
 #include <tuple>
 #include <unordered_map>
+#include <utility>
 
 #include "bigwig/block_cache.hpp"
 #include "bigwig/byte_source.hpp"
@@ -25,14 +26,6 @@
 #include "text_util.hpp"
 
 namespace binscope {
-
-namespace {
-
-Error unknown_chromosome(std::string_view chrom) {
-    return Error(fmt::format("The passed chromosome ({}) was incorrect.", chrom));
-}
-
-}  // namespace
 
 struct BigWigReader::Impl {
     Impl(std::unique_ptr<bigwig::ByteSource> src, bigwig::FileLayout layout)
@@ -112,7 +105,7 @@ Status BigWigReader::Impl::find_checked(std::uint32_t id, std::uint32_t start, s
         total += b.size;
         if (total > source->size()) return fail(bigwig::invalid_file("Data blocks overlap"));
     }
-    if (auto r = source->prefetch(found); !r) return fail(bigwig::read_failed(r.error()));
+    if (auto r = source->prefetch(found); !r) return fail(bigwig::read_failed(std::move(r.error())));
     return {};
 }
 
@@ -148,7 +141,7 @@ const std::vector<ChromInfo>& BigWigReader::chroms() const { return impl_->chrom
 
 Status BigWigReader::begin_runs(std::string_view chrom, std::uint32_t start, std::uint32_t end, RunOrder order) {
     auto id = impl_->chrom_id(chrom);
-    if (!id) return fail(unknown_chromosome(chrom));
+    if (!id) return fail(fmt::format("The passed chromosome ({}) was incorrect.", chrom));
     if (auto r = impl_->find_checked(*id, start, end); !r) return r;
     impl_->run.begin(*id, start, end, order, impl_->found);
     return {};

@@ -50,8 +50,7 @@ public:
     // The next runs of the query, in position order and clipped to it; the
     // bases between them have no value. Every base has the value the last
     // record covering it, in block order, gives it. The errors are those of
-    // begin_runs() for a block that fails to decode; a decompressor that
-    // cannot be had is of kind out_of_memory.
+    // begin_runs() for a block that fails to decode.
     Result<RunBatch> next_runs();
 
 private:

@@ -26,7 +26,7 @@ constexpr std::size_t kInitialQueue = 2048;
 Status RTreeIndex::load_root(ByteSource& source, std::uint64_t index_offset) {
     if (root_) return {};
     std::array<std::uint8_t, kIndexHeaderSize> head{};
-    if (auto r = source.read_at(index_offset, head); !r) return fail(read_failed(r.error()));
+    if (auto r = source.read_at(index_offset, head); !r) return fail(read_failed(std::move(r.error())));
     std::uint32_t magic = 0;
     ByteCursor(head, order_).u32(magic);
     if (magic != kIndexMagic) return fail(unknown_magic());
@@ -37,14 +37,14 @@ Status RTreeIndex::load_root(ByteSource& source, std::uint64_t index_offset) {
 Result<const RTreeIndex::Node*> RTreeIndex::node_at(ByteSource& source, std::uint64_t offset) {
     if (auto it = cache_.find(offset); it != cache_.end()) return &it->second;
     auto head = read_node_head(source, order_, offset);
-    if (!head) return fail(read_failed(head.error()));
+    if (!head) return fail(read_failed(std::move(head.error())));
     const auto [is_leaf, count] = *head;
     if (is_leaf > 1) return fail(invalid_file(fmt::format("Unexpected isleaf: {}", is_leaf)));
     const std::uint64_t item_size = is_leaf ? kLeafItemSize : kInnerItemSize;
     const std::uint64_t length = count * item_size;
     if (!source.holds(offset + 4, length)) return fail(read_failed(short_read()));
     bytes_.resize(length);
-    if (auto r = source.read_at(offset + 4, bytes_); !r) return fail(read_failed(r.error()));
+    if (auto r = source.read_at(offset + 4, bytes_); !r) return fail(read_failed(std::move(r.error())));
 
     Node node;
     node.leaf = is_leaf == 1;

@@ -10,7 +10,6 @@
 #include <deque>
 #include <fmt/format.h>
 #include <limits>
-#include <new>
 #include <numeric>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -52,7 +51,6 @@ struct RowReading {
     std::mutex error_lock;
     std::atomic<std::size_t> error_line{std::numeric_limits<std::size_t>::max()};
     std::optional<Error> error;
-    std::atomic<bool> out_of_memory{false};
 
     RowReading(std::size_t rows_, std::size_t cols_, float* values_, std::size_t capacity)
         : rows(rows_), cols(cols_), values(values_), queue(capacity) {}
@@ -173,9 +171,6 @@ void run_job(RowReading& reading, LineChunks& lines, TextChunk& first, std::size
         } else {
             parse_chunks(reading, cancelled);
         }
-    } catch (const std::bad_alloc&) {
-        reading.out_of_memory.store(true);
-        reading.queue.abort();
     } catch (...) {
         reading.queue.abort();
         throw;
@@ -269,7 +264,6 @@ Status read_rows(LineChunks& lines, TextChunk first, const MatrixHeader& header,
             run_job(reading, lines, first, worker, cancelled);
         });
     }
-    if (reading.out_of_memory.load()) throw std::bad_alloc();
     if (!ran) return ran;
     if (reading.error) return fail(std::move(*reading.error));
     if (reading.rows_read != reading.rows)
