@@ -124,7 +124,7 @@ Status decode_section(std::span<const std::uint8_t> data, ByteOrder order, Decod
 Status write_section(const DecodedSection& section, std::uint32_t chrom, std::uint32_t start, std::uint32_t end,
                      std::span<float> values) {
     if (section.chrom_id != chrom) return {};
-    if (!section.records) return section.records;
+    if (!section.records) return fail(section.records.error());
 
     for_each_clipped(section, start, end, [&](std::uint32_t cs, std::uint32_t ce, float value) {
         std::fill(values.begin() + (cs - start), values.begin() + (ce - start), value);

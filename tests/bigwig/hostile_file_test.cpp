@@ -64,8 +64,9 @@ TEST(HostileQuery, EndsTheQueryWithAnErrorAndKeepsTheReaderUsable) {
             ASSERT_FALSE(v.has_value());
             EXPECT_EQ(v.error().message(), b.text);
             // A failed read keeps the read's own error below its line.
-            if (b.text == short_read)
+            if (b.text == short_read) {
                 EXPECT_EQ(v.error().causes(), std::vector<std::string>{"failed to fill whole buffer"});
+            }
         }
         if (b.other_chrom_ok) {
             auto other = testing::read_values(*r, "chr2", 50, 52);
