@@ -29,9 +29,10 @@ std::unexpected<Error> field_count_error(std::string_view line, std::size_t cols
                              cols, count_fields(line)));
 }
 
-// The comma-separated 64-bit integers of field `number` (2 or 3).
-Status parse_coordinates(std::string_view field, std::size_t number, std::vector<std::int64_t>& out) {
-    out.clear();
+// Each of the comma-separated 64-bit integers of field `number` (2 or 3),
+// in order, to `take`.
+template <class Take>
+Status parse_coordinates(std::string_view field, std::size_t number, const Take& take) {
     const char* at = field.data();
     const char* const end = at + field.size();
     while (true) {
@@ -42,21 +43,25 @@ Status parse_coordinates(std::string_view field, std::size_t number, std::vector
         if (ec != std::errc() || ptr != piece_end || at == piece_end)
             return fail(fmt::format("field {}: {} is not a 64-bit integer",
                                     number, shown_field(std::string_view(at, piece_end))));
-        out.push_back(value);
+        take(value);
         if (comma == nullptr) return {};
         at = comma + 1;
     }
 }
 
 Status parse_blocks(std::string_view starts_field, std::string_view ends_field, BlockList& blocks) {
-    // Reused by the thread: most regions have one block, some many.
-    thread_local std::vector<std::int64_t> starts, ends;
-    if (auto s = parse_coordinates(starts_field, 2, starts); !s) return s;
-    if (auto s = parse_coordinates(ends_field, 3, ends); !s) return s;
-    if (starts.size() != ends.size())
-        return fail(fmt::format("fields 2 and 3 hold {} block starts and {} block ends", starts.size(), ends.size()));
+    // The starts make the blocks; the ends then complete them in order.
     blocks.clear();
-    for (std::size_t i = 0; i < starts.size(); ++i) blocks.push_back({starts[i], ends[i]});
+    auto start = [&](std::int64_t value) { blocks.push_back({value, value}); };
+    if (auto s = parse_coordinates(starts_field, 2, start); !s) return s;
+    std::size_t ends = 0;
+    auto end = [&](std::int64_t value) {
+        if (ends < blocks.size()) blocks[ends].end = value;
+        ++ends;
+    };
+    if (auto s = parse_coordinates(ends_field, 3, end); !s) return s;
+    if (blocks.size() != ends)
+        return fail(fmt::format("fields 2 and 3 hold {} block starts and {} block ends", blocks.size(), ends));
     return {};
 }
 
