@@ -112,14 +112,7 @@ void write_synthetic(const std::string& path, std::uint64_t rows, std::uint64_t 
 }
 
 ProcessStats fastest(const std::vector<std::string>& args, ProcessStats best, bool first) {
-    ProcessStats s = run_process(args);
-    if (s.exit_status != 0) {
-        std::fprintf(stderr, "run failed (status %d):", s.exit_status);
-        for (const auto& a : args) std::fprintf(stderr, " %s", a.c_str());
-        std::fprintf(stderr, "\n");
-        for (const TimedLine& l : s.stderr_lines) std::fprintf(stderr, "  %s\n", l.text.c_str());
-        std::exit(1);
-    }
+    ProcessStats s = run_process_or_exit(args);
     return first || s.wall_seconds < best.wall_seconds ? s : best;
 }
 

@@ -86,14 +86,7 @@ std::optional<double> line_time(const ProcessStats& s, const char* prefix) {
 Measurement measure(const std::vector<std::string>& args, int repeat) {
     Measurement best;
     for (int i = 0; i < std::max(1, repeat); ++i) {
-        ProcessStats s = run_process(args);
-        if (s.exit_status != 0) {
-            std::fprintf(stderr, "run failed (status %d):", s.exit_status);
-            for (const auto& a : args) std::fprintf(stderr, " %s", a.c_str());
-            std::fprintf(stderr, "\n");
-            for (const TimedLine& l : s.stderr_lines) std::fprintf(stderr, "  %s\n", l.text.c_str());
-            std::exit(1);
-        }
+        ProcessStats s = run_process_or_exit(args);
         if (i == 0 || s.wall_seconds < best.stats.wall_seconds) best.stats = std::move(s);
     }
     for (const TimedLine& l : best.stats.stderr_lines) {

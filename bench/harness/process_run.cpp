@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <stdexcept>
 
@@ -119,6 +120,18 @@ std::string run_in_child(const std::function<std::string()>& work) {
         if (errno != EINTR) throw std::runtime_error("waitpid failed");
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) throw std::runtime_error("the measuring child failed");
     return result;
+}
+
+ProcessStats run_process_or_exit(const std::vector<std::string>& argv) {
+    ProcessStats s = run_process(argv);
+    if (s.exit_status != 0) {
+        std::fprintf(stderr, "run failed (status %d):", s.exit_status);
+        for (const auto& a : argv) std::fprintf(stderr, " %s", a.c_str());
+        std::fprintf(stderr, "\n");
+        for (const TimedLine& l : s.stderr_lines) std::fprintf(stderr, "  %s\n", l.text.c_str());
+        std::exit(1);
+    }
+    return s;
 }
 
 }  // namespace binscope::bench

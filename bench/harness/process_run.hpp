@@ -30,6 +30,10 @@ struct ProcessStats {
 // resident pages on its peak.
 ProcessStats run_process(const std::vector<std::string>& argv);
 
+// run_process, but a run that fails ends the benchmark: the command and
+// its standard error are printed and the process exits with status 1.
+ProcessStats run_process_or_exit(const std::vector<std::string>& argv);
+
 // Runs `work` in a forked child and returns the bytes it returns, so that
 // the memory it takes is given back whole before the next measurement.
 // Throws std::runtime_error when the child fails.
