@@ -232,19 +232,15 @@ int main(int argc, char** argv) {
                 r.compress_seconds = std::min(r.compress_seconds, p.compress_seconds);
                 r.zlib_compress_seconds = std::min(r.zlib_compress_seconds, p.zlib_compress_seconds);
                 r.format_seconds = std::min(r.format_seconds, p.format_seconds);
-                r.format_std_seconds = std::min(r.format_std_seconds, p.format_std_seconds);
-                r.format_own_seconds = std::min(r.format_own_seconds, p.format_own_seconds);
             }
             probe_results[w.name] = r;
             std::printf("  probes: (a) %llu blocks, %.0f MB stored -> %.0f MB, %.2f s; (b) %.0f MB text -> %.1f MB, "
-                        "%.2f s (zlib level 6: %.1f MB, %.2f s); (c) %llu values, %.2f s (library %.2f s%s, own "
-                        "%.2f s%s)\n",
+                        "%.2f s (zlib level 6: %.1f MB, %.2f s); (c) %llu values, %.2f s%s\n",
                         static_cast<unsigned long long>(r.blocks), r.stored_bytes / 1e6, r.inflated_bytes / 1e6,
                         r.read_inflate_seconds, r.text_bytes / 1e6, r.compressed_bytes / 1e6, r.compress_seconds,
                         r.zlib_compressed_bytes / 1e6, r.zlib_compress_seconds,
-                        static_cast<unsigned long long>(r.values), r.format_seconds, r.format_std_seconds,
-                        r.std_text_matches ? "" : " TEXT DIFFERS", r.format_own_seconds,
-                        r.own_text_matches ? "" : " TEXT DIFFERS");
+                        static_cast<unsigned long long>(r.values), r.format_seconds,
+                        r.text_matches ? "" : " TEXT DIFFERS");
             for (Row& row : rows)
                 if (row.workload == w.name) row.limit = r.limit(row.threads);
         }

@@ -1,6 +1,6 @@
 // output_bench.cpp - builds a synthetic 60,000 x 800 matrix and measures
-// the output stage: row text formatting and compression separately, then
-// the whole gzipped file, the plain-text matrix and the sort.
+// the output stage through its entry points, on one thread: the gzipped
+// matrix file, the plain-text matrix and the sort.
 //
 // Usage: output_bench [rows] [cols]
 // Every file goes to /dev/null, so the figures are CPU cost, not disk speed.
@@ -16,9 +16,7 @@
 
 #include "matrix/sort.hpp"
 #include "output/matrix.hpp"
-#include "output/matrix_text.hpp"
 #include "output/matrix_values.hpp"
-#include "output/segmented_gzip.hpp"
 
 namespace {
 
@@ -63,8 +61,8 @@ binscope::Matrix synthetic_matrix(std::size_t rows, std::size_t cols) {
     return m;
 }
 
-void report(const char* what, double secs, double megabytes) {
-    std::printf("%-34s %8.3f s  %8.1f MB  %8.1f MB/s\n", what, secs, megabytes, megabytes / secs);
+void report(const char* what, double secs, std::size_t values) {
+    std::printf("%-34s %8.3f s  %8.1f M values/s\n", what, secs, static_cast<double>(values) / 1e6 / secs);
 }
 
 }  // namespace
@@ -82,34 +80,13 @@ int main(int argc, char** argv) {
     params.binSize = 10;
     params.referencePoint = binscope::RefPoint::TSS;
 
-    // The matrix text compressed on one thread in segments of 256 rows,
-    // formatting timed apart from the whole.
-    constexpr std::size_t kBatchRows = 256;
-    double format_secs = 0;
-    std::size_t text_bytes = 0;
     auto t0 = Clock::now();
-    const auto segments = (rows + kBatchRows - 1) / kBatchRows;
-    if (!binscope::write_segmented_gzip("/dev/null", segments, 1, [&](std::size_t k, binscope::TextBuffer& out) {
-            const auto f0 = Clock::now();
-            binscope::append_matrix_rows(out, m, k * kBatchRows, std::min(rows, (k + 1) * kBatchRows));
-            format_secs += seconds_since(f0);
-            text_bytes += out.size();
-        }))
-        return 1;
-    const double whole_secs = seconds_since(t0);
-    const double text_mb = static_cast<double>(text_bytes) / 1e6;
-    report("format row text", format_secs, text_mb);
-    report("compress (level 6, joined, CRC-32)", whole_secs - format_secs, text_mb);
-
-    t0 = Clock::now();
     if (!binscope::write_matrix_file("/dev/null", m, m.sample_labels, params)) return 1;
-    report("write_matrix_file (whole)", seconds_since(t0), text_mb);
+    report("write_matrix_file", seconds_since(t0), rows * cols);
 
     t0 = Clock::now();
     if (!binscope::write_matrix_values("/dev/null", m, binscope::bins_per_sample(params))) return 1;
-    const double values_secs = seconds_since(t0);
-    std::printf("%-34s %8.3f s  %8.1f M values/s\n", "write_matrix_values", values_secs,
-                static_cast<double>(rows * cols) / 1e6 / values_secs);
+    report("write_matrix_values", seconds_since(t0), rows * cols);
 
     t0 = Clock::now();
     const binscope::Matrix sorted =

@@ -9,22 +9,19 @@
 #include <charconv>
 #include <chrono>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <stdexcept>
 #include <string_view>
-#include <unordered_map>
 #include <variant>
 
 #include "bed_reader.hpp"
-#include "bigwig/byte_source.hpp"
-#include "bigwig/file_header.hpp"
-#include "bigwig/rtree_index.hpp"
 #include "bigwig_reader.hpp"
 #include "cli.hpp"
-#include "output/deflate_joiner.hpp"
-#include "output/number_format.hpp"
+#include "output/segmented_gzip.hpp"
 #include "params.hpp"
 #include "params_from_cli.hpp"
-#include "region/zones.hpp"
+#include "harness/bigwig_blocks.hpp"
 #include "harness/gzip_text.hpp"
 
 namespace binscope::bench {
@@ -43,67 +40,80 @@ Params parse_params(const std::vector<std::string>& command_line) {
     return *params;
 }
 
+// The stretches of a region that a run's bins read: the reference point
+// with its flanks, or the body (its blocks under --metagene) with its
+// flanks, each flank on the side the strand gives it.
+std::vector<Block> region_windows(const Region& region, const Params& params) {
+    const bool minus = region.strand == U'-';
+    const std::int64_t upstream = params.beforeRegionStartLength;
+    const std::int64_t downstream = params.afterRegionStartLength;
+    const std::int64_t left = minus ? downstream : upstream;
+    const std::int64_t right = minus ? upstream : downstream;
+    if (params.referencePoint) {
+        std::int64_t anchor = (region.start() + region.end()) / 2;
+        if (*params.referencePoint == RefPoint::TSS) anchor = minus ? region.end() : region.start();
+        if (*params.referencePoint == RefPoint::TES) anchor = minus ? region.start() : region.end();
+        return {{anchor - left, anchor + right}};
+    }
+    std::vector<Block> windows = {{region.start() - left, region.start()}};
+    if (params.metagene) windows.insert(windows.end(), region.blocks.begin(), region.blocks.end());
+    else windows.push_back({region.start(), region.end()});
+    windows.push_back({region.end(), region.end() + right});
+    return windows;
+}
+
+struct FileBlocks {
+    std::string path;
+    std::uint32_t buffer_size = 0;
+    std::vector<IndexedBlock> blocks;
+};
+
+// The distinct blocks of one score file that the run's windows touch, in
+// file order.
+FileBlocks touched_blocks(const std::string& path, const RegionSet& regions, const Params& params) {
+    auto table = open_chrom_table(path);
+    if (!table) throw std::runtime_error(table.error().message());
+    const BigWigBlocks index = read_bigwig_blocks(path);
+    FileBlocks fb{path, index.uncompress_buf_size, {}};
+    for (const Region& region : regions.regions) {
+        const auto chrom = resolve_chrom(*table, region.chrom);
+        if (!chrom) continue;
+        const std::uint32_t id = index.chrom_ids.at(chrom->first);
+        for (const Block& window : region_windows(region, params)) {
+            const std::int64_t s = std::max<std::int64_t>(window.start, 0);
+            const std::int64_t e = std::min<std::int64_t>(window.end, chrom->second);
+            if (e > s) index.find(id, static_cast<std::uint32_t>(s), static_cast<std::uint32_t>(e), fb.blocks);
+        }
+    }
+    auto key = [](const IndexedBlock& b) { return std::pair(b.offset, b.size); };
+    std::sort(fb.blocks.begin(), fb.blocks.end(), [&](auto& a, auto& b) { return key(a) < key(b); });
+    fb.blocks.erase(
+        std::unique(fb.blocks.begin(), fb.blocks.end(), [&](auto& a, auto& b) { return key(a) == key(b); }),
+        fb.blocks.end());
+    return fb;
+}
+
 // (a) The distinct blocks of every score file that the run's windows
 // touch, found through the file's own index (untimed), then each read and
 // inflated once, in file order.
 void probe_read_inflate(const Params& params, ProbeResult& result) {
     auto regions = read_regions(params.regionsFileName, params.metagene);
     if (!regions) throw std::runtime_error(regions.error().message());
-    ZoneLayout layout;
-    ZoneScratch zone_scratch;
-
-    struct FileBlocks {
-        std::string path;
-        std::uint32_t buffer_size = 0;
-        std::vector<bigwig::DataBlock> blocks;
-    };
     std::vector<FileBlocks> files;
-    for (const std::string& path : params.scoreFileName) {
-        auto table = open_chrom_table(path);
-        if (!table) throw std::runtime_error("cannot open " + path);
-        auto source = bigwig::open_file_source(path);
-        if (!source) throw std::runtime_error("cannot open " + path);
-        auto file = bigwig::read_layout(**source);
-        if (!file) throw std::runtime_error("cannot open " + path);
-        std::unordered_map<std::string, std::uint32_t> ids;
-        for (const ChromInfo& c : file->chroms) ids.emplace(c.name, c.id);
-        bigwig::RTreeIndex index(file->order);
-        if (!index.load_root(**source, file->header.full_index_offset))
-            throw std::runtime_error("bad index in " + path);
-
-        FileBlocks fb{path, file->header.uncompress_buf_size, {}};
-        for (const Region& region : regions->regions) {
-            auto chrom = resolve_chrom(*table, region.chrom);
-            if (!chrom || !compute_zones(region, params, layout, zone_scratch)) continue;
-            const std::int64_t length = chrom->second;
-            for (const Zone& zone : layout.zones)
-                for (const Block& iv : zone.intervals) {
-                    const std::int64_t s = std::max<std::int64_t>(iv.start, 0);
-                    const std::int64_t e = std::min<std::int64_t>(iv.end, length);
-                    if (e <= s) continue;
-                    if (!index.find_blocks(**source, ids.at(chrom->first), static_cast<std::uint32_t>(s),
-                                           static_cast<std::uint32_t>(e), fb.blocks))
-                        throw std::runtime_error("bad index in " + path);
-                }
-        }
-        auto key = [](const bigwig::DataBlock& b) { return std::pair(b.offset, b.size); };
-        std::sort(fb.blocks.begin(), fb.blocks.end(), [&](auto& a, auto& b) { return key(a) < key(b); });
-        fb.blocks.erase(std::unique(fb.blocks.begin(), fb.blocks.end(),
-                                    [&](auto& a, auto& b) { return key(a) == key(b); }),
-                        fb.blocks.end());
-        files.push_back(std::move(fb));
-    }
+    for (const std::string& path : params.scoreFileName) files.push_back(touched_blocks(path, *regions, params));
 
     libdeflate_decompressor* inflater = libdeflate_alloc_decompressor();
-    std::vector<std::uint8_t> raw, inflated;
+    std::vector<char> raw;
+    std::vector<unsigned char> inflated;
     const auto t0 = Clock::now();
     for (const FileBlocks& fb : files) {
-        auto source = bigwig::open_file_source(fb.path);
-        if (!source) throw std::runtime_error("cannot open " + fb.path);
+        std::ifstream in(fb.path, std::ios::binary);
         inflated.resize(fb.buffer_size);
-        for (const bigwig::DataBlock& b : fb.blocks) {
+        for (const IndexedBlock& b : fb.blocks) {
             raw.resize(b.size);
-            if (!(*source)->read_at(b.offset, raw)) throw std::runtime_error("cannot read " + fb.path);
+            in.seekg(static_cast<std::streamoff>(b.offset));
+            if (!in.read(raw.data(), static_cast<std::streamsize>(raw.size())))
+                throw std::runtime_error("cannot read " + fb.path);
             std::size_t written = 0;
             if (libdeflate_zlib_decompress(inflater, raw.data(), raw.size(), inflated.data(), inflated.size(),
                                            &written) != LIBDEFLATE_SUCCESS)
@@ -117,25 +127,21 @@ void probe_read_inflate(const Params& params, ProbeResult& result) {
     libdeflate_free_decompressor(inflater);
 }
 
-// (b) The text in segments of 1 MiB, each compressed and joined as the
-// matrix file's are, and their CRC-32s combined.
+// (b) The text written as the matrix file's is, through the output
+// stage's gzip writer on one thread: segments of 1 MiB, each compressed
+// at level 6 and joined into one stream, and the CRC-32. The bytes go to
+// /dev/null.
 void probe_compress(std::string_view text, ProbeResult& result) {
     constexpr std::size_t kSegment = std::size_t{1} << 20;
-    auto joiner = DeflateJoiner::create(6);
-    if (!joiner) throw std::runtime_error(joiner.error().message());
-    DeflatedSegment segment;
-    std::uint32_t crc = 0;
+    const std::size_t segments = std::max<std::size_t>(1, (text.size() + kSegment - 1) / kSegment);
     const auto t0 = Clock::now();
-    for (std::size_t at = 0; at < text.size() || at == 0; at += kSegment) {
-        const std::string_view part = text.substr(at, kSegment);
-        if (!joiner->compress(part, at + kSegment >= text.size(), segment))
-            throw std::runtime_error("compressing a segment failed");
-        crc = static_cast<std::uint32_t>(crc32_combine(crc, segment.crc, static_cast<z_off_t>(part.size())));
-        result.compressed_bytes += segment.size;
-    }
+    const Status written = write_segmented_gzip("/dev/null", segments, 1, [&](std::size_t k, TextBuffer& out) {
+        const std::string_view part = text.substr(std::min(text.size(), k * kSegment), kSegment);
+        out.append(part);
+    });
     result.compress_seconds = seconds_since(t0);
+    if (!written) throw std::runtime_error(written.error().message());
     result.text_bytes = text.size();
-    asm volatile("" : : "r"(crc) : "memory");
 }
 
 // zlib for comparison: one raw deflate stream at level 6 (15-bit window,
@@ -245,13 +251,8 @@ std::pair<double, bool> time_format(const ParsedValues& parsed, std::string_view
 void probe_format(std::string_view text, ProbeResult& result) {
     const ParsedValues parsed = parse_values(text);
     result.values = parsed.values.size();
-    auto std_format = [](char* p, float v) { return std::to_chars(p, p + 64, v, std::chars_format::fixed).ptr; };
-    auto own_format = [](char* p, float v) { return write_float_shortest(p, v); };
-    std::tie(result.format_std_seconds, result.std_text_matches) = time_format(parsed, text, std_format);
-    std::tie(result.format_own_seconds, result.own_text_matches) = time_format(parsed, text, own_format);
-    result.format_seconds = result.format_std_seconds;
-    if (result.own_text_matches && (!result.std_text_matches || result.format_own_seconds < result.format_seconds))
-        result.format_seconds = result.format_own_seconds;
+    auto format = [](char* p, float v) { return std::to_chars(p, p + 64, v, std::chars_format::fixed).ptr; };
+    std::tie(result.format_seconds, result.text_matches) = time_format(parsed, text, format);
 }
 
 }  // namespace
@@ -262,6 +263,7 @@ ProbeResult run_probes(const std::vector<std::string>& command_line, const std::
     probe_read_inflate(params, result);
     const std::string text = gunzip_file(matrix_gz);
     probe_compress(text, result);
+    result.compressed_bytes = std::filesystem::file_size(matrix_gz);
     probe_zlib_compress(text, result);
     probe_format(text, result);
     return result;

@@ -1,9 +1,9 @@
 // limit_probes.hpp - the least work any exact run of a workload must do,
 // measured single-threaded on its own data: (a) read and inflate once
-// every data block its windows touch, (b) compress its matrix text as the
-// matrix file does (libdeflate at level 6 in segments of 1 MiB, joined into
-// one stream, and the CRC-32), (c) format its values as the matrix file
-// writes them. zlib at level 6, one stream, is timed beside (b) for
+// every data block its windows touch, (b) compress its matrix text through
+// the output stage's gzip writer on one thread (level 6 in segments of
+// 1 MiB, joined into one stream, and the CRC-32), (c) format its values
+// as the matrix file writes them. zlib at level 6, one stream, is timed beside (b) for
 // comparison; it is not part of the limit.
 #pragma once
 
@@ -22,17 +22,14 @@ struct ProbeResult {
     // (b), and zlib beside it
     double compress_seconds = 0;
     std::uint64_t text_bytes = 0;
-    std::uint64_t compressed_bytes = 0;
+    std::uint64_t compressed_bytes = 0;  // the matrix file's size
     double zlib_compress_seconds = 0;
     std::uint64_t zlib_compressed_bytes = 0;
-    // (c): the faster of the standard library's shortest form and the
-    // program's own formatter, each checked against the file's text.
+    // (c): the standard library's shortest form, checked against the
+    // file's text.
     double format_seconds = 0;
-    double format_std_seconds = 0;
-    double format_own_seconds = 0;
     std::uint64_t values = 0;
-    bool std_text_matches = false;
-    bool own_text_matches = false;
+    bool text_matches = false;
 
     double total() const { return read_inflate_seconds + compress_seconds + format_seconds; }
     // The least wall time on `threads` threads.
