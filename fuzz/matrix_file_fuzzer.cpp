@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "matrix_file/matrix_file.hpp"
+#include "matrix_file/matrix_file_internal.hpp"
 
 namespace {
 
@@ -67,7 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string bytes = input.starts_with("\x1f\x8b") ? std::string(input) : gzip_text(input);
     // Whole, and in chunks of a few lines parsed side by side.
     const auto one = binscope::read_matrix_bytes(bytes, "fuzz.gz", 1);
-    const auto three = binscope::detail::read_matrix_bytes(bytes, "fuzz.gz", 3, 64);
+    const auto three = binscope::read_matrix_bytes(bytes, "fuzz.gz", 3, 64);
     check(same(one, three));
     if (one) check_matrix(*one);
     return 0;

@@ -3,6 +3,7 @@
 // into their places in the matrix, so that the result does not depend on
 // the thread count.
 #include "matrix_file/matrix_file.hpp"
+#include "matrix_file/matrix_file_internal.hpp"
 
 #include <algorithm>
 #include <atomic>
@@ -25,7 +26,6 @@ namespace binscope {
 
 namespace {
 
-constexpr std::size_t kChunkBytes = std::size_t{4} << 20;
 constexpr std::size_t kMaxHeaderBytes = std::size_t{16} << 20;
 constexpr std::size_t kMaxLineBytes = std::size_t{256} << 20;
 // One inflating thread keeps this many parsing threads busy at most.
@@ -307,16 +307,12 @@ std::string reading_context(const std::string& name) {
 Result<MatrixFile> read_matrix_file(const std::string& path, std::size_t threads) {
     auto gzip = GzipText::open(path);
     if (!gzip) return fail(std::move(gzip.error()).context(reading_context(path)));
-    auto file = read_matrix_checked(std::move(*gzip), threads, kChunkBytes);
+    auto file = read_matrix_checked(std::move(*gzip), threads, kMatrixChunkBytes);
     if (!file) return fail(std::move(file.error()).context(reading_context(path)));
     return file;
 }
 
-Result<MatrixFile> read_matrix_bytes(std::string_view bytes, const std::string& name, std::size_t threads) {
-    return detail::read_matrix_bytes(bytes, name, threads, kChunkBytes);
-}
-
-Result<MatrixFile> detail::read_matrix_bytes(std::string_view bytes, const std::string& name, std::size_t threads,
+Result<MatrixFile> read_matrix_bytes(std::string_view bytes, const std::string& name, std::size_t threads,
                                              std::size_t chunk_bytes) {
     auto file = read_matrix_checked(GzipText::from_bytes(bytes), threads, std::max<std::size_t>(chunk_bytes, 1));
     if (!file) return fail(std::move(file.error()).context(reading_context(name)));

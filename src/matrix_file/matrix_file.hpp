@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "error.hpp"
@@ -52,18 +51,5 @@ struct MatrixFile {
 // result does not depend on the thread count. Errors name the file and,
 // for a row, its line number.
 Result<MatrixFile> read_matrix_file(const std::string& path, std::size_t threads);
-
-// The same from bytes in memory (the fuzzer's entry); `name` stands for
-// the file in error messages.
-Result<MatrixFile> read_matrix_bytes(std::string_view bytes, const std::string& name, std::size_t threads);
-
-namespace detail {
-
-// read_matrix_bytes with the text cut into chunks of about chunk_bytes
-// (the reader's own are a few MiB): for tests and fuzzing of many chunks.
-Result<MatrixFile> read_matrix_bytes(std::string_view bytes, const std::string& name, std::size_t threads,
-                                     std::size_t chunk_bytes);
-
-}  // namespace detail
 
 }  // namespace binscope

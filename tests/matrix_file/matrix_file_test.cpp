@@ -1,6 +1,6 @@
 // matrix_file_test.cpp - reading matrix files back: written ones value for
 // value, other writers' variants, and every refusal of a bad file.
-#include "matrix_file/matrix_file.hpp"
+#include "matrix_file/matrix_file_internal.hpp"
 
 #include <fmt/format.h>
 #include <gtest/gtest.h>
@@ -203,7 +203,7 @@ TEST(MatrixFileReader, SameMatrixAndSameFirstErrorAtOneAndFourThreads) {
     const Written w = large_matrix(3000);
     const std::string bytes = written_bytes(w);
     const auto one = read_matrix_bytes(bytes, "m.gz", 1);
-    const auto four = detail::read_matrix_bytes(bytes, "m.gz", 4, kSmallChunks);
+    const auto four = read_matrix_bytes(bytes, "m.gz", 4, kSmallChunks);
     ASSERT_TRUE(one) << outcome(one);
     ASSERT_TRUE(four) << outcome(four);
     expect_read_as_written(w, *one);
@@ -223,7 +223,7 @@ TEST(MatrixFileReader, SameMatrixAndSameFirstErrorAtOneAndFourThreads) {
     std::string text;
     for (const std::string& line : lines) text += line + "\n";
     for (const std::size_t threads : {1, 4, 4, 4}) {
-        EXPECT_EQ(outcome(detail::read_matrix_bytes(gzip(text), "m.gz", threads, kSmallChunks)),
+        EXPECT_EQ(outcome(read_matrix_bytes(gzip(text), "m.gz", threads, kSmallChunks)),
                   "Reading matrix file m.gz | line 2000: field 86: \"x\" is not a number");
     }
 }
@@ -339,7 +339,7 @@ TEST(MatrixFileReader, RefusesBadFilesSayingWhy) {
     for (const auto& [bytes, why] : cases) {
         EXPECT_EQ(outcome(read_matrix_bytes(bytes, "bad.gz", 2)), "Reading matrix file bad.gz | " + why);
         // The same refusal when the text comes in chunks of a line or two.
-        EXPECT_EQ(outcome(detail::read_matrix_bytes(bytes, "bad.gz", 3, 64)), "Reading matrix file bad.gz | " + why);
+        EXPECT_EQ(outcome(read_matrix_bytes(bytes, "bad.gz", 3, 64)), "Reading matrix file bad.gz | " + why);
     }
 }
 
