@@ -15,7 +15,6 @@
 #include <variant>
 
 #include "error.hpp"
-#include "figure/figure_params.hpp"
 #include "text_util.hpp"
 
 namespace binscope {

@@ -6,11 +6,16 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace binscope {
 
 enum class FigureFormat { png, svg, pdf };
+
+// The format a figure path asks for by its extension (any case), or
+// nothing for another extension.
+std::optional<FigureFormat> figure_format_of_path(std::string_view path);
 
 // Texts and sizes of every figure.
 struct FigureStyle {

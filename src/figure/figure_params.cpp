@@ -58,17 +58,6 @@ FigureParams shared_params(FigureKind kind, const FigureArgs& a) {
 
 }  // namespace
 
-std::optional<FigureFormat> figure_format_of_path(std::string_view path) {
-    const auto dot = path.rfind('.');
-    const auto slash = path.rfind('/');
-    if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash)) return std::nullopt;
-    const std::string extension = ascii_lower(path.substr(dot + 1));
-    if (extension == "png") return FigureFormat::png;
-    if (extension == "svg") return FigureFormat::svg;
-    if (extension == "pdf") return FigureFormat::pdf;
-    return std::nullopt;
-}
-
 FigureParams make_figure_params(const Heatmap& args) {
     FigureParams p = shared_params(FigureKind::heatmap, args.figure);
     p.out_file_sorted_regions = args.out_file_sorted_regions;

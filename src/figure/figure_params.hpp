@@ -27,10 +27,6 @@ struct FigureParams {
     std::size_t threads = 1;  // at least 1
 };
 
-// The format a figure path asks for by its extension (any case), or
-// nothing for another extension.
-std::optional<FigureFormat> figure_format_of_path(std::string_view path);
-
 // The settings of a figure subcommand's parsed command line, whose values
 // the parser has checked one by one; those that depend on the matrix
 // (label counts, sample numbers, k) are checked when it is read.

@@ -3,21 +3,12 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <span>
 #include <vector>
 
 #include "error.hpp"
+#include "figure/kmeans_points.hpp"
 
 namespace binscope {
-
-// The rows to cluster: `values` is rows x cols, row-major; each row is the
-// point made of the listed columns.
-struct KmeansPoints {
-    std::span<const float> values;
-    std::size_t rows = 0;
-    std::size_t cols = 0;
-    std::span<const std::size_t> columns;  // each below cols
-};
 
 // At most this many rounds of assignment; the clusters of the last round
 // stand when they still change. Rounds stop earlier once no more than one

@@ -7,9 +7,16 @@
 #include <span>
 #include <vector>
 
-#include "figure/kmeans.hpp"
-
 namespace binscope {
+
+// The rows to cluster: `values` is rows x cols, row-major; each row is the
+// point made of the listed columns.
+struct KmeansPoints {
+    std::span<const float> values;
+    std::size_t rows = 0;
+    std::size_t cols = 0;
+    std::span<const std::size_t> columns;  // each below cols
+};
 
 // Rows whose distances to a centre are computed side by side.
 inline constexpr std::size_t kKmeansBlock = 8;
