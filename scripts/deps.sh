@@ -41,3 +41,11 @@ TEST_PACKAGES=(libgtest-dev groff-base snakemake pigz poppler-utils python3-pyte
     python3-wheel python3-venv python3-matplotlib)
 
 build_jobs() { nproc 2>/dev/null || echo 2; }
+
+# Installs what the build needs and builds the release binary alone, without
+# the tests, as build-example/binscope.
+build_example_binary() {
+    install_missing "${BUILD_PACKAGES[@]}"
+    cmake -S . -B build-example -DCMAKE_BUILD_TYPE=Release -DBINSCOPE_TESTS=OFF >/dev/null
+    cmake --build build-example --target binscope -j"$(build_jobs)"
+}

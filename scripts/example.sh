@@ -6,9 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/deps.sh
 
-install_missing "${BUILD_PACKAGES[@]}"
-cmake -S . -B build-example -DCMAKE_BUILD_TYPE=Release -DBINSCOPE_TESTS=OFF >/dev/null
-cmake --build build-example --target binscope -j"$(build_jobs)"
+build_example_binary
 
 bin=build-example/binscope
 out=examples/out
