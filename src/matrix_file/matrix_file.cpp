@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
-#include <deque>
 #include <fmt/format.h>
 #include <limits>
 #include <numeric>
@@ -43,17 +42,25 @@ struct RowReading {
     std::size_t cols = 0;
     float* values = nullptr;
     ChunkQueue queue;
-    std::mutex regions_lock;
-    std::deque<std::vector<Region>> chunk_regions;  // one entry per chunk, in file order
-    std::size_t rows_read = 0;                      // by the inflating thread
+    // The matrix's regions, with room reserved for every row: the
+    // inflating thread makes each chunk's rows before handing the chunk
+    // on, and the parsers fill them in through `region_slots`, which no
+    // growth within the reserved room moves.
+    std::vector<Region>* regions = nullptr;
+    Region* region_slots = nullptr;
+    std::size_t rows_read = 0;  // by the inflating thread
 
     // The error of the smallest line number: the same whatever the timing.
     std::mutex error_lock;
     std::atomic<std::size_t> error_line{std::numeric_limits<std::size_t>::max()};
     std::optional<Error> error;
 
-    RowReading(std::size_t rows_, std::size_t cols_, float* values_, std::size_t capacity)
-        : rows(rows_), cols(cols_), values(values_), queue(capacity) {}
+    RowReading(std::size_t rows_, std::size_t cols_, float* values_, std::vector<Region>& regions_,
+               std::size_t capacity)
+        : rows(rows_), cols(cols_), values(values_), queue(capacity), regions(&regions_) {
+        regions->reserve(rows);
+        region_slots = regions->data();
+    }
 
     void record(std::size_t line, Error e) {
         std::lock_guard guard(error_lock);
@@ -67,8 +74,7 @@ struct RowReading {
 std::size_t line_of_row(std::size_t row) { return row + 2; }
 
 // Parses every line of a chunk into its rows' places.
-void parse_chunk(RowReading& reading, TextChunk& chunk, std::vector<Region>& regions) {
-    regions.resize(chunk.rows);
+void parse_chunk(RowReading& reading, TextChunk& chunk) {
     const char* at = chunk.text.data() + chunk.begin;
     const char* const end = chunk.text.data() + chunk.text.size();
     for (std::size_t i = 0; i < chunk.rows; ++i) {
@@ -76,7 +82,7 @@ void parse_chunk(RowReading& reading, TextChunk& chunk, std::vector<Region>& reg
         std::string_view line(at, static_cast<std::size_t>(newline - at));
         if (line.ends_with('\r')) line.remove_suffix(1);
         const std::size_t row = chunk.first_row + i;
-        if (auto parsed = parse_row(line, reading.cols, reading.values + row * reading.cols, regions[i]); !parsed) {
+        if (auto parsed = parse_row(line, reading.cols, reading.values + row * reading.cols, reading.region_slots[row]); !parsed) {
             reading.record(line_of_row(row),
                            fail(fmt::format("line {}: {}", line_of_row(row), parsed.error().message())).error());
             return;
@@ -88,14 +94,8 @@ void parse_chunk(RowReading& reading, TextChunk& chunk, std::vector<Region>& reg
 void parse_chunks(RowReading& reading, const std::atomic<bool>& cancelled) {
     while (auto chunk = reading.queue.pop(cancelled)) {
         // Rows after a known error are not looked at.
-        if (!cancelled.load() && line_of_row(chunk->first_row) < reading.error_line.load()) {
-            std::vector<Region>* regions = nullptr;
-            {
-                std::lock_guard guard(reading.regions_lock);
-                regions = &reading.chunk_regions[chunk->index];
-            }
-            parse_chunk(reading, *chunk, *regions);
-        }
+        if (!cancelled.load() && line_of_row(chunk->first_row) < reading.error_line.load())
+            parse_chunk(reading, *chunk);
         reading.queue.give_back(std::move(chunk->text));
     }
 }
@@ -136,11 +136,7 @@ bool dispatch(RowReading& reading, TextChunk chunk, const std::atomic<bool>& can
         more = false;
     }
     reading.rows_read += chunk.rows;
-    {
-        std::lock_guard guard(reading.regions_lock);
-        chunk.index = reading.chunk_regions.size();
-        reading.chunk_regions.emplace_back();
-    }
+    reading.regions->resize(reading.rows_read);
     return reading.queue.push(std::move(chunk), cancelled) && more;
 }
 
@@ -229,15 +225,10 @@ Result<MatrixHeader> read_header(LineChunks& lines, TextChunk& first) {
     return parse_header_line(line);
 }
 
-// The regions of the chunks, in row order, each in the group its row is
-// in by the header's boundaries.
+// Each region in the group its row is in by the header's boundaries, and
+// the rest of the matrix's row bookkeeping.
 void assemble_regions(RowReading& reading, const MatrixHeader& header, Matrix& matrix) {
-    std::vector<Region>& regions = matrix.region_set.regions;
-    regions.reserve(reading.rows);
-    for (std::vector<Region>& chunk : reading.chunk_regions) {
-        std::move(chunk.begin(), chunk.end(), std::back_inserter(regions));
-        std::vector<Region>().swap(chunk);
-    }
+    std::vector<Region>& regions = *reading.regions;
     const auto& bounds = header.group_boundaries;
     for (std::size_t g = 0; g + 1 < bounds.size(); ++g)
         for (std::size_t r = bounds[g]; r < bounds[g + 1]; ++r) regions[r].group = static_cast<GroupIndex>(g);
@@ -252,7 +243,8 @@ void assemble_regions(RowReading& reading, const MatrixHeader& header, Matrix& m
 Status read_rows(LineChunks& lines, TextChunk first, const MatrixHeader& header, std::size_t threads,
                  MatrixFile& file) {
     const std::size_t parsers = std::clamp<std::size_t>(threads, 1, kMaxParsers);
-    RowReading reading(header.group_boundaries.back(), file.matrix.cols, file.matrix.values.data(), parsers);
+    RowReading reading(header.group_boundaries.back(), file.matrix.cols, file.matrix.values.data(),
+                       file.matrix.region_set.regions, parsers);
     Status ran;
     if (lines.at_end()) {
         // The first chunk holds every row: no thread would have work.

@@ -27,7 +27,6 @@ struct TextChunk {
     std::size_t begin = 0;      // the lines start at text[begin]
     std::size_t first_row = 0;  // row index of the first line (the header is no row)
     std::size_t rows = 0;       // lines in the chunk
-    std::size_t index = 0;      // chunks before this one
 };
 
 // Cuts the text of a gzip file at line ends.
