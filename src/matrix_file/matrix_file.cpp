@@ -10,6 +10,8 @@
 #include <cstring>
 #include <fmt/format.h>
 #include <limits>
+#include <mutex>
+#include <new>
 #include <numeric>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -36,6 +38,19 @@ constexpr std::uint64_t kMaxInflation = 1032;
 constexpr std::uint64_t kMinRowBytes = 8;
 constexpr std::uint64_t kMinValueBytes = 2;
 
+// Room for `rows` regions, or for as many as the system grants when it
+// refuses that much: a header may promise far more rows than its file
+// holds, and the file's own error then stands.
+void reserve_regions(std::vector<Region>& regions, std::size_t rows) {
+    for (std::size_t room = rows; room > 0; room /= 2) {
+        try {
+            regions.reserve(room);
+            return;
+        } catch (const std::bad_alloc&) {
+        }
+    }
+}
+
 // What the threads share while the rows are read.
 struct RowReading {
     std::size_t rows = 0;
@@ -58,7 +73,7 @@ struct RowReading {
     RowReading(std::size_t rows_, std::size_t cols_, float* values_, std::vector<Region>& regions_,
                std::size_t capacity)
         : rows(rows_), cols(cols_), values(values_), queue(capacity), regions(&regions_) {
-        regions->reserve(rows);
+        reserve_regions(*regions, rows);
         region_slots = regions->data();
     }
 
@@ -136,6 +151,8 @@ bool dispatch(RowReading& reading, TextChunk chunk, const std::atomic<bool>& can
         more = false;
     }
     reading.rows_read += chunk.rows;
+    // Growing past the room would move the regions under the parsers.
+    if (reading.rows_read > reading.regions->capacity()) throw std::bad_alloc();
     reading.regions->resize(reading.rows_read);
     return reading.queue.push(std::move(chunk), cancelled) && more;
 }

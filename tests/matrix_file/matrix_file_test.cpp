@@ -343,6 +343,32 @@ TEST(MatrixFileReader, RefusesBadFilesSayingWhy) {
     }
 }
 
+// A header may promise more rows than the machine could hold, in a file
+// just large enough that its text could hold them: the reader makes room
+// for what it is granted, and the file's own error stands.
+TEST(MatrixFileReader, APromiseBeyondMemoryEndsWithTheFilesOwnError) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "a sanitizer's allocator ends the process on a refused allocation";
+#endif
+    constexpr std::size_t kRows = 400'000'000;  // 32 GB of regions
+    // Random letters: about six bits a byte once compressed, so the file
+    // is large enough to hold that many one-value rows.
+    const std::string letters = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789+/";
+    std::mt19937_64 rng(7);
+    std::string pad(6'000'000, ' ');
+    for (char& c : pad) c = letters[rng() % letters.size()];
+    const std::string bytes = gzip(header_line([&](Json& h) {
+                                       h["group_boundaries"] = {0, kRows};
+                                       h["sample_boundaries"] = {0, 1};
+                                       h["pad"] = pad;
+                                   }) +
+                                   "chr1\t100\t200\tr1\t1\t+\t1\n");
+    ASSERT_GT(bytes.size() * 1032, kRows * 10) << "the file could not hold the rows it promises";
+    EXPECT_EQ(outcome(read_matrix_bytes(bytes, "big.gz", 2)),
+              "Reading matrix file big.gz | the file ends after 1 rows, but its header's \"group_boundaries\" "
+              "end at 400000000");
+}
+
 TEST(MatrixFileReader, ReadsOtherWritersVariants) {
     // Keys in another order, an unknown key, no unscaled parts.
     Json header = Json::object();
