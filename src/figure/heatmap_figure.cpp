@@ -147,8 +147,8 @@ HeatmapSizes heatmap_sizes(const FigureInput& input, const FigureStyle& style, b
     sizes.profile_height = cm_to_points(style.profile_height_cm);
     sizes.title_width = style.title.empty() ? 0 : text_width(style.title, kTitleFont);
     sizes.group_label_width = widest(input.group_labels, kLabelFont);
-    sizes.legend_entries = input.group_labels.size();
-    sizes.legend_label_width = sizes.group_label_width;
+    sizes.legend_entries = legend_lines(input.group_labels.size());
+    sizes.legend_label_width = legend_label_width(input.group_labels);
     sizes.color_bars = shared_scale ? 1 : sizes.samples;
     sizes.color_bar_label_width = shared_scale ? 0 : widest(input.sample_labels, kLabelFont);
     return sizes;

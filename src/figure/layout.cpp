@@ -30,6 +30,24 @@ double text_width(std::string_view text, double font_size) {
     return static_cast<double>(characters) * 0.6 * font_size;
 }
 
+std::size_t legend_shown(std::size_t entries) {
+    return entries <= kMaxLegendLines ? entries : kMaxLegendLines - 1;
+}
+
+std::string legend_rest_text(std::size_t entries) {
+    const std::size_t shown = legend_shown(entries);
+    return shown == entries ? std::string() : "and " + std::to_string(entries - shown) + " more";
+}
+
+std::size_t legend_lines(std::size_t entries) { return std::min(entries, kMaxLegendLines); }
+
+double legend_label_width(const std::vector<std::string>& labels) {
+    double width = text_width(legend_rest_text(labels.size()), kLabelFont);
+    for (std::size_t i = 0; i < legend_shown(labels.size()); ++i)
+        width = std::max(width, text_width(labels[i], kLabelFont));
+    return width;
+}
+
 double cm_to_points(double cm) { return cm / 2.54 * 72.0; }
 
 HeatmapLayout layout_heatmap(const HeatmapSizes& s) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -15,6 +16,10 @@ inline constexpr double kTickFont = 7;    // tick labels
 inline constexpr double kMargin = 10;     // around the figure
 inline constexpr double kLegendRow = 11;  // one line of a legend
 inline constexpr double kSwatch = 10;     // a legend's colour square, a colour bar's width
+
+// A legend shows at most this many lines: with more entries, the first
+// kMaxLegendLines - 1 of them and a last line that counts the rest.
+inline constexpr std::size_t kMaxLegendLines = 30;
 
 // A rectangle; y grows downwards.
 struct Box {
@@ -31,6 +36,18 @@ struct Anchor {
 // Estimated width of `text` (UTF-8) at `font_size` points: DejaVu Sans
 // averages about 0.6 em per character.
 double text_width(std::string_view text, double font_size);
+
+// How many of a legend's `entries` have a line of their own, and the text
+// of the last line that counts the others ("and N more"; empty when none
+// is left out).
+std::size_t legend_shown(std::size_t entries);
+std::string legend_rest_text(std::size_t entries);
+
+// The lines a legend of `entries` entries takes.
+std::size_t legend_lines(std::size_t entries);
+
+// The widest text of a legend of `labels`, at the label font.
+double legend_label_width(const std::vector<std::string>& labels);
 
 // Centimetres to points.
 double cm_to_points(double cm);

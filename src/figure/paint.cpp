@@ -181,14 +181,19 @@ void draw_profile_panel(cairo_t* cr, Box box, const std::vector<ProfileLine>& li
 }
 
 void draw_line_legend(cairo_t* cr, Anchor top_left, const std::vector<std::string>& labels) {
-    for (std::size_t i = 0; i < labels.size(); ++i) {
-        const double middle = top_left.y + (static_cast<double>(i) + 0.5) * kLegendRow;
+    const std::size_t shown = legend_shown(labels.size());
+    auto middle_of = [&](std::size_t line) { return top_left.y + (static_cast<double>(line) + 0.5) * kLegendRow; };
+    for (std::size_t i = 0; i < shown; ++i) {
+        const double middle = middle_of(i);
         set_color(cr, line_color(i));
         cairo_set_line_width(cr, 1.5);
         stroke_line(cr, top_left.x, middle, top_left.x + 14, middle);
         set_color(cr, Rgb{0, 0, 0});
         draw_text(cr, labels[i], {top_left.x + 18, middle + kLabelFont / 3}, kLabelFont, Align::left);
     }
+    if (shown < labels.size())
+        draw_text(cr, legend_rest_text(labels.size()), {top_left.x + 18, middle_of(shown) + kLabelFont / 3},
+                  kLabelFont, Align::left);
 }
 
 void draw_color_bar(cairo_t* cr, Box box, const ColorMap& map, const ColorLimits& limits) {

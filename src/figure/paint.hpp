@@ -41,7 +41,8 @@ ColorLimits profile_range(const std::vector<ProfileLine>& lines);
 void draw_profile_panel(cairo_t* cr, Box box, const std::vector<ProfileLine>& lines, const ColorLimits& range,
                         const std::vector<AxisTick>& ticks, double bins);
 
-// A legend: a short line in line_color(i) and labels[i], one per row.
+// A legend: a short line in line_color(i) and labels[i], one per row; past
+// kMaxLegendLines rows, a last row "and N more" stands for the rest.
 void draw_line_legend(cairo_t* cr, Anchor top_left, const std::vector<std::string>& labels);
 
 // A vertical colour bar, low at the bottom, with value ticks on its right.

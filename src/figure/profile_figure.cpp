@@ -58,8 +58,8 @@ Status draw_profile(const FigureInput& input, const FigureStyle& style, const Pr
     sizes.panel_width = cm_to_points(style.panel_width_cm);
     sizes.panel_height = cm_to_points(style.profile_height_cm);
     sizes.title_width = style.title.empty() ? 0 : text_width(style.title, kTitleFont);
-    sizes.legend_entries = legend.size();
-    for (const auto& label : legend) sizes.legend_label_width = std::max(sizes.legend_label_width, text_width(label, kLabelFont));
+    sizes.legend_entries = legend_lines(legend.size());
+    sizes.legend_label_width = legend_label_width(legend);
     const ProfileLayout layout = layout_profiles(sizes);
 
     const FontCacheRelease release_fonts;  // after the canvas is gone

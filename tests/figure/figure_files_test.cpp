@@ -149,6 +149,40 @@ TEST(HeatmapFigure, PdfCarriesTheTextsAsText) {
     }
 }
 
+// Hundreds of groups: the legend keeps to its most lines, the last one
+// counting the rest, so the page stays the height of the panels.
+TEST(HeatmapFigure, ALegendOfManyGroupsEndsInACount) {
+    TempDir dir;
+    auto groups = [](std::size_t count) {
+        return testing::make_input(std::vector<float>(count * 10, 1.0f), std::vector<std::size_t>(count, 1), {10});
+    };
+    auto png_height = [&](const FigureInput& input, bool profile) {
+        FigureStyle style;
+        const std::string path = dir.file("h.png");
+        auto drawn = profile ? draw_profile(input, style, ProfileSettings{}, path, 1)
+                             : draw_heatmap(input, style, ColorSettings{}, ProfileSettings{}, path, 1);
+        EXPECT_TRUE(drawn);
+        cairo_surface_t* image = cairo_image_surface_create_from_png(path.c_str());
+        const int height = cairo_image_surface_get_height(image);
+        cairo_surface_destroy(image);
+        return height;
+    };
+    const auto few = groups(kMaxLegendLines), many = groups(300);
+    for (bool profile : {false, true})
+        EXPECT_EQ(png_height(many->input, profile), png_height(few->input, profile)) << profile;
+
+    if (std::system("command -v pdftotext >/dev/null 2>&1") != 0) GTEST_SKIP() << "pdftotext is not installed";
+    FigureStyle style;
+    style.format = FigureFormat::pdf;
+    const std::string path = dir.file("p.pdf");
+    ASSERT_TRUE(draw_profile(many->input, style, ProfileSettings{}, path, 1));
+    ASSERT_EQ(std::system(("pdftotext -raw " + path + " " + path + ".txt").c_str()), 0);
+    const std::string text = read_bytes(path + ".txt");
+    EXPECT_NE(text.find("group 29"), std::string::npos) << text;
+    EXPECT_EQ(text.find("group 30"), std::string::npos) << text;
+    EXPECT_NE(text.find("and 271 more"), std::string::npos) << text;
+}
+
 TEST(HeatmapFigure, FailuresNameTheFileAndTheReason) {
     auto owned = known_pattern();
     auto drawn = draw_heatmap(owned->input, FigureStyle{}, ColorSettings{}, ProfileSettings{}, "/nonexistent/h.png", 1);
