@@ -97,7 +97,8 @@ void parse_chunk(RowReading& reading, TextChunk& chunk) {
         std::string_view line(at, static_cast<std::size_t>(newline - at));
         if (line.ends_with('\r')) line.remove_suffix(1);
         const std::size_t row = chunk.first_row + i;
-        if (auto parsed = parse_row(line, reading.cols, reading.values + row * reading.cols, reading.region_slots[row]); !parsed) {
+        float* const values = reading.values + row * reading.cols;
+        if (auto parsed = parse_row(line, reading.cols, values, reading.region_slots[row]); !parsed) {
             reading.record(line_of_row(row),
                            fail(fmt::format("line {}: {}", line_of_row(row), parsed.error().message())).error());
             return;
