@@ -80,8 +80,11 @@ Result<const DecodedSection*> BlockCache::get(ByteSource& source, ByteOrder orde
     victim.offset = block.offset;
     victim.size = block.size;
     victim.last_use = clock_;
-    // The victim's old storage becomes the next decoding target.
-    std::swap(victim.section, scratch_);
+    // The victim's old runs become the next decoding target's storage.
+    victim.section.runs.swap(scratch_.runs);
+    victim.section.chrom_id = scratch_.chrom_id;
+    victim.section.ordered = scratch_.ordered;
+    victim.section.records = scratch_.records;
     return &victim.section;
 }
 

@@ -17,7 +17,6 @@ namespace {
 // Two lanes of doubles: each operation on them is the same double
 // operation on both, done by one vector instruction.
 using Pair = double __attribute__((vector_size(2 * sizeof(double))));
-constexpr std::size_t kPairs = kKmeansBlock / 2;
 static_assert(kKmeansBlock % 2 == 0);
 
 using FloatPair = float __attribute__((vector_size(2 * sizeof(float))));
