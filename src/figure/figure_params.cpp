@@ -2,6 +2,7 @@
 // `profile` into the settings of the figure run.
 #include "figure/figure_params.hpp"
 
+#include "cli.hpp"
 #include "text_util.hpp"
 
 namespace binscope {

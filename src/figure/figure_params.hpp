@@ -7,10 +7,14 @@
 #include <string>
 #include <string_view>
 
-#include "cli.hpp"
 #include "figure/figure_options.hpp"
 
 namespace binscope {
+
+// The command-line records of the two figure subcommands; only this
+// module's source knows them, like params_from_cli for the matrix runs.
+struct Heatmap;
+struct Profile;
 
 enum class FigureKind { heatmap, profile };
 

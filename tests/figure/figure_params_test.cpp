@@ -6,6 +6,8 @@
 
 #include <tuple>
 
+#include "cli.hpp"
+
 namespace binscope {
 namespace {
 
