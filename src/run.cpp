@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "cli.hpp"
+#include "figure_params_from_cli.hpp"
 #include "figure_run.hpp"
 #include "params_from_cli.hpp"
 #include "progress.hpp"

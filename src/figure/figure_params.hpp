@@ -1,5 +1,4 @@
-// figure_params.hpp - the settings of one `heatmap` or `profile` run, made
-// from its command line.
+// figure_params.hpp - the settings of one `heatmap` or `profile` run.
 #pragma once
 
 #include <cstddef>
@@ -11,14 +10,9 @@
 
 namespace binscope {
 
-// The command-line records of the two figure subcommands; only this
-// module's source knows them, like params_from_cli for the matrix runs.
-struct Heatmap;
-struct Profile;
-
 enum class FigureKind { heatmap, profile };
 
-// Everything a figure run reads; built once by make_figure_params.
+// Everything a figure run reads; built once, from the command line or a caller.
 struct FigureParams {
     FigureKind kind = FigureKind::heatmap;
     std::string matrix_file;
@@ -30,11 +24,5 @@ struct FigureParams {
     ProfileSettings profile;
     std::size_t threads = 1;  // at least 1
 };
-
-// The settings of a figure subcommand's parsed command line, whose values
-// the parser has checked one by one; those that depend on the matrix
-// (label counts, sample numbers, k) are checked when it is read.
-FigureParams make_figure_params(const Heatmap& args);
-FigureParams make_figure_params(const Profile& args);
 
 }  // namespace binscope

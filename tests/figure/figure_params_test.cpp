@@ -1,12 +1,11 @@
 // figure_params_test.cpp - the settings of a figure run made from its
 // parsed command line.
-#include "figure/figure_params.hpp"
+#include "figure_params_from_cli.hpp"
 
 #include <gtest/gtest.h>
 
 #include <tuple>
 
-#include "cli.hpp"
 
 namespace binscope {
 namespace {

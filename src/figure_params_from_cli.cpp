@@ -1,8 +1,7 @@
-// figure_params.cpp - turns the parsed command line of `heatmap` or
-// `profile` into the settings of the figure run.
-#include "figure/figure_params.hpp"
+// figure_params_from_cli.cpp - turns the parsed command line of `heatmap`
+// or `profile` into the settings of the figure run.
+#include "figure_params_from_cli.hpp"
 
-#include "cli.hpp"
 #include "text_util.hpp"
 
 namespace binscope {

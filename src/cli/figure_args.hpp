@@ -1,0 +1,56 @@
+// figure_args.hpp - the command-line records of the figure subcommands,
+// `heatmap` and `profile`.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "figure/figure_options.hpp"
+
+namespace binscope {
+
+// Options shared by the two figure subcommands, in help order. Defaults
+// come from the figure settings' records.
+struct FigureArgs {
+    std::string matrix_file;
+    std::string out_file_name;  // its extension names the format
+    std::optional<std::size_t> kmeans;
+    std::size_t seed = RowOrderSettings{}.seed;
+    std::optional<std::vector<std::size_t>> sort_using_samples;  // 1-based
+    std::optional<std::vector<std::string>> samples_label;
+    std::optional<std::vector<std::string>> group_labels;
+    std::optional<std::string> ref_point_label;
+    std::string start_label = FigureStyle{}.start_label;
+    std::string end_label = FigureStyle{}.end_label;
+    double panel_width = FigureStyle{}.panel_width_cm;
+    double dpi = FigureStyle{}.dpi;
+    std::optional<std::string> plot_title;
+    std::string average_type = "mean";
+    std::string band = "none";
+    std::size_t number_of_processors = 1;
+};
+
+struct Heatmap {
+    FigureArgs figure;
+    FigureArgs& shared() { return figure; }  // where the parser stores the shared options
+    std::optional<std::string> out_file_sorted_regions;
+    std::string sort_regions = "keep";
+    std::string sort_using = "mean";
+    std::string color_map = ColorSettings{}.color_map;  // "_r" at the end reverses it
+    std::optional<std::vector<double>> z_min;
+    std::optional<std::vector<double>> z_max;
+    std::string missing_data_color = ColorSettings{}.missing_color;
+    double panel_height = FigureStyle{}.panel_height_cm;
+    double profile_height = FigureStyle{}.profile_height_cm;
+};
+
+struct Profile {
+    FigureArgs figure;
+    FigureArgs& shared() { return figure; }  // where the parser stores the shared options
+    double panel_height = FigureStyle{}.profile_height_cm;
+    bool per_group = false;
+};
+
+}  // namespace binscope

@@ -1,0 +1,166 @@
+// figure_commands.cpp - the options of `heatmap` and `profile`: the rows
+// they share, and each subcommand's table in its help order.
+#include "cli/figure_commands.hpp"
+
+#include <vector>
+
+#include "cli/value_checks.hpp"
+
+namespace binscope::cli {
+
+namespace {
+
+constexpr std::string_view kSortOrders[] = {"keep", "descend", "ascend"};
+constexpr std::string_view kSortStatistics[] = {"mean", "median", "max", "min", "sum"};
+constexpr std::string_view kAverageTypes[] = {"mean", "median"};
+constexpr std::string_view kBands[] = {"none", "se", "std"};
+
+// The rows of the options both figure subcommands have.
+struct SharedRows {
+    OptionSpec matrix_file, out_file_name, sort_using_samples, kmeans, seed, samples_label, group_labels,
+        ref_point_label, start_label, end_label, panel_width, dpi, plot_title, average_type, band, threads;
+};
+
+const SharedRows& shared_rows() {
+    using F = FigureArgs;
+    static const SharedRows rows{
+        option<&F::matrix_file>({"matrixFile", 'm', "MATRIX_FILE", true,
+                                 "Gzipped matrix file, as written by reference-point or scale-regions"}),
+        option<&F::out_file_name>({"outFileName", 'o', "OUT_FILE_NAME", true,
+                                   "Figure file; its extension gives the format: .png, .svg or .pdf (any case)"},
+                                  figure_path),
+        option<&F::sort_using_samples>(
+            {"sortUsingSamples", 0, "SORT_USING_SAMPLES", false,
+             "Samples (numbered from 1) whose columns the rows are sorted and clustered by (default: all)"},
+            at_least_one),
+        option<&F::kmeans>({"kmeans", 0, "KMEANS", false,
+                            "Cluster the rows into this many clusters by k-means; the clusters replace the groups"},
+                           at_least_one),
+        option<&F::seed>({"seed", 0, "SEED", false,
+                          "Seed of the k-means initialisation: the same seed gives the same clusters"}),
+        option<&F::samples_label>({"samplesLabel", 0, "SAMPLES_LABEL", false,
+                                   "Sample labels, one per sample (default: the matrix header's)"}),
+        option<&F::group_labels>(
+            {"groupLabels", 0, "GROUP_LABELS", false,
+             "Group labels, one per group or cluster (default: the matrix header's, or cluster_1 to cluster_K)"}),
+        option<&F::ref_point_label>(
+            {"refPointLabel", 0, "REF_POINT_LABEL", false,
+             "Label of the reference point's tick (default: the matrix header's TSS, TES or center)"}),
+        option<&F::start_label>({"startLabel", 0, "START_LABEL", false,
+                                 "Scale-regions matrices: label of the tick at the region body's start"}),
+        option<&F::end_label>({"endLabel", 0, "END_LABEL", false,
+                               "Scale-regions matrices: label of the tick at the region body's end"}),
+        option<&F::panel_width>({"panelWidth", 0, "PANEL_WIDTH", false, "Width of each panel (cm)"},
+                                positive_number),
+        option<&F::dpi>({"dpi", 0, "DPI", false,
+                         "Resolution of a PNG, and of the heat-map images in an SVG or PDF (dots per inch)"},
+                        positive_number),
+        option<&F::plot_title>({"plotTitle", 0, "PLOT_TITLE", false, "Title above the figure"}),
+        option<&F::average_type>({"averageType", 0, "AVERAGE_TYPE", false,
+                                  "Statistic of each bin across the rows of a profile: mean, median"},
+                                 one_of<kAverageTypes, std::size(kAverageTypes)>),
+        option<&F::band>({"band", 0, "BAND", false,
+                          "Band around each profile line: none, se (standard error), std (standard deviation)"},
+                         one_of<kBands, std::size(kBands)>),
+        option<&F::number_of_processors>(
+            {"numberOfProcessors", 'p', "NUMBER_OF_PROCESSORS", false, "Number of processors to use"}),
+    };
+    return rows;
+}
+
+std::vector<OptionSpec> heatmap_options() {
+    using H = Heatmap;
+    const SharedRows& s = shared_rows();
+    return {
+        s.matrix_file,
+        s.out_file_name,
+        option<&H::out_file_sorted_regions>(
+            {"outFileSortedRegions", 0, "OUT_FILE_SORTED_REGIONS", false,
+             "Optional BED12 file of the regions in drawn order, each with its group or cluster label"}),
+        option<&H::sort_regions>({"sortRegions", 0, "SORT_REGIONS", false,
+                                  "Order of the rows within each group: keep (the matrix order), descend, ascend"},
+                                 one_of<kSortOrders, std::size(kSortOrders)>),
+        option<&H::sort_using>(
+            {"sortUsing", 0, "SORT_USING", false, "Statistic of each row that sorts it: mean, median, max, min, sum"},
+            one_of<kSortStatistics, std::size(kSortStatistics)>),
+        s.sort_using_samples,
+        s.kmeans,
+        s.seed,
+        option<&H::color_map>({"colorMap", 0, "COLOR_MAP", false,
+                               "Colour map of the heat maps: viridis, magma, inferno, plasma, cividis, greys, reds, "
+                               "blues, blue_white_red; a name ending in _r reverses it"}),
+        option<&H::z_min>({"zMin", 0, "Z_MIN", false,
+                           "Value at the bottom of the colour scale: one for every sample or one per sample "
+                           "(default: the 1st percentile of each sample's values)"},
+                          finite_number),
+        option<&H::z_max>({"zMax", 0, "Z_MAX", false,
+                           "Value at the top of the colour scale: one for every sample or one per sample (default: "
+                           "the 99th percentile of each sample's values)"},
+                          finite_number),
+        option<&H::missing_data_color>(
+            {"missingDataColor", 0, "MISSING_DATA_COLOR", false, "Colour of missing values, as #rrggbb"}),
+        s.samples_label,
+        s.group_labels,
+        s.ref_point_label,
+        s.start_label,
+        s.end_label,
+        s.panel_width,
+        option<&H::panel_height>({"panelHeight", 0, "PANEL_HEIGHT", false, "Height of each heat-map panel (cm)"},
+                                 positive_number),
+        option<&H::profile_height>(
+            {"profileHeight", 0, "PROFILE_HEIGHT", false, "Height of the profile above each heat-map panel (cm)"},
+            positive_number),
+        s.dpi,
+        s.plot_title,
+        s.average_type,
+        s.band,
+        s.threads,
+    };
+}
+
+std::vector<OptionSpec> profile_options() {
+    using P = Profile;
+    const SharedRows& s = shared_rows();
+    return {
+        s.matrix_file,
+        s.out_file_name,
+        s.sort_using_samples,
+        s.kmeans,
+        s.seed,
+        s.samples_label,
+        s.group_labels,
+        s.ref_point_label,
+        s.start_label,
+        s.end_label,
+        s.panel_width,
+        option<&P::panel_height>({"panelHeight", 0, "PANEL_HEIGHT", false, "Height of each profile panel (cm)"},
+                                 positive_number),
+        s.dpi,
+        s.plot_title,
+        s.average_type,
+        s.band,
+        option<&P::per_group>({"perGroup", 0, "", false,
+                               "One panel per group with one line per sample, instead of one panel per sample with "
+                               "one line per group"}),
+        s.threads,
+    };
+}
+
+}  // namespace
+
+const CommandSpec& heatmap_command() {
+    static const std::vector<OptionSpec> options = heatmap_options();
+    static const CommandSpec command{"", "heatmap",
+                                     "Draw a matrix file as heat maps, one per sample, under their average profiles",
+                                     kFigureTips, options, start_with<Heatmap>};
+    return command;
+}
+
+const CommandSpec& profile_command() {
+    static const std::vector<OptionSpec> options = profile_options();
+    static const CommandSpec command{"", "profile", "Draw the average profiles of a matrix file", kFigureTips,
+                                     options, start_with<Profile>};
+    return command;
+}
+
+}  // namespace binscope::cli
