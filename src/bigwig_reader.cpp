@@ -40,12 +40,12 @@ std::optional<std::pair<std::string, std::uint32_t>> resolve_chrom(const ChromLe
 ReaderCache::ReaderCache() = default;
 ReaderCache::~ReaderCache() = default;
 
-void ReaderCache::open(const std::vector<std::string>& paths) {
+void ReaderCache::open(const std::vector<std::string>& paths, bigwig::RemoteSession* session) {
     if (slots_.size() == paths.size()) return;
     slots_.clear();
     slots_.reserve(paths.size());
     for (const std::string& path : paths) {
-        auto reader = BigWigReader::open(path);
+        auto reader = BigWigReader::open(path, session);
         slots_.push_back(reader ? std::make_unique<BigWigReader>(std::move(*reader)) : nullptr);
     }
 }

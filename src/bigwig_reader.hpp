@@ -20,6 +20,10 @@ namespace binscope {
 
 class BigWigReader;
 
+namespace bigwig {
+class RemoteSession;
+}
+
 // Chromosome name (exact bytes) to length, for one score file.
 using ChromLengthTable = std::unordered_map<std::string, std::uint32_t>;
 
@@ -54,8 +58,8 @@ public:
 
     // Makes sure there is one reader per path, opening every file again
     // when the count differs; a file that fails to open has none on this
-    // worker.
-    void open(const std::vector<std::string>& paths);
+    // worker. Remote files are read through session when given.
+    void open(const std::vector<std::string>& paths, bigwig::RemoteSession* session = nullptr);
 
     // Calls bins(runs) with the runs of `stretches` of chromosome `chrom`
     // (its name in the file) of score file k. A stretch that fails to read

@@ -128,14 +128,23 @@ void row_bins(const ZoneLayout& layout, std::uint64_t n_pos, const Params& param
 
 }  // namespace
 
+std::optional<std::pair<std::string, std::uint64_t>> sample_stretches(const Sample& sample, const Region& region,
+                                                                      const ZoneLayout& layout, const Params& params,
+                                                                      BinScratch& scratch) {
+    if (params.binSize < 1) return std::nullopt;
+    auto chrom = resolve_chrom(sample.chrom_table, region.chrom);
+    if (!chrom) return std::nullopt;
+    return std::pair(std::move(chrom->first), clip_layout(layout, chrom->second, params.binSize, scratch));
+}
+
 void sample_bins(ReaderCache& readers, BinScratch& scratch, std::size_t k, const Sample& sample,
                  const Region& region, const ZoneLayout& layout, const Params& params, std::span<float> out) {
     std::fill(out.begin(), out.end(), missing_value());
-    if (!readers.is_open(k) || params.binSize < 1) return;
-    auto chrom = resolve_chrom(sample.chrom_table, region.chrom);
-    if (!chrom) return;
-    const std::uint64_t n_pos = clip_layout(layout, chrom->second, params.binSize, scratch);
-    readers.read_row(k, chrom->first, scratch.stretches,
+    if (!readers.is_open(k)) return;
+    auto row = sample_stretches(sample, region, layout, params, scratch);
+    if (!row) return;
+    const std::uint64_t n_pos = row->second;
+    readers.read_row(k, row->first, scratch.stretches,
                      [&](RowRuns& runs) { row_bins(layout, n_pos, params, out, scratch.zones, runs); });
     if (region.strand == U'-') std::reverse(out.begin(), out.end());
 }

@@ -3,6 +3,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
 #include <span>
 #include <vector>
 
@@ -27,6 +30,13 @@ struct BinScratch {
     std::vector<Stretch> stretches;
     std::vector<ClippedZone> zones;
 };
+
+// The stretches of sample's row for region (into scratch.stretches, the
+// clipped zones into scratch.zones) and the name of the region's
+// chromosome in the sample's file; nothing when the file lacks it.
+std::optional<std::pair<std::string, std::uint64_t>> sample_stretches(const Sample& sample, const Region& region,
+                                                                      const ZoneLayout& layout, const Params& params,
+                                                                      BinScratch& scratch);
 
 // The bins_per_sample values of sample k for one region, in column order
 // (5' to 3'), written into out, read through the worker's readers; all

@@ -49,6 +49,7 @@ struct Params {
     std::int64_t unscaled3prime = 0;
     double scale = 1.0;
     std::size_t numberOfProcessors = 1;  // at least 1
+    std::size_t remoteConnections = 8;   // requests in flight per host, at least 1
     bool missingDataAsZero = false;
     bool skipZeros = false;
     bool nanAfterEnd = false;

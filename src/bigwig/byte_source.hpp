@@ -37,6 +37,14 @@ public:
         return {};
     }
 
+    // Starts fetching ranges that will be read soon, without waiting for
+    // them; the bytes asked for. Their failures are left for the reads to
+    // meet. Sources that read where they stand ask for nothing.
+    virtual std::uint64_t read_ahead(std::span<const ByteRange> ranges) {
+        (void)ranges;
+        return 0;
+    }
+
     // The size when the source was opened. Callers check claimed lengths
     // against it before allocating room for them.
     std::uint64_t size() const { return size_; }

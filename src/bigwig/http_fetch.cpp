@@ -1,6 +1,6 @@
-// http_fetch.cpp - libcurl ranged requests: one easy handle per fetcher (so
-// its connection is reused), every answer's status, Content-Range and
-// length checked, failures that may pass tried again after a wait.
+// http_fetch.cpp - libcurl ranged requests: the handle's options, every
+// answer's status, Content-Range and length checked, and which failures
+// may pass.
 #include "bigwig/http_fetch.hpp"
 
 #include <curl/curl.h>
@@ -12,7 +12,6 @@
 #include <cstring>
 #include <mutex>
 #include <string_view>
-#include <thread>
 
 #include "text_util.hpp"
 
@@ -21,22 +20,6 @@ namespace binscope::bigwig {
 namespace {
 
 constexpr long kMaxRedirects = 5;
-
-// What one try learns; the callbacks fill it.
-struct Transfer {
-    std::span<std::uint8_t> out;
-    std::uint64_t offset = 0;
-    bool may_end_early = false;
-    std::optional<std::uint64_t> known_size;
-    long status = 0;  // of the last response: redirects pass through
-    std::optional<std::string> content_range;
-    bool checked = false;  // the answer's head has been checked
-    std::uint64_t total = 0;
-    std::size_t expected = 0;
-    std::size_t received = 0;
-    std::optional<Error> error;  // a callback's reason to stop
-    bool retry = false;
-};
 
 std::string asked_range(std::uint64_t offset, std::size_t length) {
     return fmt::format("{}-{}", offset, offset + length - 1);
@@ -87,6 +70,15 @@ Status check_answer(Transfer& t) {
     return {};
 }
 
+// The value of a header line named `name` (lower case, with its colon),
+// without leading blanks.
+std::optional<std::string_view> header_value(std::string_view line, std::string_view name) {
+    if (line.size() < name.size() || !equals_ignore_case(line.substr(0, name.size()), name)) return std::nullopt;
+    line.remove_prefix(name.size());
+    while (!line.empty() && line.front() == ' ') line.remove_prefix(1);
+    return line;
+}
+
 std::size_t on_header(char* data, std::size_t size, std::size_t count, void* user) {
     auto& t = *static_cast<Transfer*>(user);
     std::string_view line(data, size * count);
@@ -96,12 +88,17 @@ std::size_t on_header(char* data, std::size_t size, std::size_t count, void* use
         const std::size_t space = line.find(' ');
         t.status = 0;
         t.content_range.reset();
+        t.retry_after.reset();
         if (space != std::string_view::npos)
             std::from_chars(line.data() + space + 1, line.data() + line.size(), t.status);
-    } else if (line.size() >= range_name.size() && equals_ignore_case(line.substr(0, range_name.size()), range_name)) {
-        line.remove_prefix(range_name.size());
-        while (!line.empty() && line.front() == ' ') line.remove_prefix(1);
-        t.content_range = std::string(line);
+    } else if (auto value = header_value(line, range_name)) {
+        t.content_range = std::string(*value);
+    } else if (auto value = header_value(line, "retry-after:")) {
+        // Seconds only; a date is taken for no advice.
+        long seconds = 0;
+        auto [end, ec] = std::from_chars(value->data(), value->data() + value->size(), seconds);
+        if (ec == std::errc() && end == value->data() + value->size() && seconds >= 0)
+            t.retry_after = std::chrono::seconds(seconds);
     }
     return size * count;
 }
@@ -162,29 +159,18 @@ Error transfer_error(CURLcode code, CURL* curl, bool& retry) {
     return Error(fmt::format("transfer failed: {}", curl_easy_strerror(code)));
 }
 
+}  // namespace
+
 void start_libcurl() {
     static std::once_flag once;
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
-}  // namespace
-
-struct RangeFetcher::Handle {
-    struct Cleanup {
-        void operator()(CURL* c) const { curl_easy_cleanup(c); }
-    };
-    std::unique_ptr<CURL, Cleanup> curl;
-    Transfer transfer;
-};
-
-RangeFetcher::RangeFetcher(std::string url, const HttpSettings& settings)
-    : handle_(std::make_unique<Handle>()), settings_(settings) {
+CURL* new_range_handle(const HttpSettings& settings) {
     start_libcurl();
-    handle_->curl.reset(curl_easy_init());
-    CURL* c = handle_->curl.get();
-    if (!c) return;
+    CURL* c = curl_easy_init();
+    if (!c) return nullptr;
     const long stall_seconds = static_cast<long>((settings.stall_timeout.count() + 999) / 1000);
-    curl_easy_setopt(c, CURLOPT_URL, url.c_str());
     // Some servers refuse requests that do not say who sends them.
     curl_easy_setopt(c, CURLOPT_USERAGENT, "binscope");
     curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
@@ -192,31 +178,27 @@ RangeFetcher::RangeFetcher(std::string url, const HttpSettings& settings)
     curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(c, CURLOPT_MAXREDIRS, kMaxRedirects);
     curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
+    // HTTP/2 where the server offers it over TLS; a new request waits for a
+    // connection that may carry it alongside others before opening one more.
+    curl_easy_setopt(c, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_2TLS));
+    curl_easy_setopt(c, CURLOPT_PIPEWAIT, 1L);
     curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(settings.connect_timeout.count()));
     curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, static_cast<long>(settings.request_timeout.count()));
     curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, std::max(stall_seconds, 1L));
     curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, on_header);
-    curl_easy_setopt(c, CURLOPT_HEADERDATA, &handle_->transfer);
     curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, on_body);
-    curl_easy_setopt(c, CURLOPT_WRITEDATA, &handle_->transfer);
+    return c;
 }
 
-RangeFetcher::~RangeFetcher() = default;
-RangeFetcher::RangeFetcher(RangeFetcher&&) noexcept = default;
-RangeFetcher& RangeFetcher::operator=(RangeFetcher&&) noexcept = default;
+void aim_range_handle(CURL* c, const std::string& url, Transfer& t) {
+    curl_easy_setopt(c, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(c, CURLOPT_RANGE, asked_range(t.offset, t.out.size()).c_str());
+    curl_easy_setopt(c, CURLOPT_HEADERDATA, &t);
+    curl_easy_setopt(c, CURLOPT_WRITEDATA, &t);
+}
 
-Result<std::size_t> RangeFetcher::try_fetch(std::uint64_t offset, std::span<std::uint8_t> out, bool may_end_early,
-                                            bool& retry) {
-    CURL* c = handle_->curl.get();
-    Transfer& t = handle_->transfer;
-    t = Transfer{};
-    t.out = out;
-    t.offset = offset;
-    t.may_end_early = may_end_early;
-    t.known_size = size_;
-    curl_easy_setopt(c, CURLOPT_RANGE, asked_range(offset, out.size()).c_str());
-    const CURLcode code = curl_easy_perform(c);
+Result<std::size_t> conclude_transfer(Transfer& t, CURLcode code, CURL* c, bool& retry) {
     retry = false;
     if (t.error) {
         retry = t.retry;
@@ -234,22 +216,8 @@ Result<std::size_t> RangeFetcher::try_fetch(std::uint64_t offset, std::span<std:
         return fail(fmt::format("body shorter than asked: {} of {} bytes", t.received, t.expected));
     }
     if (code != CURLE_OK) return fail(transfer_error(code, c, retry));
-    size_ = t.total;
     return t.received;
 }
 
-Result<std::size_t> RangeFetcher::fetch(std::uint64_t offset, std::span<std::uint8_t> out, bool may_end_early) {
-    if (!handle_->curl) return fail("transfer failed: libcurl could not be started");
-    if (out.empty() || out.size() > kMaxRequestBytes)
-        return fail(fmt::format("a request of {} bytes is out of bounds", out.size()));
-    auto wait = settings_.first_backoff;
-    for (int attempt = 1;; ++attempt) {
-        bool retry = false;
-        auto got = try_fetch(offset, out, may_end_early, retry);
-        if (got || !retry || attempt >= settings_.attempts) return got;
-        std::this_thread::sleep_for(wait);
-        wait *= 4;
-    }
-}
-
 }  // namespace binscope::bigwig
+

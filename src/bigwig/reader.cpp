@@ -37,8 +37,10 @@ struct BigWigReader::Impl {
           blocks(header.uncompress_buf_size) {}
 
     // Loads the index root and fills `found` with the checked blocks of
-    // [start, end] of chromosome id.
+    // [start, end] of chromosome id, fetched together.
     Status find_checked(std::uint32_t id, std::uint32_t start, std::uint32_t end);
+    // find_checked without the fetch.
+    Status find_blocks(std::uint32_t id, std::uint32_t start, std::uint32_t end);
     std::optional<std::uint32_t> chrom_id(std::string_view name);
     // Keeps only the last occurrence of every block: a block applied again
     // later rewrites every base it wrote before, so earlier copies change
@@ -93,7 +95,7 @@ void BigWigReader::Impl::drop_repeated_blocks() {
     found.resize(kept);
 }
 
-Status BigWigReader::Impl::find_checked(std::uint32_t id, std::uint32_t start, std::uint32_t end) {
+Status BigWigReader::Impl::find_blocks(std::uint32_t id, std::uint32_t start, std::uint32_t end) {
     if (auto r = index.load_root(*source, header.full_index_offset); !r) return r;
     found.clear();
     if (auto r = index.find_blocks(*source, id, start, end, found); !r) return r;
@@ -105,6 +107,11 @@ Status BigWigReader::Impl::find_checked(std::uint32_t id, std::uint32_t start, s
         total += b.size;
         if (total > source->size()) return fail(bigwig::invalid_file("Data blocks overlap"));
     }
+    return {};
+}
+
+Status BigWigReader::Impl::find_checked(std::uint32_t id, std::uint32_t start, std::uint32_t end) {
+    if (auto r = find_blocks(id, start, end); !r) return r;
     if (auto r = source->prefetch(found); !r) return fail(bigwig::read_failed(std::move(r.error())));
     return {};
 }
@@ -119,8 +126,10 @@ std::unexpected<Error> fail_open(const std::string& display_path, Error error) {
 
 }  // namespace
 
-Result<BigWigReader> BigWigReader::open(const std::string& path) {
-    auto source = is_url(path) ? bigwig::open_http_source(path) : bigwig::open_file_source(path);
+Result<BigWigReader> BigWigReader::open(const std::string& path, bigwig::RemoteSession* session) {
+    auto source = !is_url(path) ? bigwig::open_file_source(path)
+                  : session     ? session->open(path)
+                                : bigwig::open_http_source(path);
     if (!source) return fail(std::move(source.error()));
     return open_source(std::move(*source), path);
 }
@@ -149,6 +158,13 @@ Status BigWigReader::begin_runs(std::string_view chrom, std::uint32_t start, std
 
 Result<RunBatch> BigWigReader::next_runs() {
     return impl_->run.next(*impl_->source, impl_->order, impl_->blocks);
+}
+
+Result<std::uint64_t> BigWigReader::read_ahead(std::string_view chrom, std::uint32_t start, std::uint32_t end) {
+    auto id = impl_->chrom_id(chrom);
+    if (!id) return fail(fmt::format("The passed chromosome ({}) was incorrect.", chrom));
+    if (auto r = impl_->find_blocks(*id, start, end); !r) return fail(std::move(r.error()));
+    return impl_->source->read_ahead(impl_->found);
 }
 
 }  // namespace binscope

@@ -16,6 +16,7 @@ namespace binscope {
 
 namespace bigwig {
 class ByteSource;
+class RemoteSession;
 }
 
 // An open score file. Move-only; a reader serves one query at a time and
@@ -27,8 +28,10 @@ public:
     // The error is "NotABigWig", "InvalidChroms" or that of the failed read
     // ("failed to fill whole buffer" when short, else the system's or the
     // server's). On a failure after the file was opened, writes "Error when
-    // opening: " and the quoted path to standard error.
-    static Result<BigWigReader> open(const std::string& path);
+    // opening: " and the quoted path to standard error. A URL is read
+    // through session when given (its pool and shared pages), else on its
+    // own.
+    static Result<BigWigReader> open(const std::string& path, bigwig::RemoteSession* session = nullptr);
 
     // As open(), over any source of the file's bytes; display_path stands
     // for the path in the "Error when opening: " line.
@@ -52,6 +55,11 @@ public:
     // record covering it, in block order, gives it. The errors are those of
     // begin_runs() for a block that fails to decode.
     Result<RunBatch> next_runs();
+
+    // Finds the blocks a run query on [start, end) of the named chromosome
+    // will read, and has the source start fetching them without waiting;
+    // the bytes asked for. Changes nothing a query returns.
+    Result<std::uint64_t> read_ahead(std::string_view chrom, std::uint32_t start, std::uint32_t end);
 
 private:
     struct Impl;

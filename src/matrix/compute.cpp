@@ -15,6 +15,7 @@
 #include "binning_aggregate.hpp"
 #include "bigwig_reader.hpp"
 #include "matrix/filter.hpp"
+#include "matrix/read_ahead.hpp"
 #include "progress.hpp"
 #include "region/zones.hpp"
 #include "worker_pool.hpp"
@@ -108,18 +109,26 @@ Status compute_rows(const std::vector<Region>& regions, const std::vector<Sample
     const std::size_t threads = std::min(std::max<std::size_t>(params.numberOfProcessors, 1), kMaxThreads);
     ChunkCounter counter(regions.size(), chunk_size(regions.size(), threads));
     auto stopped = [cancel] { return cancel != nullptr && cancel->load(std::memory_order_relaxed); };
-    auto computed = run_on_workers(threads, [&](std::size_t, const std::atomic<bool>& cancelled) {
+    // Remote files: one pool of requests in flight for all workers, and the
+    // coming regions' blocks asked for ahead of them.
+    auto session = remote_session(score_file_paths, params);
+    std::optional<RegionReadAhead> ahead;
+    if (session) ahead.emplace(regions, samples, score_file_paths, params, *session, threads);
+    auto computed = run_on_workers(threads, [&](std::size_t worker, const std::atomic<bool>& cancelled) {
         WorkerScratch scratch;  // the worker's own, kept for all its regions
         std::size_t begin = 0, end = 0;
         while (!cancelled.load(std::memory_order_relaxed) && !stopped() && counter.next(begin, end)) {
             std::size_t i = begin;
             for (; i < end && !stopped(); ++i) {
-                scratch.readers.open(score_file_paths);
+                if (ahead) ahead->at(worker, i);
+                scratch.readers.open(score_file_paths, session.get());
                 rows[i] = compute_row(regions[i], samples, params, scratch, std::span<float>(values + i * cols, cols));
             }
             status.add(i - begin);
         }
+        if (ahead) ahead->at(worker, regions.size());
     });
+    ahead.reset();
     if (computed && stopped()) return fail("Interrupted");
     return computed;
 }
