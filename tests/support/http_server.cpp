@@ -127,7 +127,14 @@ void HttpServer::serve_connection(int fd) {
         const std::string request = buffer.substr(0, end + 2);
         buffer.erase(0, end + 4);
         ++requests_;
-        if (!answer(fd, request)) break;
+        const std::uint64_t now = ++in_flight_;
+        for (std::uint64_t most = most_in_flight_; now > most && !most_in_flight_.compare_exchange_weak(most, now);) {
+        }
+        if (const auto delay = delay_ms_.load(); delay > 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(delay));
+        const bool go_on = answer(fd, request);
+        --in_flight_;
+        if (!go_on) break;
     }
     ::shutdown(fd, SHUT_RDWR);
 }
@@ -143,6 +150,11 @@ bool HttpServer::answer(int fd, const std::string& request) {
         if (auto it = files_.find(target.substr(0, target.find('?'))); it != files_.end()) file = &it->second;
     }
     if (fault == ServerFault::stall) return true;
+    if (fault == ServerFault::drop) return false;
+    if (fault == ServerFault::unavailable)
+        return send_all(fd, "HTTP/1.1 503 Service Unavailable\r\nContent-Length: 0\r\n\r\n");
+    if (fault == ServerFault::too_many)
+        return send_all(fd, "HTTP/1.1 429 Too Many Requests\r\nRetry-After: 1\r\nContent-Length: 0\r\n\r\n");
     if (fault == ServerFault::not_found || !file) return send_all(fd, "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n");
     if (fault == ServerFault::redirect_loop)
         return send_all(fd, "HTTP/1.1 302 Found\r\nLocation: " + target + "\r\nContent-Length: 0\r\n\r\n");

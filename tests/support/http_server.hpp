@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <mutex>
@@ -23,6 +24,9 @@ enum class ServerFault {
     changing_size,  // a file size one larger on every answer
     absurd_size,    // a file size of 2^62
     long_body,      // the range asked for, then more until the client leaves
+    unavailable,    // 503
+    too_many,       // 429 with Retry-After: 1
+    drop,           // the connection closed without an answer
 };
 
 class HttpServer {
@@ -41,8 +45,14 @@ public:
     // "http://127.0.0.1:<port>" + path.
     std::string url(std::string_view path) const;
 
+    // Waits this long before answering every request, as a distant server
+    // does.
+    void set_delay(std::chrono::milliseconds delay) { delay_ms_ = delay.count(); }
+
     std::uint64_t requests() const { return requests_; }
     std::uint64_t bytes_sent() const { return bytes_sent_; }
+    // The most requests being answered at once.
+    std::uint64_t most_in_flight() const { return most_in_flight_; }
 
 private:
     void accept_loop();
@@ -55,6 +65,8 @@ private:
     int port_ = 0;
     std::atomic<bool> stopping_{false};
     std::atomic<std::uint64_t> requests_{0}, bytes_sent_{0};
+    std::atomic<std::uint64_t> in_flight_{0}, most_in_flight_{0};
+    std::atomic<std::int64_t> delay_ms_{0};
     std::mutex mutex_;  // guards what follows
     std::map<std::string, std::string> files_;
     ServerFault fault_ = ServerFault::none;
