@@ -27,6 +27,7 @@ void copy_common(const CommonArgs& a, Params& p) {
     p.binSize = a.bin_size;
     p.scale = a.scale;
     p.numberOfProcessors = a.number_of_processors == 0 ? 1 : a.number_of_processors;
+    p.remoteConnections = a.remote_connections;
     p.missingDataAsZero = a.missing_data_as_zero;
     p.skipZeros = a.skip_zeros;
     p.nanAfterEnd = a.nan_after_end;

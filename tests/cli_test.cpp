@@ -98,6 +98,8 @@ TEST(Cli, UsageErrors) {
         {with_required("reference-point", {"-p=-1"}), "invalid value '-1' for '--numberOfProcessors "
                                                       "<NUMBER_OF_PROCESSORS>': invalid digit found in string"},
         {with_required("reference-point", {"-p", "1.5"}), "invalid value '1.5'"},
+        {with_required("scale-regions", {"--remoteConnections", "0"}),
+         "invalid value '0' for '--remoteConnections <REMOTE_CONNECTIONS>': must be at least 1"},
         {with_required("reference-point", {"--binSize", "99999999999999999999x"}), "invalid digit"},
         {with_required("reference-point", {"-b=-99999999999999999999"}), "too small"},
         {with_required("reference-point", {"--scale", "1e"}), "invalid float literal"},

@@ -51,9 +51,11 @@ TEST(Params, SubcommandFieldsAndProcessors) {
 
     Cli scaled = Cli{ScaleRegions{}};
     std::get<ScaleRegions>(scaled.command).common.number_of_processors = 64;
+    std::get<ScaleRegions>(scaled.command).common.remote_connections = 3;
     const Params sr = *make_params(scaled);
-    EXPECT_EQ(std::tuple(sr.referencePoint, sr.numberOfProcessors, bins_per_sample(sr)),
-              std::tuple(std::nullopt, 64u, 300));
+    EXPECT_EQ(std::tuple(sr.referencePoint, sr.numberOfProcessors, sr.remoteConnections, bins_per_sample(sr)),
+              std::tuple(std::nullopt, 64u, 3u, 300));
+    EXPECT_EQ(rp.remoteConnections, 8u);
 
     std::get<ReferencePoint>(cli.command).common.bin_size = 3;
     EXPECT_EQ(bins_per_sample(*make_params(cli)), 666);

@@ -31,6 +31,7 @@ struct CommonArgs {
     std::optional<std::vector<std::string>> samples_label;
     bool smart_labels = false;
     std::size_t number_of_processors = 1;
+    std::size_t remote_connections = 8;
     std::string sort_regions = "keep";
     std::string sort_using = "mean";
     bool verbose = false;

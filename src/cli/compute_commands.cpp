@@ -50,6 +50,10 @@ std::vector<OptionSpec> common_options() {
                                   "no-op because filename stems are used by default"}),
         option<&A::number_of_processors>(
             {"numberOfProcessors", 'p', "NUMBER_OF_PROCESSORS", false, "Number of processors to use"}),
+        option<&A::remote_connections>({"remoteConnections", 0, "REMOTE_CONNECTIONS", false,
+                                        "Range requests in flight at once per web server, shared by all processors, "
+                                        "for score files given as http:// or https:// addresses"},
+                                       at_least_one),
         option<&A::sort_regions>(
             {"sortRegions", 0, "SORT_REGIONS", false, "Sort regions: no, ascend, descend, keep"}),
         option<&A::sort_using>({"sortUsing", 0, "SORT_USING", false,

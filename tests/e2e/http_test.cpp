@@ -1,5 +1,6 @@
 // http_test.cpp - the executable reading its score files from a web server
-// on 127.0.0.1 writes what it writes for the same files on disk.
+// on 127.0.0.1 writes what it writes for the same files on disk, whatever
+// the number of requests in flight.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -15,7 +16,7 @@ namespace {
 
 using namespace binscope::testing;
 
-TEST(RemoteScoreFiles, OutputsMatchLocalRunsAtOneAndFourThreads) {
+TEST(RemoteScoreFiles, OutputsMatchLocalRunsAtOneAndFourThreadsAndCapsOfOneAndEight) {
     const std::vector<std::string> names = {"ext_many_blocks", "ext_nochr", "ext_variablestep", "ext_fixedstep"};
     HttpServer server;
     TempDir dir;
@@ -53,10 +54,14 @@ TEST(RemoteScoreFiles, OutputsMatchLocalRunsAtOneAndFourThreads) {
     };
     for (const auto& mode : modes) {
         for (const char* threads : {"1", "4"}) {
-            SCOPED_TRACE(mode.front() + " -p " + threads);
             const auto expected = run(local, mode, threads);
             ASSERT_EQ(expected[0], "0") << expected[1];
-            EXPECT_EQ(run(remote, mode, threads), expected);
+            for (const char* cap : {"1", "8"}) {
+                SCOPED_TRACE(mode.front() + " -p " + threads + " --remoteConnections " + cap);
+                std::vector<std::string> capped = mode;
+                capped.insert(capped.end(), {"--remoteConnections", cap});
+                EXPECT_EQ(run(remote, capped, threads), expected);
+            }
         }
     }
 }
