@@ -25,7 +25,7 @@ echo "== address and undefined-behaviour sanitizers =="
 run_suite build-sanitize -DCMAKE_BUILD_TYPE=Debug -DBINSCOPE_SANITIZE=address,undefined
 echo "== thread sanitizer: the multi-threaded tests =="
 cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DBINSCOPE_SANITIZE=thread >/dev/null
-cmake --build build-tsan --target region_tests matrix_tests output_tests e2e_tests matrix_file_tests \
+cmake --build build-tsan --target region_tests bigwig_tests matrix_tests output_tests e2e_tests matrix_file_tests \
     figure_tests figure_order_tests -j"$(build_jobs)"
 ctest --test-dir build-tsan --output-on-failure -j"$(build_jobs)" -R '^(RegionFilesInParts|Compute|BuildMatrix|SegmentedGzip|Determinism|FaultInjection|RemoteScoreFiles|MatrixFileReader|Downsample|ColorScale|ProfileStats|Kmeans)\.'
 echo "== fuzz targets, 20 s each =="
