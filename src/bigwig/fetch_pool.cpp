@@ -70,7 +70,7 @@ struct FetchPool::State {
     // Moves submitted jobs and jobs whose wait is over to ready.
     bool take_new(std::deque<std::unique_ptr<Job>>& ready);
     void start_ready(std::deque<std::unique_ptr<Job>>& ready);
-    bool start(std::unique_ptr<Job> job);
+    void start(std::unique_ptr<Job> job);
     // Handles the transfers libcurl has finished; false when none had.
     bool collect();
     void finished(std::unique_ptr<Job> job, CURLcode code);
@@ -126,7 +126,7 @@ void FetchPool::State::start_ready(std::deque<std::unique_ptr<Job>>& ready) {
     }
 }
 
-bool FetchPool::State::start(std::unique_ptr<Job> job) {
+void FetchPool::State::start(std::unique_ptr<Job> job) {
     CURL* c = nullptr;
     if (!idle.empty()) {
         c = idle.back();
@@ -136,7 +136,7 @@ bool FetchPool::State::start(std::unique_ptr<Job> job) {
     }
     if (!c) {
         give_answer(*job, fail("transfer failed: libcurl could not be started"));
-        return false;
+        return;
     }
     RangeTicket& ticket = *job->ticket;
     ticket.bytes_.resize(ticket.length_);
@@ -153,7 +153,6 @@ bool FetchPool::State::start(std::unique_ptr<Job> job) {
     const std::size_t total = active.size() + 1;
     if (total > most.load(std::memory_order_relaxed)) most.store(total, std::memory_order_relaxed);
     active.emplace(job.get(), std::move(job));
-    return true;
 }
 
 bool FetchPool::State::collect() {
