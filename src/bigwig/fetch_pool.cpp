@@ -46,6 +46,7 @@ namespace {
 struct Job {
     std::shared_ptr<RangeTicket> ticket;
     AnswerHook on_done;
+    FetchPool::Need need = FetchPool::Need::now;
     std::string host;
     int attempt = 1;
     std::chrono::milliseconds backoff{0};
@@ -97,7 +98,16 @@ bool FetchPool::State::take_new(std::deque<std::unique_ptr<Job>>& ready) {
     bool stop = false;
     {
         std::lock_guard lock(mutex);
-        for (auto& job : submitted) ready.push_back(std::move(job));
+        // Requests needed now go after those needed now already waiting,
+        // before those for later.
+        auto later = std::find_if(ready.begin(), ready.end(), [](const auto& j) { return j->need != Need::now; });
+        for (auto& job : submitted) {
+            if (job->need == Need::now) {
+                later = std::next(ready.insert(later, std::move(job)));
+            } else {
+                ready.push_back(std::move(job));
+            }
+        }
         submitted.clear();
         stop = stopping;
     }
@@ -262,8 +272,9 @@ FetchPool::~FetchPool() {
     curl_multi_cleanup(state_->multi);
 }
 
-void FetchPool::submit(std::shared_ptr<RangeTicket> ticket, AnswerHook on_done) {
+void FetchPool::submit(std::shared_ptr<RangeTicket> ticket, AnswerHook on_done, Need need) {
     auto job = std::make_unique<Job>();
+    job->need = need;
     job->host = host_of(ticket->url_);
     job->ticket = std::move(ticket);
     job->on_done = std::move(on_done);

@@ -68,11 +68,17 @@ public:
     FetchPool(const FetchPool&) = delete;
     FetchPool& operator=(const FetchPool&) = delete;
 
+    // How soon a request is needed.
+    enum class Need {
+        now,    // someone waits for it: it goes before every request ahead
+        ahead,  // for reads to come
+    };
+
     // Queues the request; it starts once its host has fewer than the cap in
-    // flight, in the order of submission. on_done, when given, runs on the
-    // pool's thread just before the answer is given to waiters; it must not
-    // submit or wait.
-    void submit(std::shared_ptr<RangeTicket> ticket, AnswerHook on_done = {});
+    // flight, requests needed now first, each kind in the order of
+    // submission. on_done, when given, runs on the pool's thread just before
+    // the answer is given to waiters; it must not submit or wait.
+    void submit(std::shared_ptr<RangeTicket> ticket, AnswerHook on_done = {}, Need need = Need::now);
 
     const HttpSettings& settings() const;
     // The most requests that were in flight at once.

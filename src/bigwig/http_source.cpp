@@ -23,13 +23,15 @@ public:
 private:
     std::shared_ptr<FetchPool> pool_;  // outlives store_'s use of it
     std::shared_ptr<PageStore> store_;
-    OnwardRun run_;  // this reader's own
+    // This reader's own runs through the file: its reads (index nodes,
+    // mostly), and the blocks it asks for ahead.
+    OnwardRun reads_, fetches_;
 };
 
 Status HttpSource::read_at(std::uint64_t offset, std::span<std::uint8_t> out) {
     if (!holds(offset, out.size())) return fail(short_read());
     if (out.empty()) return {};
-    if (out.size() < store_->direct_bytes()) return store_->read(offset, out, run_);
+    if (out.size() < store_->direct_bytes()) return store_->read(offset, out, reads_);
     auto ticket = std::make_shared<RangeTicket>(store_->url(), offset, out.size(), false, size());
     pool_->submit(ticket);
     auto got = ticket->wait();
@@ -40,7 +42,7 @@ Status HttpSource::read_at(std::uint64_t offset, std::span<std::uint8_t> out) {
 
 Status HttpSource::prefetch(std::span<const ByteRange> ranges) {
     // Every request is in flight before the first answer is awaited.
-    const auto tickets = store_->fetch(ranges, run_);
+    const auto tickets = store_->fetch(ranges, fetches_, FetchPool::Need::now);
     for (const auto& t : tickets)
         if (auto got = t->wait(); !got) return fail(std::move(got.error()));
     return {};
@@ -48,7 +50,7 @@ Status HttpSource::prefetch(std::span<const ByteRange> ranges) {
 
 std::uint64_t HttpSource::read_ahead(std::span<const ByteRange> ranges) {
     std::uint64_t asked = 0;
-    for (const auto& t : store_->fetch(ranges, run_)) asked += t->length();
+    for (const auto& t : store_->fetch(ranges, fetches_, FetchPool::Need::ahead)) asked += t->length();
     return asked;
 }
 

@@ -76,11 +76,13 @@ std::shared_ptr<RangeTicket> PageStore::plan(std::uint64_t first, std::uint64_t 
     return ticket;
 }
 
-void PageStore::submit(std::shared_ptr<RangeTicket> ticket) {
-    pool_.submit(std::move(ticket),
-                 [self = shared_from_this()](const RangeTicket& t, const Result<std::span<const std::uint8_t>>& got) {
-                     self->answered(t, got);
-                 });
+void PageStore::submit(std::shared_ptr<RangeTicket> ticket, FetchPool::Need need) {
+    pool_.submit(
+        std::move(ticket),
+        [self = shared_from_this()](const RangeTicket& t, const Result<std::span<const std::uint8_t>>& got) {
+            self->answered(t, got);
+        },
+        need);
 }
 
 void PageStore::answered(const RangeTicket& ticket, const Result<std::span<const std::uint8_t>>& got) {
@@ -130,7 +132,7 @@ Status PageStore::read_pass(std::uint64_t offset, std::span<std::uint8_t> out, O
                 if (!held[page - first].bytes && !held[page - first].ticket) held[page - first].ticket = own;
         }
     }
-    if (own) submit(own);
+    if (own) submit(own, FetchPool::Need::now);
     std::optional<Error> failed;
     for (std::uint64_t page = first; page <= last; ++page) {
         const Page& p = held[page - first];
@@ -164,7 +166,8 @@ Status PageStore::read(std::uint64_t offset, std::span<std::uint8_t> out, Onward
     return result;
 }
 
-std::vector<std::shared_ptr<RangeTicket>> PageStore::fetch(std::span<const ByteRange> ranges, OnwardRun& run) {
+std::vector<std::shared_ptr<RangeTicket>> PageStore::fetch(std::span<const ByteRange> ranges, OnwardRun& run,
+                                                           FetchPool::Need need) {
     std::vector<std::uint64_t> wanted;
     for (const ByteRange& r : ranges) {
         if (r.size == 0 || r.size >= direct_bytes() || r.offset > size_ || r.size > size_ - r.offset) continue;
@@ -196,7 +199,7 @@ std::vector<std::shared_ptr<RangeTicket>> PageStore::fetch(std::span<const ByteR
         }
         if (lo) tickets.push_back(plan(*lo, *hi, run));
     }
-    for (const auto& t : tickets) submit(t);
+    for (const auto& t : tickets) submit(t, need);
     return tickets;
 }
 

@@ -58,7 +58,8 @@ public:
     // Starts requests for the pages of these ranges that are neither kept
     // nor on their way, missing pages at most 2 pages apart in one request,
     // and at most half the cache in all; returns the requests started.
-    std::vector<std::shared_ptr<RangeTicket>> fetch(std::span<const ByteRange> ranges, OnwardRun& run);
+    std::vector<std::shared_ptr<RangeTicket>> fetch(std::span<const ByteRange> ranges, OnwardRun& run,
+                                                    FetchPool::Need need);
 
 private:
     // A page: its bytes once kept, else the request bringing it.
@@ -74,7 +75,7 @@ private:
     // the missing ones marked as on their way; call with mutex_ held and
     // submit the ticket after releasing it.
     std::shared_ptr<RangeTicket> plan(std::uint64_t first, std::uint64_t last, OnwardRun& run);
-    void submit(std::shared_ptr<RangeTicket> ticket);
+    void submit(std::shared_ptr<RangeTicket> ticket, FetchPool::Need need);
     // The pool's word on a request of this store.
     void answered(const RangeTicket& ticket, const Result<std::span<const std::uint8_t>>& got);
     void keep_locked(std::uint64_t first, std::span<const std::uint8_t> bytes);

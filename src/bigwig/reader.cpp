@@ -56,7 +56,8 @@ struct BigWigReader::Impl {
     bool ids_built = false;
     bigwig::RTreeIndex index;
     bigwig::BlockCache blocks;
-    std::vector<bigwig::DataBlock> found;  // reused by every query
+    std::vector<bigwig::DataBlock> found;    // reused by every query
+    std::vector<bigwig::DataBlock> planned;  // blocks to fetch ahead
     std::vector<std::size_t> by_block;     // scratch of drop_repeated_blocks
     std::vector<bool> keep;                // scratch of drop_repeated_blocks
     bigwig::RunQuery run;  // the run query in progress
@@ -160,11 +161,18 @@ Result<RunBatch> BigWigReader::next_runs() {
     return impl_->run.next(*impl_->source, impl_->order, impl_->blocks);
 }
 
-Result<std::uint64_t> BigWigReader::read_ahead(std::string_view chrom, std::uint32_t start, std::uint32_t end) {
+Status BigWigReader::plan_blocks(std::string_view chrom, std::uint32_t start, std::uint32_t end) {
     auto id = impl_->chrom_id(chrom);
     if (!id) return fail(fmt::format("The passed chromosome ({}) was incorrect.", chrom));
-    if (auto r = impl_->find_blocks(*id, start, end); !r) return fail(std::move(r.error()));
-    return impl_->source->read_ahead(impl_->found);
+    if (auto r = impl_->find_blocks(*id, start, end); !r) return r;
+    impl_->planned.insert(impl_->planned.end(), impl_->found.begin(), impl_->found.end());
+    return {};
+}
+
+std::uint64_t BigWigReader::fetch_planned() {
+    const std::uint64_t asked = impl_->source->read_ahead(impl_->planned);
+    impl_->planned.clear();
+    return asked;
 }
 
 }  // namespace binscope

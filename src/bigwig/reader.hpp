@@ -57,9 +57,12 @@ public:
     Result<RunBatch> next_runs();
 
     // Finds the blocks a run query on [start, end) of the named chromosome
-    // will read, and has the source start fetching them without waiting;
-    // the bytes asked for. Changes nothing a query returns.
-    Result<std::uint64_t> read_ahead(std::string_view chrom, std::uint32_t start, std::uint32_t end);
+    // will read and adds them to the planned ones. Changes nothing a query
+    // returns.
+    Status plan_blocks(std::string_view chrom, std::uint32_t start, std::uint32_t end);
+    // Has the source start fetching the planned blocks, neighbours in one
+    // request, without waiting, and forgets them; the bytes asked for.
+    std::uint64_t fetch_planned();
 
 private:
     struct Impl;

@@ -1,7 +1,8 @@
-// read_ahead.cpp - the planning thread: region by region, the row's
-// stretches of every remote file as the workers will read them, their
-// blocks found in the index and asked for; it waits while it is a window
-// (in regions or in bytes) ahead of the slowest worker.
+// read_ahead.cpp - the planning thread: a few regions at a time, the
+// rows' stretches of every remote file as the workers will read them,
+// their blocks found in the index and asked for together (neighbours in
+// one request); it waits while it is a window (in regions or in bytes)
+// ahead of the slowest worker.
 #include "matrix/read_ahead.hpp"
 
 #include <algorithm>
@@ -57,9 +58,8 @@ void RegionReadAhead::open_readers() {
     max_ahead_bytes_ = readers_.size() * (kRemoteCacheBytes / 2);
 }
 
-std::uint64_t RegionReadAhead::plan(std::size_t i) {
-    if (!compute_zones(regions_[i], params_, layout_, zones_)) return 0;
-    std::uint64_t asked = 0;
+void RegionReadAhead::plan(std::size_t i) {
+    if (!compute_zones(regions_[i], params_, layout_, zones_)) return;
     for (auto& [k, reader] : readers_) {
         auto row = sample_stretches(samples_[k], regions_[i], layout_, params_, bins_);
         if (!row) continue;
@@ -67,11 +67,16 @@ std::uint64_t RegionReadAhead::plan(std::size_t i) {
             if (s.mode != Stretch::Mode::Sorted) continue;
             const auto from = static_cast<std::uint32_t>(s.start);
             const auto to = static_cast<std::uint32_t>(s.start + static_cast<std::int64_t>(s.length));
-            if (from >= to) continue;
             // A failure here is met again, and handled, by the worker's own read.
-            if (auto got = reader->read_ahead(row->first, from, to)) asked += *got;
+            if (from < to) (void)reader->plan_blocks(row->first, from, to);
         }
     }
+}
+
+std::uint64_t RegionReadAhead::plan_batch(std::size_t first, std::size_t end) {
+    for (std::size_t i = first; i < end && !stopping_; ++i) plan(i);
+    std::uint64_t asked = 0;
+    for (auto& [k, reader] : readers_) asked += reader->fetch_planned();
     return asked;
 }
 
@@ -93,10 +98,11 @@ void RegionReadAhead::run() {
                                 [&] { return stopping_.load() || slowest() != least; });
                 continue;
             }
-            const std::uint64_t asked = plan(next);
-            planned_.emplace_back(next, asked);
+            const std::size_t end = std::min({next + kReadAheadBatch, least + kReadAheadRegions, regions_.size()});
+            const std::uint64_t asked = plan_batch(next, end);
+            planned_.emplace_back(end - 1, asked);
             ahead_bytes += asked;
-            ++next;
+            next = end;
         }
     } catch (...) {
         // Reading ahead only saves waiting; the workers read everything

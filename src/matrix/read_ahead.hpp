@@ -26,7 +26,9 @@
 namespace binscope {
 
 // Regions planned at most this far past the slowest worker.
-inline constexpr std::size_t kReadAheadRegions = 256;
+inline constexpr std::size_t kReadAheadRegions = 4096;
+// Regions whose blocks are asked for together.
+inline constexpr std::size_t kReadAheadBatch = 16;
 // Each remote file's shared pages; the bytes planned ahead stay within half
 // of this per remote file.
 inline constexpr std::uint64_t kRemoteCacheBytes = 16 << 20;
@@ -57,8 +59,10 @@ private:
     void run();
     // Opens a reader of every remote file on the planning thread.
     void open_readers();
-    // Asks for the blocks of region i; the bytes asked for.
-    std::uint64_t plan(std::size_t i);
+    // Adds the blocks of region i to each reader's planned ones.
+    void plan(std::size_t i);
+    // Asks for the blocks of regions [first, end); the bytes asked for.
+    std::uint64_t plan_batch(std::size_t first, std::size_t end);
     std::size_t slowest() const;
 
     const std::vector<Region>& regions_;

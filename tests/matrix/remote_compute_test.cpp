@@ -34,9 +34,10 @@ TEST(RemoteScoreFiles, ManyRegionsKeepSeveralRequestsInFlightWithinTheCapAndMatc
     auto table = open_chrom_table(local);
     ASSERT_TRUE(table);
     RegionSet set{{}, {"genes"}};
-    // Regions 200 kb apart, on both strands, the last reaching past the end.
-    for (std::int64_t at = 100000; at < 40100000; at += 200000)
-        set.regions.push_back(region({{at, at + 3000}}, at % 400000 == 100000 ? U'+' : U'-'));
+    // Regions 600 kb apart (their blocks too far apart for one request), on
+    // both strands, the last reaching past the end.
+    for (std::int64_t at = 100000; at < 40000000; at += 600000)
+        set.regions.push_back(region({{at, at + 3000}}, at % 1200000 == 100000 ? U'+' : U'-'));
     set.regions.push_back(region({{39999000, 39999500}}));
     Params p = reference(RefPoint::TSS, 1000, 2000, 10);
 
