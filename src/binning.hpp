@@ -32,8 +32,9 @@ struct BinScratch {
 };
 
 // The stretches of sample's row for region (into scratch.stretches, the
-// clipped zones into scratch.zones) and the name of the region's
-// chromosome in the sample's file; nothing when the file lacks it.
+// clipped zones into scratch.zones): the name of the region's chromosome
+// in the sample's file and the row's number of positions; nothing when
+// the file lacks the chromosome or binSize is below 1.
 std::optional<std::pair<std::string, std::uint64_t>> sample_stretches(const Sample& sample, const Region& region,
                                                                       const ZoneLayout& layout, const Params& params,
                                                                       BinScratch& scratch);
