@@ -12,7 +12,8 @@
 #include "output/matrix_text.hpp"
 #include "run_error.hpp"
 #ifdef BINSCOPE_PYTHON_READ_MATRIX
-#include "header_params.hpp"
+#include "matrix_ops/header_params.hpp"
+#include <fmt/format.h>
 #include "matrix_file/matrix_file.hpp"
 #endif
 
@@ -52,7 +53,9 @@ MatrixObject read_matrix_object(py::handle path, std::size_t threads) {
     Result<Params> params = params_from_header(read.header.json);
     auto data = std::make_shared<MatrixData>(
         MatrixData{std::move(read.matrix), params ? *params : Params{}, read.header.json, true, std::nullopt});
-    data->write_refused = params ? std::nullopt : std::optional<Error>(params.error());
+    if (!params)
+        data->write_refused = Error(fmt::format("Writing a matrix read from a file: its header cannot be written back: {}",
+                                                params.error().message()));
     return MatrixObject(std::move(data));
 }
 #endif
