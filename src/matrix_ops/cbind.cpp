@@ -171,21 +171,11 @@ OpStatus matrix_cbind(const BindSettings& settings) {
     StreamedMatrix layout{matrix_header_line(RowGroups{first.group_boundaries, first.group_labels}, labels, *params),
                           first.group_boundaries.back(), cols};
     AlignedSource source(std::move(streams));
-    Status written;
-    {
-        PendingOutput pending(settings.output.path);
-        written = write_matrix_stream(pending.temp_path(), layout, params->numberOfProcessors, settings.output.quiet,
-                                      [&](std::size_t begin, std::size_t end, Matrix& batch) {
-                                          return source.fill(end - begin, batch, cols);
-                                      });
-        if (written) {
-            if (auto committed = pending.commit(); !committed) return file_error(std::move(committed.error()));
-            report_written(settings.output, layout.rows);
-            return {};
-        }
-    }
-    if (source.misaligned) return cbind_in_memory(settings, *params, labels);
-    return file_error(std::move(written.error()));
+    auto written = write_streamed(layout, settings.output, [&](std::size_t begin, std::size_t end, Matrix& batch) {
+        return source.fill(end - begin, batch, cols);
+    });
+    if (written || !source.misaligned) return written;
+    return cbind_in_memory(settings, *params, labels);
 }
 
 }  // namespace binscope

@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 #include <unistd.h>
 
+#include "labels.hpp"
 #include "matrix_ops/header_params.hpp"
 #include "output/matrix.hpp"
 #include "progress.hpp"
@@ -28,7 +29,6 @@ OpResult<Params> output_params(const MatrixHeader& header, const std::string& pa
     if (!params)
         return file_error(Error(params.error().message())
                               .context(fmt::format("The header of {} cannot be written back", to_utf8_lossy(path))));
-    params->numberOfProcessors = std::max<std::size_t>(1, output.threads);
     params->quiet = output.quiet;
     params->outFileName = output.path;
     return std::move(*params);
@@ -67,11 +67,28 @@ void report_written(const OpOutput& output, std::size_t rows) {
 void warn(std::string_view text) { write_stderr(fmt::format("[binscope] Warning: {}\n", text)); }
 
 OpStatus write_whole(const Matrix& matrix, const Params& params, const OpOutput& output) {
+    const RowGroups groups{matrix.group_boundaries, group_labels(matrix.row_groups(), matrix.region_set.groups)};
+    const StreamedMatrix layout{matrix_header_line(groups, matrix.sample_labels, params), matrix.rows(), matrix.cols};
+    // The rows handed to the writer a batch at a time, as a streamed
+    // output's are: the threads format and compress, the header keeps the
+    // input's thread count.
+    return write_streamed(layout, output, [&](std::size_t begin, std::size_t end, Matrix& batch) {
+        batch.cols = matrix.cols;
+        batch.values.assign(matrix.row(begin), matrix.row(begin) + (end - begin) * matrix.cols);
+        for (std::size_t r = begin; r < end; ++r) {
+            batch.region_set.regions.push_back(matrix.region(r));
+            batch.row_regions.push_back(r - begin);
+        }
+        return Status();
+    });
+}
+
+OpStatus write_streamed(const StreamedMatrix& layout, const OpOutput& output, const RowBatchSource& source) {
     PendingOutput pending(output.path);
-    if (auto written = write_matrix_file(pending.temp_path(), matrix, matrix.sample_labels, params); !written)
+    if (auto written = write_matrix_stream(pending.temp_path(), layout, output.threads, output.quiet, source); !written)
         return file_error(std::move(written.error()));
     if (auto committed = pending.commit(); !committed) return file_error(std::move(committed.error()));
-    report_written(output, matrix.rows());
+    report_written(output, layout.rows);
     return {};
 }
 
@@ -178,7 +195,11 @@ OpStatus compare_headers(const MatrixHeader& a, const std::string& a_path, const
     std::vector<std::string> keys;
     for (const auto& object : {ja, jb})
         for (const auto& item : object.items()) keys.push_back(item.key());
-    std::sort(keys.begin(), keys.end());
+    // The samples first: a difference there explains the others.
+    const auto rank = [](const std::string& key) { return key == "sample_labels" ? 0 : key == "sample_boundaries" ? 1 : 2; };
+    std::sort(keys.begin(), keys.end(), [&](const std::string& x, const std::string& y) {
+        return std::pair(rank(x), std::string_view(x)) < std::pair(rank(y), std::string_view(y));
+    });
     keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
     for (const std::string& key : keys) {
         if (std::find(ignored.begin(), ignored.end(), key) != ignored.end()) continue;

@@ -11,6 +11,7 @@
 #include "matrix/matrix.hpp"
 #include "matrix_file/header_json.hpp"
 #include "matrix_ops/matrix_ops.hpp"
+#include "output/matrix.hpp"
 #include "output/matrix_text.hpp"
 #include "params.hpp"
 
@@ -20,8 +21,8 @@ std::unexpected<OpError> usage_error(std::string message);
 std::unexpected<OpError> file_error(Error error);
 std::unexpected<OpError> file_error(std::string message);
 
-// The run parameters `header` records, set to write with `output`'s
-// threads; an error names the file when they cannot be written back.
+// The run parameters `header` records ("proc number" included), quiet as
+// `output` is; an error names the file when they cannot be written back.
 OpResult<Params> output_params(const MatrixHeader& header, const std::string& path, const OpOutput& output);
 
 // The output file's stand-in beside it while it is written: renamed into
@@ -43,8 +44,12 @@ private:
 };
 
 // Writes a whole matrix as the compute subcommands do, beside `output.path`
-// first, and prints the "Wrote" line.
+// first, and prints the "Wrote" line. The header records params (its
+// "proc number" the input's); output.threads do the work.
 OpStatus write_whole(const Matrix& matrix, const Params& params, const OpOutput& output);
+
+// Writes streamed rows the same way.
+OpStatus write_streamed(const StreamedMatrix& layout, const OpOutput& output, const RowBatchSource& source);
 
 // The "Wrote" line, and the warning when no row is left.
 void report_written(const OpOutput& output, std::size_t rows);

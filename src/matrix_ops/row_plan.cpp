@@ -136,15 +136,9 @@ OpStatus write_planned(const RowPlan& plan, const RowGroups& groups, const std::
     layout.cols = plan.columns.empty() ? in_cols : plan.columns.size();
     PlanSource source(plan);
     source.start();
-    PendingOutput pending(output.path);
-    auto written = write_matrix_stream(pending.temp_path(), layout, params.numberOfProcessors, output.quiet,
-                                       [&](std::size_t begin, std::size_t end, Matrix& batch) {
-                                           return source.fill(end - begin, batch, layout.cols);
-                                       });
-    if (!written) return file_error(std::move(written.error()));
-    if (auto committed = pending.commit(); !committed) return file_error(std::move(committed.error()));
-    report_written(output, layout.rows);
-    return {};
+    return write_streamed(layout, output, [&](std::size_t begin, std::size_t end, Matrix& batch) {
+        return source.fill(end - begin, batch, layout.cols);
+    });
 }
 
 Status scan_rows(MatrixRowStream& stream, const RowVisit& visit) {
