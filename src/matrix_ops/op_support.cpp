@@ -195,8 +195,9 @@ OpStatus compare_headers(const MatrixHeader& a, const std::string& a_path, const
     std::vector<std::string> keys;
     for (const auto& object : {ja, jb})
         for (const auto& item : object.items()) keys.push_back(item.key());
-    // The samples first: a difference there explains the others.
-    const auto rank = [](const std::string& key) { return key == "sample_labels" ? 0 : key == "sample_boundaries" ? 1 : 2; };
+    // The labels first and the boundaries last: the lengths and labels
+    // explain a difference of the boundaries.
+    const auto rank = [](const std::string& key) { return key == "sample_labels" ? 0 : key == "sample_boundaries" ? 2 : 1; };
     std::sort(keys.begin(), keys.end(), [&](const std::string& x, const std::string& y) {
         return std::pair(rank(x), std::string_view(x)) < std::pair(rank(y), std::string_view(y));
     });

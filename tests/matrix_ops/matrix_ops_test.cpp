@@ -242,7 +242,7 @@ TEST_F(MatrixOps, RefusalsSayWhyAndLeaveNoOutput) {
         {"rbind of other samples", {"rbind", "-m", "{t}/m.gz", "{t}/one.gz", "-o", "{t}/out.gz"}, 1,
          "Combining rows: the inputs differ in \"sample_labels\": [\"s0\",\"s1\",\"s2\"] in {t}/m.gz, [\"s0\"] in {t}/one.gz"},
         {"rbind of another bin size", {"rbind", "-m", "{t}/one.gz", "{t}/wide.gz", "-o", "{t}/out.gz"}, 1,
-         "Combining rows: the inputs differ in \"sample_boundaries\": [0,30] in {t}/one.gz, [0,15] in {t}/wide.gz"},
+         "Combining rows: the inputs differ in \"bin size\": [50] in {t}/one.gz, [100] in {t}/wide.gz"},
         {"cbind of another bin size", {"cbind", "-m", "{t}/one.gz", "{t}/wide.gz", "-o", "{t}/out.gz"}, 1,
          "Combining samples: the inputs differ in \"bin size\": 50 in {t}/one.gz, 100 in {t}/wide.gz"},
         {"cbind of other regions", {"cbind", "-m", "{t}/one.gz", "{t}/other.gz", "-o", "{t}/out.gz"}, 1,
