@@ -42,6 +42,25 @@ SortUsing parse_sort_using(std::string_view text) {
     return SortUsing::Mean;
 }
 
+Result<Chunk> parse_chunk(std::string_view text) {
+    const auto slash = text.find('/');
+    const auto invalid = [] { return fail("expected I/N, the I-th of N parts, with 1 <= I <= N"); };
+    if (slash == std::string_view::npos) return invalid();
+    const auto index = parse_integer<std::size_t>(text.substr(0, slash), DigitCheck::whole_text_first);
+    const auto count = parse_integer<std::size_t>(text.substr(slash + 1), DigitCheck::whole_text_first);
+    if (!index || !count || *index < 1 || *index > *count) return invalid();
+    return Chunk{*index, *count};
+}
+
+std::pair<std::size_t, std::size_t> chunk_rows(const Chunk& chunk, std::size_t rows) {
+    // rows * part fits in 128 bits whatever the counts.
+    __extension__ using Wide = unsigned __int128;
+    const auto bound = [&](std::size_t part) {
+        return static_cast<std::size_t>(static_cast<Wide>(rows) * part / chunk.count);
+    };
+    return {bound(chunk.index - 1), bound(chunk.index)};
+}
+
 std::int64_t bins_per_sample(const Params& p) {
     return (p.beforeRegionStartLength + p.afterRegionStartLength + p.regionBodyLength + p.unscaled5prime +
             p.unscaled3prime) /

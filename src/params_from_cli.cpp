@@ -56,6 +56,18 @@ Status check_lengths(const Params& p) {
     return {};
 }
 
+// A chunk computes its rows unsorted, whatever sort the run asks for, and
+// its header says so: the gathered parts are sorted once, as a whole.
+Status apply_chunk(const CommonArgs& a, Params& p) {
+    if (!a.chunk) return {};
+    auto chunk = parse_chunk(*a.chunk);
+    if (!chunk) return fail(fmt::format("Invalid --chunk: {} ({})", *a.chunk, chunk.error().message()));
+    p.chunk = *chunk;
+    const SortRegions sort = parse_sort_regions(p.sortRegions);
+    if (sort == SortRegions::Ascend || sort == SortRegions::Descend) p.sortRegions = "keep";
+    return {};
+}
+
 }  // namespace
 
 Result<Params> make_params(const Cli& cli) {
@@ -80,6 +92,9 @@ Result<Params> make_params(const Cli& cli) {
     if (!average) return fail(average.error());
     p.averageTypeBins = *average;
     if (auto ok = check_lengths(p); !ok) return fail(ok.error());
+    const auto* rp = std::get_if<ReferencePoint>(&cli.command);
+    if (auto ok = apply_chunk(rp ? rp->common : std::get<ScaleRegions>(cli.command).common, p); !ok)
+        return fail(ok.error());
     return p;
 }
 

@@ -44,6 +44,21 @@ Result<RegionSet> load_regions(const Params& params) {
     return region_set;
 }
 
+// The regions of one chunk of the run; the groups stay, so that the
+// chunk's rows keep their groups' names.
+void keep_chunk(RegionSet& region_set, const Chunk& chunk, bool quiet) {
+    auto& regions = region_set.regions;
+    const std::size_t total = regions.size();
+    const auto [first, last] = chunk_rows(chunk, total);
+    regions.erase(regions.begin() + static_cast<std::ptrdiff_t>(last), regions.end());
+    regions.erase(regions.begin(), regions.begin() + static_cast<std::ptrdiff_t>(first));
+    if (first == last)
+        progress(quiet, fmt::format("Chunk {}/{}: none of the {} regions", chunk.index, chunk.count, total));
+    else
+        progress(quiet, fmt::format("Chunk {}/{}: regions {} to {} of {}", chunk.index, chunk.count, first + 1,
+                                    last, total));
+}
+
 // Every score file opened once, with its chromosome table and label.
 Result<std::vector<Sample>> open_samples(const Params& params) {
     std::vector<ChromLengthTable> tables;
@@ -69,6 +84,7 @@ Result<Matrix> compute_matrix(const Params& params, const RunControl& control) {
                                  params.scoreFileName.size()));
     auto region_set = load_regions(params);
     if (!region_set) return fail(std::move(region_set.error()));
+    if (params.chunk) keep_chunk(*region_set, *params.chunk, params.quiet);
     auto samples = open_samples(params);
     if (!samples) return fail(std::move(samples.error()));
 

@@ -18,9 +18,10 @@ Cli reference_point(std::string point = "TSS", std::string average = "mean") {
     return Cli{rp};
 }
 
-std::string error_of(const Result<Params>& result) {
+template <class T>
+std::string error_of(const Result<T>& result) {
     if (result) {
-        ADD_FAILURE() << "make_params succeeded";
+        ADD_FAILURE() << "the conversion succeeded";
         return {};
     }
     return result.error().message();
@@ -64,6 +65,46 @@ TEST(Params, SortWordsNeverFail) {
     EXPECT_EQ(parse_sort_regions(""), SortRegions::Keep);
     EXPECT_EQ(parse_sort_using("Region_Length"), SortUsing::RegionLength);
     EXPECT_EQ(parse_sort_using("mode"), SortUsing::Mean);
+}
+
+// "I/N" names one of N parts; the parts cover every row once, differ in
+// size by one row at most, and hold counts of any size.
+TEST(Params, ChunksOfARun) {
+    const std::pair<const char*, bool> texts[] = {{"1/1", true},   {"3/3", true},  {"+2/07", true},
+                                                  {"0/3", false},  {"4/3", false}, {"1/0", false},
+                                                  {"1", false},    {"1/", false},  {"/2", false},
+                                                  {"1/2/3", false}, {"-1/2", false}, {"a/b", false}};
+    for (const auto& [text, valid] : texts) EXPECT_EQ(parse_chunk(text).has_value(), valid) << text;
+    EXPECT_EQ(error_of(parse_chunk("0/3")), "expected I/N, the I-th of N parts, with 1 <= I <= N");
+
+    for (const std::size_t rows : {0ul, 1ul, 7ul, 100ul}) {
+        for (const std::size_t count : {1ul, 3ul, 8ul, 150ul}) {
+            std::size_t next = 0;
+            for (std::size_t i = 1; i <= count; ++i) {
+                const auto [first, last] = chunk_rows(Chunk{i, count}, rows);
+                EXPECT_EQ(first, next) << rows << " " << i << "/" << count;
+                EXPECT_LE(last - first, rows / count + 1);
+                EXPECT_GE(last - first, rows / count);
+                next = last;
+            }
+            EXPECT_EQ(next, rows);
+        }
+    }
+    const std::size_t huge = std::numeric_limits<std::size_t>::max();
+    EXPECT_EQ(chunk_rows(Chunk{huge - 1, huge}, huge), std::pair(huge - 2, huge - 1));
+
+    // The run's sort becomes the chunk's "keep"; its other texts stay as given.
+    Cli cli = reference_point();
+    auto& common = std::get<ReferencePoint>(cli.command).common;
+    common.chunk = "2/5";
+    for (const auto& [asked, recorded] : {std::pair("Descend", "keep"), {"ascend", "keep"}, {"no", "no"}}) {
+        common.sort_regions = asked;
+        EXPECT_EQ(make_params(cli)->sortRegions, recorded);
+    }
+    EXPECT_EQ(make_params(cli)->chunk->index, 2u);
+    common.chunk = "6/5";
+    EXPECT_EQ(error_of(make_params(cli)),
+              "Invalid --chunk: 6/5 (expected I/N, the I-th of N parts, with 1 <= I <= N)");
 }
 
 // Bin sizes below 1, negative lengths and length sums beyond 64 bits have

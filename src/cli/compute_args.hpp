@@ -35,6 +35,7 @@ struct CommonArgs {
     std::string sort_using = "mean";
     bool verbose = false;
     bool quiet = false;
+    std::optional<std::string> chunk;  // "I/N"
 };
 
 struct ReferencePoint {

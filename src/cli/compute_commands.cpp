@@ -4,6 +4,8 @@
 
 #include <vector>
 
+#include "cli/value_checks.hpp"
+
 namespace binscope::cli {
 
 namespace {
@@ -54,6 +56,11 @@ std::vector<OptionSpec> common_options() {
                                 "Sort using statistic: mean, median, max, min, sum, region_length"}),
         option<&A::verbose>({"verbose", 0, "", false, "Verbose logging"}),
         option<&A::quiet>({"quiet", 'q', "", false, "Quiet mode"}),
+        option<&A::chunk>({"chunk", 0, "CHUNK", false,
+                           "Compute and write only the I-th of N equal parts of the rows, given as I/N, in region "
+                           "order and unsorted: one job of a run scattered over N ('binscope matrix rbind' gathers "
+                           "the parts)"},
+                          chunk_value),
     };
 }
 

@@ -5,6 +5,7 @@
 
 #include "cli/grammar.hpp"
 #include "figure/figure_options.hpp"
+#include "params.hpp"
 
 namespace binscope::cli {
 
@@ -28,6 +29,12 @@ Status finite_number(std::string_view value) {
     const auto number = parse_float(value);
     if (number && std::isfinite(*number)) return {};
     return fail("must be a finite number");
+}
+
+Status chunk_value(std::string_view value) {
+    auto chunk = parse_chunk(value);
+    if (!chunk) return fail(std::move(chunk.error()));
+    return {};
 }
 
 }  // namespace binscope::cli

@@ -33,4 +33,7 @@ Status positive_number(std::string_view value);
 
 Status finite_number(std::string_view value);
 
+// "I/N", one part of a run scattered over N jobs.
+Status chunk_value(std::string_view value);
+
 }  // namespace binscope::cli

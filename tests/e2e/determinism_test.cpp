@@ -115,5 +115,39 @@ TEST_F(Determinism, OutputsAreByteIdenticalForOneTwoThreeAndEightThreads) {
     }
 }
 
+// A run scattered over N chunks: their rows, values and regions, one chunk
+// after the other, are the whole run's, and every region is computed once
+// (a chunk is never sorted, whatever the run asks for, and says so). Each
+// file's first line is its header.
+TEST_F(Determinism, ChunksJoinIntoTheWholeRun) {
+    const std::vector<std::string> mode{"scale-regions", "--metagene", "-m", "900", "--binSize", "30",
+                                        "--skipZeros", "--sortRegions", "keep"};
+    const auto whole = run(mode, "2");
+    ASSERT_EQ(whole.size(), 4u) << whole[0];
+    const auto body = [](const std::string& text) { return text.substr(text.find('\n') + 1); };
+    for (const std::size_t count : {3, 7}) {
+        SCOPED_TRACE(count);
+        std::vector<std::string> joined(4);
+        for (std::size_t i = 1; i <= count; ++i) {
+            auto args = mode;
+            args.back() = "descend";
+            args.insert(args.end(), {"--chunk", fmt::format("{}/{}", i, count)});
+            const auto part = run(args, "3");
+            ASSERT_EQ(part.size(), 4u) << part[0];
+            EXPECT_NE(part[1].find("\"sort regions\":\"keep\""), std::string::npos);
+            for (int f = 1; f < 4; ++f) joined[f] += body(part[f]);
+        }
+        for (int f = 1; f < 4; ++f) EXPECT_TRUE(joined[f] == body(whole[f])) << f;
+    }
+    // More parts than rows: the first is empty, a valid file of no rows.
+    auto args = mode;
+    args.insert(args.end(), {"--chunk", "1/4000"});
+    const auto empty = run(args, "1");
+    ASSERT_EQ(empty.size(), 4u) << empty[0];
+    EXPECT_NE(empty[0].find("Chunk 1/4000: none of the 3000 regions"), std::string::npos) << empty[0];
+    EXPECT_NE(empty[1].find("\"group_boundaries\":[0,0],\"group_labels\":[]"), std::string::npos);
+    EXPECT_EQ(body(empty[1]), "");
+}
+
 }  // namespace
 }  // namespace binscope
