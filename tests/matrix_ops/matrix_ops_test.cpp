@@ -121,7 +121,32 @@ std::vector<Identity> identities(const std::string& kind, const std::string& s0,
         words.push_back("-q");
         return words;
     };
+    // The three chunks of a run, with extra options, into {t}/c1.gz ... c3.gz.
+    const auto chunks = [&](std::vector<std::string> extra) {
+        std::vector<std::vector<std::string>> steps;
+        for (int i = 1; i <= 3; ++i) {
+            auto args = extra;
+            args.insert(args.end(), {"--chunk", fmt::format("{}/3", i)});
+            steps.push_back(run(kind, {s0, s1}, {a, b}, fmt::format("{{t}}/c{}.gz", i), args));
+        }
+        return steps;
+    };
+    const auto then = [](std::vector<std::vector<std::string>> steps, std::vector<std::vector<std::string>> more) {
+        steps.insert(steps.end(), more.begin(), more.end());
+        return steps;
+    };
+    const auto gather = [](std::string out) {
+        return std::vector<std::string>{"matrix", "rbind", "-m", "{t}/c1.gz", "{t}/c2.gz", "{t}/c3.gz", "-q", "-o", out};
+    };
     return {
+        {"rbind of chunks", run(kind, {s0, s1}, {a, b}, "{t}/direct.gz", {"--skipZeros"}),
+         then(chunks({"--skipZeros"}), {gather("{t}/out.gz")})},
+        {"rbind of chunks, then sort",
+         run(kind, {s0, s1}, {a, b}, "{t}/direct.gz", {"--sortRegions", "descend", "--sortUsing", "median"}),
+         then(chunks({"--sortRegions", "descend", "--sortUsing", "median"}),
+              {gather("{t}/all.gz"),
+               m({"sort", "-m", "{t}/all.gz", "--sortRegions", "descend", "--sortUsing", "median", "-o",
+                  "{t}/out.gz"})})},
         {"rbind of relabelled runs", run(kind, {s0, s1}, {a, b}, "{t}/direct.gz"),
          {run(kind, {s0, s1}, {a}, "{t}/a.gz"), run(kind, {s0, s1}, {b}, "{t}/b.gz"),
           m({"relabel", "-m", "{t}/a.gz", "-o", "{t}/a.gz", "--groupLabels", "a"}),
