@@ -64,7 +64,7 @@ void write_data(const fs::path& dir) {
         a += fmt::format("chr{}\t{}\t{}\ta{}\t0\t{}\n", 1 + i % 2, start, start + 1500, i, "+-."[i % 3]);
         b += fmt::format("chr{}\t{}\t{}\tb{}\t0\t{}\n", 2 - i % 2, start + 700, start + 900, i, "+-"[i % 2]);
     }
-    a += "chr1\t3300\t4800\ta1\t0\t-\n";  // a region again
+    a += "chr2\t3300\t4800\ta1\t0\t-\n";  // a region again
     write_file(dir / "a.bed", a);
     write_file(dir / "b.bed", b);
     std::string plus;
@@ -372,6 +372,34 @@ TEST_F(MatrixOps, ThreadCountsGiveTheSameBytes) {
         EXPECT_EQ(read_file(files[0]), read_file(files[1]));
         EXPECT_EQ(read_file(files[0]), read_file(files[2]));
     }
+}
+
+// Clusters found by the heat map on one matrix regroup another: the rows
+// in the order and the groups of the sorted-regions file.
+TEST_F(MatrixOps, SortedRegionsRegroupAnotherMatrix) {
+    const fs::path& d = dir_->path();
+    const fs::path t = out_.path();
+    run_ok(expand(run("reference-point", {"{d}/s0.bw"}, {"{d}/a.bed", "{d}/b.bed"}, "{t}/one.gz"), d, t));
+    run_ok(expand(run("reference-point", {"{d}/s1.bw", "{d}/s2.bw"}, {"{d}/a.bed", "{d}/b.bed"}, "{t}/two.gz"), d, t));
+    run_ok(expand({"heatmap", "-m", "{t}/one.gz", "-o", "{t}/h.png", "--kmeans", "3", "--outFileSortedRegions",
+                   "{t}/clusters.bed"},
+                  d, t));
+    run_ok(expand({"matrix", "sort", "-m", "{t}/two.gz", "--sortedRegions", "{t}/clusters.bed", "-o", "{t}/out.gz"},
+                  d, t));
+    const auto bed = split(read_file(t / "clusters.bed"), '\n');
+    const auto rows = split(read_gzip_file(t / "out.gz"), '\n');
+    ASSERT_EQ(rows.size(), bed.size());  // a header line each
+    std::vector<std::string> labels;
+    for (std::size_t i = 1; i < rows.size(); ++i) {
+        const auto b = split(bed[i], '\t');
+        const auto r = split(rows[i], '\t');
+        EXPECT_EQ(std::vector(r.begin(), r.begin() + 4), (std::vector{b[0], b[1], b[2], b[3]})) << i;
+        if (labels.empty() || labels.back() != b[12]) labels.push_back(b[12]);
+    }
+    EXPECT_EQ(labels, (std::vector<std::string>{"cluster_1", "cluster_2", "cluster_3"}));
+    EXPECT_NE(rows[0].find("\"group_labels\":[\"cluster_1\",\"cluster_2\",\"cluster_3\"]"), std::string::npos);
+    EXPECT_NE(rows[0].find("\"sample_labels\":[\"s1\",\"s2\"]"), std::string::npos);
+    expect_matrix_reads_back(t / "out.gz");
 }
 
 // info and range: what the header says, and the percentiles as the heat
