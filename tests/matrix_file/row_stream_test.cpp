@@ -5,7 +5,6 @@
 
 #include <fmt/format.h>
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <bit>
 #include <random>
@@ -17,20 +16,6 @@ namespace binscope {
 namespace {
 
 using namespace binscope::testing;
-
-std::string gzip_text(const std::string& text) {
-    z_stream z{};
-    EXPECT_EQ(deflateInit2(&z, 6, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY), Z_OK);
-    std::string out(deflateBound(&z, text.size()), '\0');
-    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
-    z.avail_in = static_cast<uInt>(text.size());
-    z.next_out = reinterpret_cast<Bytef*>(out.data());
-    z.avail_out = static_cast<uInt>(out.size());
-    EXPECT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
-    out.resize(z.total_out);
-    deflateEnd(&z);
-    return out;
-}
 
 // A header for groups of the given sizes and `cols` columns of one sample.
 std::string header(const std::vector<std::size_t>& groups, std::size_t cols) {
