@@ -2,8 +2,12 @@
 // header and row parser over one piece of inflated text at a time.
 #include "matrix_file/row_stream.hpp"
 
+#include <condition_variable>
 #include <cstring>
+#include <deque>
 #include <fmt/format.h>
+#include <mutex>
+#include <thread>
 
 #include "matrix_file/gzip_text.hpp"
 #include "matrix_file/matrix_file_internal.hpp"
@@ -16,6 +20,85 @@ namespace {
 
 // The text held at a time: enough that a piece costs nothing to fetch.
 constexpr std::size_t kStreamChunkBytes = std::size_t{1} << 20;
+// Pieces inflated ahead of the one whose rows are parsed.
+constexpr std::size_t kPiecesAhead = 2;
+
+// Inflates the next pieces of text on a thread of its own, started with
+// the first request, while the rows of the piece in hand are parsed.
+class TextAhead {
+public:
+    explicit TextAhead(LineChunks& lines) : lines_(lines) {}
+    ~TextAhead() { stop(); }
+
+    // The next piece into `out`, whose buffer is kept for reuse: true, or
+    // false at the end of the text, or the error of the text.
+    Result<bool> next(ChunkText& out) {
+        if (!thread_.joinable() && !stopping_) thread_ = std::thread([this] { inflate(); });
+        std::unique_lock guard(lock_);
+        changed_.wait(guard, [&] { return !ready_.empty() || stopping_; });
+        if (ready_.empty()) return fail("the text was read no further");
+        Piece piece = std::move(ready_.front());
+        ready_.pop_front();
+        if (piece.got && *piece.got) {
+            spare_.push_back(std::move(out));
+            out = std::move(piece.text);
+        }
+        changed_.notify_all();
+        return std::move(piece.got);
+    }
+
+    // Stops the thread once it has finished the piece in hand.
+    void stop() {
+        {
+            std::lock_guard guard(lock_);
+            stopping_ = true;
+        }
+        changed_.notify_all();
+        if (thread_.joinable()) thread_.join();
+    }
+
+private:
+    struct Piece {
+        Result<bool> got;
+        ChunkText text;
+    };
+
+    void inflate() {
+        while (true) {
+            ChunkText text;
+            {
+                std::unique_lock guard(lock_);
+                changed_.wait(guard, [&] { return stopping_ || ready_.size() < kPiecesAhead; });
+                if (stopping_) return;
+                if (!spare_.empty()) {
+                    text = std::move(spare_.back());
+                    spare_.pop_back();
+                }
+            }
+            Result<bool> got = false;
+            try {
+                got = lines_.next(text, kMaxLineBytes);
+            } catch (const std::bad_alloc&) {
+                got = fail("Out of memory");
+            }
+            const bool last = !got || !*got;
+            {
+                std::lock_guard guard(lock_);
+                ready_.push_back({std::move(got), std::move(text)});
+            }
+            changed_.notify_all();
+            if (last) return;
+        }
+    }
+
+    LineChunks& lines_;
+    std::mutex lock_;
+    std::condition_variable changed_;
+    std::deque<Piece> ready_;
+    std::vector<ChunkText> spare_;
+    bool stopping_ = false;
+    std::thread thread_;
+};
 
 }  // namespace
 
@@ -23,6 +106,7 @@ struct MatrixRowStream::State {
     std::string path;
     GzipText gzip;
     LineChunks lines;
+    TextAhead ahead{lines};   // after `lines`, so that it stops first
     TextChunk chunk;          // the text in hand; chunk.begin is the next line
     MatrixHeader header;
     std::size_t rows = 0;
@@ -38,7 +122,7 @@ struct MatrixRowStream::State {
     // The next line (without "\n"), or none at the end of the text.
     Result<std::optional<std::string_view>> next_line() {
         if (chunk.begin >= chunk.text.size()) {
-            auto got = lines.next(chunk.text, kMaxLineBytes);
+            auto got = ahead.next(chunk.text);
             if (!got) return fail(std::move(got.error()));
             chunk.begin = 0;
             if (!*got) return std::optional<std::string_view>();
@@ -65,8 +149,10 @@ struct MatrixRowStream::State {
     Status check_end() {
         auto line = next_line();
         Status ended = line ? (*line ? Status(fail(rows_beyond_header(rows))) : Status()) : Status(fail(line.error()));
-        if (!ended)
+        if (!ended) {
+            ahead.stop();  // the compressed data is read here from now on
             if (auto drained = gzip.drain(); !drained) return fail(std::move(drained.error()));
+        }
         return ended;
     }
 
