@@ -12,8 +12,7 @@
 #include "output/matrix_text.hpp"
 #include "run_error.hpp"
 #ifdef BINSCOPE_PYTHON_READ_MATRIX
-#include "header_params.hpp"
-#include "matrix_file/matrix_file.hpp"
+#include "matrix_ops_binding.hpp"
 #endif
 
 namespace py = pybind11;
@@ -40,20 +39,8 @@ MatrixObject compute(Subcommand subcommand, py::handle score_files, py::handle r
 }
 
 #ifdef BINSCOPE_PYTHON_READ_MATRIX
-MatrixObject read_matrix_object(py::handle path, std::size_t threads) {
-    const std::string file_path = path_argument(path, "read_matrix() argument 'path'");
-    Result<MatrixFile> file;
-    {
-        py::gil_scoped_release release;
-        file = read_matrix_file(file_path, threads == 0 ? 1 : threads);
-    }
-    MatrixFile read = value_or_raise(std::move(file));
-    // A header that cannot be written back still reads; write() says so.
-    Result<Params> params = params_from_header(read.header.json);
-    auto data = std::make_shared<MatrixData>(
-        MatrixData{std::move(read.matrix), params ? *params : Params{}, read.header.json, true, std::nullopt});
-    data->write_refused = params ? std::nullopt : std::optional<Error>(params.error());
-    return MatrixObject(std::move(data));
+MatrixObject read_matrix_at(py::handle path, std::size_t threads) {
+    return read_matrix_object(path_argument(path, "read_matrix() argument 'path'"), threads);
 }
 #endif
 
@@ -84,7 +71,7 @@ PYBIND11_MODULE(binscope, module) {
     module.doc() = "Binned score matrices of bigWig signal over BED/GTF regions, as numpy arrays.";
     module.attr("__version__") = BINSCOPE_VERSION;
     register_run_error(module);
-    bind_matrix(module);
+    auto matrix = bind_matrix(module);
     static const std::string reference_doc = function_doc(Subcommand::ReferencePoint);
     static const std::string scale_doc = function_doc(Subcommand::ScaleRegions);
     module.def(
@@ -100,7 +87,8 @@ PYBIND11_MODULE(binscope, module) {
         },
         py::arg("score_files"), py::arg("region_files"), scale_doc.c_str());
 #ifdef BINSCOPE_PYTHON_READ_MATRIX
-    module.def("read_matrix", &read_matrix_object, py::arg("path"), py::arg("number_of_processors") = 1,
+    bind_matrix_ops(module, matrix);
+    module.def("read_matrix", &read_matrix_at, py::arg("path"), py::arg("number_of_processors") = 1,
                "Reads a gzipped matrix file (path: str or os.PathLike) into a binscope.Matrix, values exactly as "
                "written; number_of_processors threads parse the rows. Raises binscope.Error for a file that "
                "cannot be read, naming the file and, for a row, its line.");

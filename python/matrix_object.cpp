@@ -160,14 +160,24 @@ void MatrixObject::write(py::handle path, py::handle matrix_text, py::handle sor
     progress(params.quiet, fmt::format("Wrote {} ({} rows)", params.outFileName, data_->matrix.rows()));
 }
 
+Status MatrixObject::write_file(const std::string& path) const {
+    if (data_->write_refused) return fail(*data_->write_refused);
+    Params params = data_->params;
+    params.outFileName = path;
+    params.outFileNameMatrix.reset();
+    params.outFileSortedRegions.reset();
+    params.quiet = true;
+    return write_outputs(data_->matrix, params);
+}
+
 std::string MatrixObject::repr() const {
     const Matrix& m = data_->matrix;
     return fmt::format("<binscope.Matrix: {} rows x {} columns, {} samples, {} groups>", m.rows(), m.cols,
                        m.sample_labels.size(), m.group_boundaries.size() - 1);
 }
 
-void bind_matrix(py::module_& module) {
-    py::class_<MatrixObject>(module, "Matrix", R"(A score matrix: one row per region, one block of columns per sample.
+py::class_<MatrixObject> bind_matrix(py::module_& module) {
+    return py::class_<MatrixObject>(module, "Matrix", R"(A score matrix: one row per region, one block of columns per sample.
 
 values             2-D numpy.float32 array, rows x columns, NaN for missing; it uses the
                    matrix's own memory (no copy) and stays valid after the Matrix is gone
@@ -178,7 +188,8 @@ chrom, start, end, name, score, strand, group
 blocks             one list of (start, end) per row
 sample_labels, sample_boundaries, group_labels, group_boundaries, header (a dict)
 sample(label_or_index)   that sample's columns, a view of values
-write(path, matrix_text=None, sorted_regions=None)   the command line's files)")
+write(path, matrix_text=None, sorted_regions=None)   the command line's files
+subset(...), filter(...), sort(...), relabel(...)   the matrix operations, each a new Matrix)")
         .def_property_readonly("values", &MatrixObject::values, "rows x columns float32 array, NaN for missing")
         .def_property_readonly("chrom", [](MatrixObject& m) { return m.column("chrom"); }, "chromosome per row")
         .def_property_readonly("start", [](MatrixObject& m) { return m.column("start"); }, "first block start per row")

@@ -41,6 +41,8 @@ public:
     pybind11::dict header() const;
     pybind11::array sample(pybind11::handle label_or_index) const;
     void write(pybind11::handle path, pybind11::handle matrix_text, pybind11::handle sorted_regions) const;
+    // The matrix file write() writes, quietly and without the GIL's help.
+    Status write_file(const std::string& path) const;
     std::string repr() const;
 
 private:
@@ -52,6 +54,6 @@ private:
 };
 
 // Registers binscope.Matrix.
-void bind_matrix(pybind11::module_& module);
+pybind11::class_<MatrixObject> bind_matrix(pybind11::module_& module);
 
 }  // namespace binscope::python

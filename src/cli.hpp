@@ -8,11 +8,14 @@
 
 #include "cli/compute_args.hpp"
 #include "cli/figure_args.hpp"
+#include "cli/matrix_args.hpp"
 
 namespace binscope {
 
 struct Cli {
-    std::variant<ReferencePoint, ScaleRegions, Heatmap, Profile> command;
+    std::variant<ReferencePoint, ScaleRegions, Heatmap, Profile, MatrixInfo, MatrixRange, MatrixSubset, MatrixFilter,
+                 MatrixRbind, MatrixCbind, MatrixSort, MatrixRelabel>
+        command;
 };
 
 // What the parser decided: run with a Cli, or stop with text and a status

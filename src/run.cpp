@@ -15,6 +15,7 @@
 #include "cli.hpp"
 #include "figure_params_from_cli.hpp"
 #include "figure_run.hpp"
+#include "matrix_ops_run.hpp"
 #include "params_from_cli.hpp"
 #include "progress.hpp"
 #include "run_stages.hpp"
@@ -53,6 +54,7 @@ int run_main(int argc, char** argv) {
             write_text(exit->to_stderr ? stderr : stdout, exit->text);
             return exit->status;
         }
+        if (auto status = run_matrix_operation(std::get<Cli>(parsed))) return *status;
         if (auto figure = figure_params(std::get<Cli>(parsed))) {
             if (auto status = run_figure(*figure); !status) {
                 write_text(stderr, format_error_report(status.error()));

@@ -72,10 +72,8 @@ Result<ColorLimits> robust_limits(const FigureInput& input, std::size_t begin, s
     if (!selector) return fail(std::move(selector).error());
     const std::size_t count = selector->count();
     if (count == 0) return kLimitsWithoutValues;
-    auto rank_of = [&](double percentile) {
-        return static_cast<std::size_t>(std::floor(percentile / 100.0 * static_cast<double>(count - 1)));
-    };
-    auto values = selector->values_of_ranks({rank_of(kLowPercentile), rank_of(kHighPercentile), 0, count - 1});
+    auto values = selector->values_of_ranks(
+        {percentile_rank(kLowPercentile, count), percentile_rank(kHighPercentile, count), 0, count - 1});
     if (!values) return fail(std::move(values).error());
     const auto& v = *values;
     if (v[0] < v[1]) return ColorLimits{v[0], v[1]};
@@ -85,6 +83,10 @@ Result<ColorLimits> robust_limits(const FigureInput& input, std::size_t begin, s
 }
 
 }  // namespace
+
+std::size_t percentile_rank(double percentile, std::size_t count) {
+    return static_cast<std::size_t>(std::floor(percentile / 100.0 * static_cast<double>(count - 1)));
+}
 
 Result<RankSelector> RankSelector::create(const FigureInput& input, std::size_t col_begin, std::size_t col_end,
                                           std::size_t threads) {

@@ -23,6 +23,10 @@ struct ColorLimits {
 inline constexpr double kLowPercentile = 1.0;
 inline constexpr double kHighPercentile = 99.0;
 
+// The 0-based rank of a percentile among `count` (at least 1) values in
+// ascending order: the lower neighbour, floor(percentile / 100 x (count - 1)).
+std::size_t percentile_rank(double percentile, std::size_t count);
+
 // The limits of a sample with no finite value at all.
 inline constexpr ColorLimits kLimitsWithoutValues{0.0, 1.0};
 

@@ -25,14 +25,17 @@ bool passes_thresholds(std::span<const float> values, const Params& params) {
     return true;
 }
 
+bool is_zero_row(std::span<const float> values) {
+    const auto mean = mean_of_numbers(values);
+    // A NaN mean (both infinities) is not equal to zero: the row stays.
+    return !mean || *mean == 0.0;
+}
+
 Matrix skip_zero_rows(Matrix matrix) {
     std::vector<std::size_t> kept;
     kept.reserve(matrix.rows());
-    for (std::size_t r = 0; r < matrix.rows(); ++r) {
-        const auto mean = mean_of_numbers({matrix.row(r), matrix.cols});
-        // A NaN mean (both infinities) is not equal to zero: the row stays.
-        if (mean && *mean != 0.0) kept.push_back(r);
-    }
+    for (std::size_t r = 0; r < matrix.rows(); ++r)
+        if (!is_zero_row({matrix.row(r), matrix.cols})) kept.push_back(r);
     if (kept.size() == matrix.rows()) return matrix;
     matrix.select_rows(kept);
     matrix.group_boundaries = compute_group_boundaries(matrix);

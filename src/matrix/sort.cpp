@@ -62,14 +62,28 @@ double row_sort_key(std::span<const float> values, const Region& region, SortUsi
 }
 
 Matrix sort_rows(Matrix matrix, SortRegions order, SortUsing using_) {
+    return sort_rows(std::move(matrix), order, using_, {});
+}
+
+Matrix sort_rows(Matrix matrix, SortRegions order, SortUsing using_, std::span<const std::size_t> columns) {
     const std::size_t rows = matrix.rows();
     if (order == SortRegions::No || order == SortRegions::Keep || rows == 0) return matrix;
-    const bool descending = order == SortRegions::Descend;
 
     std::vector<double> keys(rows);
-    for (std::size_t r = 0; r < rows; ++r)
-        keys[r] = row_sort_key(std::span<const float>(matrix.row(r), matrix.cols), matrix.region(r), using_);
+    std::vector<float> picked(columns.size());
+    for (std::size_t r = 0; r < rows; ++r) {
+        std::span<const float> values(matrix.row(r), matrix.cols);
+        if (!columns.empty()) {
+            for (std::size_t i = 0; i < columns.size(); ++i) picked[i] = values[columns[i]];
+            values = picked;
+        }
+        keys[r] = row_sort_key(values, matrix.region(r), using_);
+    }
+    return sort_rows_by_keys(std::move(matrix), keys, order == SortRegions::Descend);
+}
 
+Matrix sort_rows_by_keys(Matrix matrix, const std::vector<double>& keys, bool descending) {
+    const std::size_t rows = matrix.rows();
     // Rows without a number (NaN key) end their group in either direction.
     const auto before = [&](std::size_t a, std::size_t b) {
         const double ka = keys[a];

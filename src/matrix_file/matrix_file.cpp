@@ -27,8 +27,6 @@ namespace binscope {
 
 namespace {
 
-constexpr std::size_t kMaxHeaderBytes = std::size_t{16} << 20;
-constexpr std::size_t kMaxLineBytes = std::size_t{256} << 20;
 // One inflating thread keeps this many parsing threads busy at most.
 constexpr std::size_t kMaxParsers = 8;
 // Deflate turns one byte into at most 1032 bytes of text. A row takes at
@@ -84,9 +82,6 @@ struct RowReading {
         error = std::move(e);
     }
 };
-
-// The line number of row r: the header is line 1.
-std::size_t line_of_row(std::size_t row) { return row + 2; }
 
 // Parses every line of a chunk into its rows' places.
 void parse_chunk(RowReading& reading, TextChunk& chunk) {
@@ -144,11 +139,7 @@ bool dispatch(RowReading& reading, TextChunk chunk, const std::atomic<bool>& can
     bool more = true;
     if (chunk.rows > reading.rows - reading.rows_read) {
         keep_lines(chunk, reading.rows - reading.rows_read);
-        reading.record(line_of_row(reading.rows),
-                       fail(fmt::format("line {}: the file has more rows than the {} its header's "
-                                        "\"group_boundaries\" end at",
-                                        line_of_row(reading.rows), reading.rows))
-                           .error());
+        reading.record(line_of_row(reading.rows), rows_beyond_header(reading.rows));
         more = false;
     }
     reading.rows_read += chunk.rows;
@@ -228,21 +219,6 @@ Result<MatrixValues> allocate_values(std::size_t rows, std::size_t cols, std::ui
     return values;
 }
 
-// The header line, split off the first chunk of text.
-Result<MatrixHeader> read_header(LineChunks& lines, TextChunk& first) {
-    auto got = lines.next(first.text, kMaxHeaderBytes);
-    if (!got) return fail(std::move(got.error()));
-    if (!*got) return fail("the file holds no text: it has no header line");
-    const auto newline = std::find(first.text.begin(), first.text.end(), '\n');
-    const auto length = static_cast<std::size_t>(newline - first.text.begin());
-    if (length > kMaxHeaderBytes)
-        return fail(fmt::format("line 1: the header line is longer than {} MiB", kMaxHeaderBytes >> 20));
-    std::string_view line(first.text.data(), length);
-    if (line.ends_with('\r')) line.remove_suffix(1);
-    first.begin = length + 1;
-    return parse_header_line(line);
-}
-
 // Each region in the group its row is in by the header's boundaries, and
 // the rest of the matrix's row bookkeeping.
 void assemble_regions(RowReading& reading, const MatrixHeader& header, Matrix& matrix) {
@@ -276,9 +252,7 @@ Status read_rows(LineChunks& lines, TextChunk first, const MatrixHeader& header,
     }
     if (!ran) return ran;
     if (reading.error) return fail(std::move(*reading.error));
-    if (reading.rows_read != reading.rows)
-        return fail(fmt::format("the file ends after {} rows, but its header's \"group_boundaries\" end at {}",
-                                reading.rows_read, reading.rows));
+    if (reading.rows_read != reading.rows) return fail(rows_short_of_header(reading.rows_read, reading.rows));
     assemble_regions(reading, header, file.matrix);
     return {};
 }
@@ -308,11 +282,36 @@ Result<MatrixFile> read_matrix_checked(GzipText gzip, std::size_t threads, std::
     return file;
 }
 
+}  // namespace
+
 std::string reading_context(const std::string& name) {
     return fmt::format("Reading matrix file {}", to_utf8_lossy(name));
 }
 
-}  // namespace
+// The header line, split off the first chunk of text.
+Result<MatrixHeader> read_header(LineChunks& lines, TextChunk& first) {
+    auto got = lines.next(first.text, kMaxHeaderBytes);
+    if (!got) return fail(std::move(got.error()));
+    if (!*got) return fail("the file holds no text: it has no header line");
+    const auto newline = std::find(first.text.begin(), first.text.end(), '\n');
+    const auto length = static_cast<std::size_t>(newline - first.text.begin());
+    if (length > kMaxHeaderBytes)
+        return fail(fmt::format("line 1: the header line is longer than {} MiB", kMaxHeaderBytes >> 20));
+    std::string_view line(first.text.data(), length);
+    if (line.ends_with('\r')) line.remove_suffix(1);
+    first.begin = length + 1;
+    return parse_header_line(line);
+}
+
+Error rows_beyond_header(std::size_t rows) {
+    return Error(fmt::format("line {}: the file has more rows than the {} its header's \"group_boundaries\" end at",
+                             line_of_row(rows), rows));
+}
+
+Error rows_short_of_header(std::size_t read, std::size_t rows) {
+    return Error(fmt::format("the file ends after {} rows, but its header's \"group_boundaries\" end at {}", read,
+                             rows));
+}
 
 Result<MatrixFile> read_matrix_file(const std::string& path, std::size_t threads) {
     auto gzip = GzipText::open(path);

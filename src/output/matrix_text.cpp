@@ -50,13 +50,17 @@ const char* bool_text(bool value) { return value ? "true" : "false"; }
 
 std::string matrix_header_line(const Matrix& matrix, const std::vector<std::string>& sample_labels,
                                const Params& params) {
+    return matrix_header_line(RowGroups{matrix.group_boundaries, group_labels(matrix.row_groups(), matrix.region_set.groups)},
+                              sample_labels, params);
+}
+
+std::string matrix_header_line(const RowGroups& groups, const std::vector<std::string>& sample_labels,
+                               const Params& params) {
     const std::size_t n = sample_labels.size();
     const std::int64_t bins = bins_per_sample(params);
 
     std::vector<std::int64_t> sample_boundaries;
     for (std::size_t k = 0; k <= n; ++k) sample_boundaries.push_back(static_cast<std::int64_t>(k) * bins);
-
-    const std::vector<std::string> labels = group_labels(matrix.row_groups(), matrix.region_set.groups);
 
     const std::string ref_point =
         params.referencePoint ? string_text(ref_point_name(*params.referencePoint)) : std::string("null");
@@ -68,10 +72,10 @@ std::string matrix_header_line(const Matrix& matrix, const std::vector<std::stri
     object["bin size"] = repeated_int(n, params.binSize);
     object["body"] = repeated_int(n, params.regionBodyLength);
     object["downstream"] = repeated_int(n, params.afterRegionStartLength);
-    object["group_boundaries"] = array_text(matrix.group_boundaries, [](std::size_t b) {
+    object["group_boundaries"] = array_text(groups.boundaries, [](std::size_t b) {
         return int_text(static_cast<std::int64_t>(b));
     });
-    object["group_labels"] = array_text(labels, string_text);
+    object["group_labels"] = array_text(groups.labels, string_text);
     object["max threshold"] = optional_number(params.maxThreshold);
     object["min threshold"] = optional_number(params.minThreshold);
     object["missing data as zero"] = bool_text(params.missingDataAsZero);

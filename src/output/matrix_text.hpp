@@ -16,6 +16,18 @@ namespace binscope {
 std::string matrix_header_line(const Matrix& matrix, const std::vector<std::string>& sample_labels,
                                const Params& params);
 
+// The rows' side of a header: the group boundaries [0, ..., rows] and one
+// label per group run, as a matrix's rows give them.
+struct RowGroups {
+    std::vector<std::size_t> boundaries{0, 0};
+    std::vector<std::string> labels;
+};
+
+// The same line for rows known only by their groups (a matrix streamed
+// from files).
+std::string matrix_header_line(const RowGroups& groups, const std::vector<std::string>& sample_labels,
+                               const Params& params);
+
 // Appends the lines of rows [begin, end): six region columns, the score
 // and the values, tab-separated. Rows are independent, so batches can be
 // formatted anywhere and concatenated in order.

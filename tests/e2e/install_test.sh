@@ -23,8 +23,10 @@ warnings=$(groff -man -Tutf8 -ww -z "$page" 2>&1)
 # help lists.
 text=$(groff -man -Tascii -P-cbu -rLL=300n -rHY=0 "$page" 2>/dev/null)
 grep -qF -- "$version" <<<"$text" || { echo "FAIL: the manual page is not of $version"; exit 1; }
-for command in reference-point scale-regions heatmap profile; do
-    for option in $("$prefix/bin/binscope" "$command" --help | grep -oE -- '--[A-Za-z0-9]+' | sort -u); do
+for command in reference-point scale-regions heatmap profile "matrix info" "matrix range" "matrix subset" \
+    "matrix filter" "matrix rbind" "matrix cbind" "matrix sort" "matrix relabel"; do
+    read -r -a words <<<"$command"
+    for option in $("$prefix/bin/binscope" "${words[@]}" --help | grep -oE -- '--[A-Za-z0-9]+' | sort -u); do
         grep -qE -- "(^|[^-A-Za-z])$option([^A-Za-z0-9]|\$)" <<<"$text" || { echo "FAIL: the manual page lacks $option"; exit 1; }
     done
 done

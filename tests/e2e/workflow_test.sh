@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # workflow_test.sh BINSCOPE SOURCE_DIR - runs the Snakemake workflow of
 # examples/workflow on a copy of the example, with one more sample group
-# and region set, and checks that every matrix equals a direct run's.
+# and region set, and checks that every matrix equals a direct run's; then
+# scattered over 3 chunks per matrix, with two region files and sorted
+# rows, gathered back into the sorted single run's file.
 set -euo pipefail
 binscope=$1
 source_dir=$2
@@ -45,3 +47,35 @@ for group in example twice; do
 done
 [ "$(find results -name '*.gz' | wc -l)" -eq "$checked" ] || { echo "FAIL: unexpected matrices"; find results; exit 1; }
 echo "snakemake $(snakemake --version): $checked matrices equal to the direct runs"
+
+# Scattered and gathered: 3 chunks per matrix, two region files in one
+# set, the rows sorted.
+cat >"$work/workflow/chunks.yaml" <<'YAML'
+results: scattered
+chunks: 3
+samples:
+  twice: [../example.bw, ../example.bw]
+regions:
+  both: [../genes.bed, ../first.bed]
+YAML
+sorted_options="$(sed -n 's/^options: *//p' config.yaml) --sortRegions descend --sortUsing max"
+start=$(date +%s.%N)
+XDG_CACHE_HOME=$work/cache snakemake -c 2 --configfile chunks.yaml --config "binscope=$binscope" \
+    "options=$sorted_options" >scattered.out 2>&1 || { cat scattered.out; echo "FAIL: the scattered run failed"; exit 1; }
+took=$(awk -v s="$start" -v e="$(date +%s.%N)" 'BEGIN { printf "%.1f", e - s }')
+read -r -a sorted <<<"$sorted_options"
+for group in example twice; do
+    scores=(../example.bw)
+    [ "$group" = twice ] && scores+=(../example.bw)
+    for regions in genes both; do
+        files=(../genes.bed)
+        [ "$regions" = both ] && files+=(../first.bed)
+        "$binscope" "$subcommand" -S "${scores[@]}" -R "${files[@]}" -o direct.gz -p 2 "${sorted[@]}" -q
+        cmp -s <(gzip -dc "scattered/$group/$regions.gz") <(gzip -dc direct.gz) ||
+            { echo "FAIL: the gathered scattered/$group/$regions.gz differs from the sorted single run"; exit 1; }
+        grep -q "^\[binscope\] Wrote scattered/$group/$regions.gz" "scattered/logs/$group/$regions.log" ||
+            { echo "FAIL: no gather log of $group/$regions"; exit 1; }
+    done
+done
+[ "$(find scattered -name '*.gz' | wc -l)" -eq 4 ] || { echo "FAIL: chunks left behind"; find scattered; exit 1; }
+echo "4 matrices in 3 chunks each (one set of two region files), sorted, gathered into the single runs' files in ${took} s"

@@ -32,21 +32,6 @@ using Json = nlohmann::json;
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 constexpr float kInf = std::numeric_limits<float>::infinity();
 
-// One gzip member of text.
-std::string gzip(const std::string& text) {
-    z_stream z{};
-    EXPECT_EQ(deflateInit2(&z, 6, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY), Z_OK);
-    std::string out(deflateBound(&z, text.size()), '\0');
-    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
-    z.avail_in = static_cast<uInt>(text.size());
-    z.next_out = reinterpret_cast<Bytef*>(out.data());
-    z.avail_out = static_cast<uInt>(out.size());
-    EXPECT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
-    out.resize(z.total_out);
-    deflateEnd(&z);
-    return out;
-}
-
 // The text of one gzip member.
 std::string gunzip(const std::string& bytes) {
     z_stream z{};
@@ -223,7 +208,7 @@ TEST(MatrixFileReader, SameMatrixAndSameFirstErrorAtOneAndFourThreads) {
     std::string text;
     for (const std::string& line : lines) text += line + "\n";
     for (const std::size_t threads : {1, 4, 4, 4}) {
-        EXPECT_EQ(outcome(read_matrix_bytes(gzip(text), "m.gz", threads, kSmallChunks)),
+        EXPECT_EQ(outcome(read_matrix_bytes(gzip_text(text), "m.gz", threads, kSmallChunks)),
                   "Reading matrix file m.gz | line 2000: field 86: \"x\" is not a number");
     }
 }
@@ -242,10 +227,10 @@ std::string header_line(const std::function<void(Json&)>& change) {
 }
 
 std::string with_header(const std::function<void(Json&)>& change) {
-    return gzip(header_line(change) + kRow1 + kRow2);
+    return gzip_text(header_line(change) + kRow1 + kRow2);
 }
 
-std::string with_rows(const std::string& rows) { return gzip(header_line([](Json&) {}) + rows); }
+std::string with_rows(const std::string& rows) { return gzip_text(header_line([](Json&) {}) + rows); }
 
 // A corrupt gzip file the fuzzer found.
 const std::string kBadDistance(
@@ -264,7 +249,7 @@ TEST(MatrixFileReader, RefusesBadFilesSayingWhy) {
         h["group_boundaries"] = {0, 1000000000};
         h["sample_boundaries"] = {0, 1000000};
     });
-    const std::string gzip_no_rows = gzip(header_line([](Json& h) {
+    const std::string gzip_no_rows = gzip_text(header_line([](Json& h) {
         h["group_boundaries"] = {0, 0};
         h["sample_boundaries"] = {0, 1000000000000};
     }));
@@ -278,11 +263,11 @@ TEST(MatrixFileReader, RefusesBadFilesSayingWhy) {
         // zlib takes every input byte before it meets the fault: read in
         // small steps, this once passed for a truncated file.
         {kBadDistance, "the gzip data is corrupt: invalid distance too far back"},
-        {gzip(""), "the file holds no text: it has no header line"},
-        {gzip(kRow1), "line 1: the header line does not start with \"@\""},
-        {gzip("@{\"a\":}\n"), "line 1, column 7: the header is not valid JSON"},
-        {gzip("@{\"a\":\"\xff\"}\n"), "line 1, column 8: the header is not valid JSON"},
-        {gzip("@[1]\n"), "line 1: the header is not a JSON object"},
+        {gzip_text(""), "the file holds no text: it has no header line"},
+        {gzip_text(kRow1), "line 1: the header line does not start with \"@\""},
+        {gzip_text("@{\"a\":}\n"), "line 1, column 7: the header is not valid JSON"},
+        {gzip_text("@{\"a\":\"\xff\"}\n"), "line 1, column 8: the header is not valid JSON"},
+        {gzip_text("@[1]\n"), "line 1: the header is not a JSON object"},
         {with_header([](Json& h) { h.erase("upstream"); }), "the header has no key \"upstream\""},
         {with_header([](Json& h) { h["bin size"] = {"10"}; }), "the header's \"bin size\" is not an array of integers"},
         {with_header([](Json& h) { h["body"] = 0; }), "the header's \"body\" is not an array of integers"},
@@ -357,7 +342,7 @@ TEST(MatrixFileReader, APromiseBeyondMemoryEndsWithTheFilesOwnError) {
     std::mt19937_64 rng(7);
     std::string pad(6'000'000, ' ');
     for (char& c : pad) c = letters[rng() % letters.size()];
-    const std::string bytes = gzip(header_line([&](Json& h) {
+    const std::string bytes = gzip_text(header_line([&](Json& h) {
                                        h["group_boundaries"] = {0, kRows};
                                        h["sample_boundaries"] = {0, 1};
                                        h["pad"] = pad;
@@ -376,7 +361,7 @@ TEST(MatrixFileReader, ReadsOtherWritersVariants) {
     for (const auto& [key, value] : kHeader.items()) header[key] = value;
     std::string text = fmt::format("@{}\n", header.dump(2));
     text.erase(std::remove(text.begin() + 1, text.end() - 1, '\n'), text.end() - 1);
-    const auto file = read_matrix_bytes(gzip(text + "chr1\t1\t2\tr\t0\t+\t1e50\t-1e50\t1e-50\t-1e-50\r\n" +
+    const auto file = read_matrix_bytes(gzip_text(text + "chr1\t1\t2\tr\t0\t+\t1e50\t-1e50\t1e-50\t-1e-50\r\n" +
                                              "chr1\t1\t2\tr\tx\t?\t1.5e3\tinfinity\t-0\tNaN"),
                                         "m.gz", 1);
     ASSERT_TRUE(file) << outcome(file);
@@ -390,7 +375,7 @@ TEST(MatrixFileReader, ReadsOtherWritersVariants) {
     EXPECT_EQ(file->matrix.region(1).strand, U'.');
 
     // Header and rows in two gzip members.
-    const auto members = read_matrix_bytes(gzip(header_line([](Json&) {})) + gzip(kRow1 + kRow2), "m.gz", 2);
+    const auto members = read_matrix_bytes(gzip_text(header_line([](Json&) {})) + gzip_text(kRow1 + kRow2), "m.gz", 2);
     ASSERT_TRUE(members) << outcome(members);
     EXPECT_EQ(members->matrix.region(1).blocks, (BlockList{{300, 400}, {500, 600}}));
 }

@@ -46,6 +46,22 @@ std::string read_file(const fs::path& path) {
     return ss.str();
 }
 
+std::string gzip_text(const std::string& text) {
+    z_stream z{};
+    if (deflateInit2(&z, 6, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+        throw std::runtime_error("deflateInit2 failed");
+    std::string out(deflateBound(&z, text.size()), '\0');
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
+    z.avail_in = static_cast<uInt>(text.size());
+    z.next_out = reinterpret_cast<Bytef*>(out.data());
+    z.avail_out = static_cast<uInt>(out.size());
+    const int rc = deflate(&z, Z_FINISH);
+    out.resize(z.total_out);
+    deflateEnd(&z);
+    if (rc != Z_STREAM_END) throw std::runtime_error("deflate failed");
+    return out;
+}
+
 std::string read_gzip_file(const fs::path& path) {
     gzFile in = gzopen(path.c_str(), "rb");
     if (!in || gzdirect(in)) throw std::runtime_error("not a gzip file: " + path.string());

@@ -28,6 +28,8 @@ void write_file(const std::filesystem::path& path, const std::string& content);
 std::string read_file(const std::filesystem::path& path);
 // The decompressed content of a gzip file (every member).
 std::string read_gzip_file(const std::filesystem::path& path);
+// One gzip member of text (deflate level 6), as bytes.
+std::string gzip_text(const std::string& text);
 // The parts of text between the separators; a separator at the very end
 // opens no empty last part ("a\tb\n" split at '\n' is {"a\tb"}).
 std::vector<std::string> split(const std::string& text, char sep);

@@ -7,11 +7,12 @@
 #include "error.hpp"
 #include "params.hpp"
 
-namespace binscope::python {
+namespace binscope {
 
 // Params from the header's JSON (without the '@'). Fails when a key is
 // missing or of the wrong kind, or when the samples' layouts differ (one
-// record cannot write that header back).
+// record cannot write that header back); the error is the bare reason.
+// "scale" null (not finite) reads as NaN, which is written back as null.
 Result<Params> params_from_header(const std::string& json);
 
-}  // namespace binscope::python
+}  // namespace binscope

@@ -1,12 +1,12 @@
 // header_params.cpp - the run parameters a matrix file's header records.
-#include "header_params.hpp"
+#include "matrix_ops/header_params.hpp"
 
-#include <fmt/format.h>
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <limits>
 
-namespace binscope::python {
+namespace binscope {
 
 namespace {
 
@@ -48,7 +48,7 @@ Params from_object(const json& h) {
     p.missingDataAsZero = h.at("missing data as zero").get<bool>();
     p.nanAfterEnd = h.at("nan after end").get<bool>();
     p.numberOfProcessors = std::max<std::size_t>(1, h.at("proc number").get<std::size_t>());
-    p.scale = h.at("scale").get<double>();
+    p.scale = h.at("scale").is_null() ? std::numeric_limits<double>::quiet_NaN() : h.at("scale").get<double>();
     p.skipZeros = h.at("skip zeros").get<bool>();
     p.sortRegions = h.at("sort regions").get<std::string>();
     p.sortUsing = h.at("sort using").get<std::string>();
@@ -63,8 +63,8 @@ Result<Params> params_from_header(const std::string& text) {
     try {
         return from_object(json::parse(text));
     } catch (const std::exception& e) {
-        return fail(fmt::format("Writing a matrix read from a file: its header cannot be written back: {}", e.what()));
+        return fail(e.what());
     }
 }
 
-}  // namespace binscope::python
+}  // namespace binscope
