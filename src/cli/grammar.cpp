@@ -265,7 +265,10 @@ private:
             values.push_back(*attached);
             return values;
         }
-        while (next_ < tokens_.size() && !tokens_[next_].starts_with('-')) {
+        const auto is_value = [&](std::string_view token) {
+            return !token.starts_with('-') || (opt.lone_dash_value && token == "-");
+        };
+        while (next_ < tokens_.size() && is_value(tokens_[next_])) {
             values.push_back(tokens_[next_++]);
             if (opt.kind != ValueKind::list) break;
         }

@@ -40,7 +40,14 @@ struct OptionSpec {
     Status (*store)(Cli& cli, std::string_view value) = nullptr;  // one value into the record being filled
     std::optional<std::string> (*default_value)() = nullptr;     // the default as help shows it, if any
     ValueCheck check = nullptr;
+    bool lone_dash_value = false;  // a lone "-" after it is its value, not a misplaced option
 };
+
+// The row, taking a lone "-" as a value (a strand, say).
+inline OptionSpec with_lone_dash_value(OptionSpec spec) {
+    spec.lone_dash_value = true;
+    return spec;
+}
 
 // A subcommand. Subcommands of one family are called as
 // `binscope FAMILY NAME`; those without a family as `binscope NAME`.

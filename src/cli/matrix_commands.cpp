@@ -61,8 +61,9 @@ std::vector<OptionSpec> filter_options() {
     using F = MatrixFilter;
     return with_output<F>({
         one_matrix<F>(),
-        option<&F::strand>({"strand", 0, "STRAND", false, "Keep the rows of regions on this strand: +, - or . (the minus strand as --strand=-)"},
-                           one_of<kStrands, std::size(kStrands)>),
+        with_lone_dash_value(option<&F::strand>(
+            {"strand", 0, "STRAND", false, "Keep the rows of regions on this strand: +, - or ."},
+            one_of<kStrands, std::size(kStrands)>)),
         option<&F::min>({"min", 0, "MIN", false, "Drop a row with a value below this (missing values never drop one)"}),
         option<&F::max>({"max", 0, "MAX", false, "Drop a row with a value above this (missing values never drop one)"}),
         option<&F::skip_zeros>({"skipZeros", 0, "", false,

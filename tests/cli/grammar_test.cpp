@@ -17,6 +17,7 @@ const std::vector<OptionSpec>& family_options() {
     static const std::vector<OptionSpec> options = {
         option<&FigureArgs::matrix_file>({"matrixFile", 'm', "MATRIX_FILE", true, "The input"}),
         option<&FigureArgs::kmeans>({"kmeans", 0, "KMEANS", false, "A count"}, nullptr),
+        with_lone_dash_value(option<&FigureArgs::plot_title>({"title", 0, "TITLE", false, "A text"})),
     };
     return options;
 }
@@ -38,6 +39,15 @@ TEST(CommandFamily, DispatchesToTheNamedMember) {
     EXPECT_EQ(heatmap.figure.matrix_file, "x.gz");
     EXPECT_EQ(heatmap.figure.kmeans, 3u);
     EXPECT_TRUE(std::holds_alternative<Profile>(std::get<Cli>(parse({"fam", "second", "-m", "y"})).command));
+
+    // A lone "-" is a value only where the row says so.
+    const auto dash = parse({"fam", "first", "-m", "x.gz", "--title", "-"});
+    ASSERT_TRUE(std::holds_alternative<Cli>(dash)) << std::get<ParseExit>(dash).text;
+    EXPECT_EQ(std::get<Heatmap>(std::get<Cli>(dash).command).figure.plot_title, "-");
+    const auto refused = parse({"fam", "first", "-m", "-", "--title", "t"});
+    ASSERT_TRUE(std::holds_alternative<ParseExit>(refused));
+    EXPECT_NE(std::get<ParseExit>(refused).text.find("a value is required for '--matrixFile <MATRIX_FILE>'"),
+              std::string::npos);
 }
 
 // Each case: the arguments, the status and a text the output must hold.

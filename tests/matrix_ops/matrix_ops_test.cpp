@@ -359,7 +359,7 @@ TEST_F(MatrixOps, ThreadCountsGiveTheSameBytes) {
     for (const std::vector<std::string>& op :
          {std::vector<std::string>{"rbind", "-m", "{t}/m.gz", "{t}/m.gz"}, {"cbind", "-m", "{t}/m.gz", "{t}/m.gz"},
           {"subset", "-m", "{t}/m.gz", "--samples", "2", "--groups", "b", "a"},
-          {"filter", "-m", "{t}/m.gz", "--strand=-"}, {"sort", "-m", "{t}/m.gz", "--sortRegions", "descend"}}) {
+          {"filter", "-m", "{t}/m.gz", "--strand", "-"}, {"sort", "-m", "{t}/m.gz", "--sortRegions", "descend"}}) {
         SCOPED_TRACE(op[0]);
         std::vector<std::string> files;
         for (const char* threads : {"1", "2", "5"}) {
