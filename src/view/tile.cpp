@@ -7,7 +7,6 @@
 
 #include "figure/canvas.hpp"
 #include "figure/paint.hpp"
-#include "view/drawing_lock.hpp"
 #include "worker_pool.hpp"
 
 namespace binscope {
@@ -78,7 +77,6 @@ Result<std::string> render_tile(const View& view, const TileRequest& request, st
     auto raster = tile_raster(*view.input, request, threads);
     if (!raster) return fail(std::move(raster).error());
     const auto width = static_cast<double>(request.width), height = static_cast<double>(request.rows.pixels);
-    const std::lock_guard lock(drawing_mutex());
     auto canvas = Canvas::create(FigureFormat::png, width, height, 72.0);
     if (!canvas) return fail(std::move(canvas).error());
     paint_raster(canvas->context(), *raster, (*view.limits)[request.sample], view.map, view.missing,

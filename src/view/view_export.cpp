@@ -10,9 +10,7 @@
 #include <vector>
 
 #include "file_descriptor.hpp"
-#include "figure/heatmap_figure.hpp"
 #include "output/sorted_regions.hpp"
-#include "view/drawing_lock.hpp"
 
 namespace binscope {
 namespace {
@@ -59,12 +57,11 @@ Result<std::string> bytes_written(const std::function<Status(const std::string& 
     return read_all(file.path());
 }
 
-Result<std::string> export_figure(const View& view, FigureFormat format, std::size_t threads) {
-    FigureStyle style;
-    style.format = format;
-    return bytes_written([&](const std::string& path) {
-        const std::lock_guard lock(drawing_mutex());
-        return draw_heatmap(*view.input, style, view.description.color, ProfileSettings{}, path, threads);
+Result<std::string> export_figure(ViewModel& model, const View& view, FigureFormat format) {
+    return bytes_written([&](const std::string& path) -> Status {
+        ExportWorker* worker = model.export_worker();
+        if (!worker) return fail("Figures cannot be drawn: the figure worker is not running");
+        return worker->draw(*view.input, format, view.description.color, model.threads(), path);
     });
 }
 

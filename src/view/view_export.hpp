@@ -16,9 +16,9 @@ namespace binscope {
 // which is removed afterwards whatever happens.
 Result<std::string> bytes_written(const std::function<Status(const std::string& path)>& write);
 
-// The heat map of the whole view in `format`, drawn by the `heatmap` code
-// with the default style.
-Result<std::string> export_figure(const View& view, FigureFormat format, std::size_t threads);
+// The heat map of the whole view in `format`, drawn by the model's figure
+// worker as the `heatmap` command draws it.
+Result<std::string> export_figure(ViewModel& model, const View& view, FigureFormat format);
 
 // The BED lines (with their header, as --outFileSortedRegions writes
 // them) of drawn rows [begin, end) of the view, each with its group label.

@@ -44,6 +44,13 @@ ViewModel::ViewModel(MatrixFile file, std::string matrix_path, std::size_t threa
     file_order_.sample_labels = file_.header.sample_labels;
 }
 
+Status ViewModel::start_export_worker() {
+    auto worker = ExportWorker::start(file_);
+    if (!worker) return fail(std::move(worker).error());
+    exports_.emplace(std::move(*worker));
+    return {};
+}
+
 Result<FigureInput> ViewModel::compute_order(const RowOrderSettings& settings) {
     std::optional<SlotHolder> slot;
     if (settings.kmeans > 0) slot.emplace(kmeans_slots_);

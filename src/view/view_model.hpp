@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <semaphore>
 #include <string>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "figure/colormap.hpp"
 #include "figure/figure_input.hpp"
 #include "matrix_file/matrix_file.hpp"
+#include "view/export_worker.hpp"
 #include "view/once_cache.hpp"
 #include "view/view_query.hpp"
 
@@ -50,6 +52,11 @@ public:
     // computed by the first request that needs them.
     Result<View> view(const ViewDescription& description);
 
+    // Forks the figure worker (see ExportWorker); call before any thread
+    // starts.
+    Status start_export_worker();
+    ExportWorker* export_worker() { return exports_ ? &*exports_ : nullptr; }
+
     // An encoded tile by its key, computed by `render` once.
     Result<std::shared_ptr<const std::string>> tile(const std::string& key,
                                                     const std::function<Result<std::string>()>& render);
@@ -65,6 +72,7 @@ private:
     OnceCache<std::vector<ColorLimits>> limits_{kLimitCacheBytes};
     OnceCache<std::string> tiles_{kTileCacheBytes};
     std::counting_semaphore<> kmeans_slots_{kConcurrentKmeans};
+    std::optional<ExportWorker> exports_;
 };
 
 }  // namespace binscope

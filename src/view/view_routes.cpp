@@ -130,7 +130,7 @@ Status serve_export(const Request& req, Response& res, ViewModel& model) {
     const auto kind = figure_format_of_path(fmt::format("figure.{}", format));
     if (!kind || (format != "png" && format != "svg" && format != "pdf"))
         return fail(fmt::format("Bad parameter format=\"{}\": expected png, svg or pdf", format.substr(0, 10)));
-    auto bytes = export_figure(asked->view, *kind, model.threads());
+    auto bytes = export_figure(model, asked->view, *kind);
     if (!bytes) return fail(std::move(bytes).error());
     constexpr std::array<std::string_view, 3> types{"image/png", "image/svg+xml", "application/pdf"};
     res.set_header("Content-Disposition", fmt::format("attachment; filename=\"binscope_view.{}\"", format));

@@ -83,12 +83,12 @@ void configure(GuardedServer& server, std::size_t threads, const std::string& to
         [token, bind](const Request& req, Response& res) { return check_request(req, res, token, bind); });
     server.set_post_routing_handler([](const Request&, Response& res) { add_security_headers(res); });
     server.set_error_handler([](const Request& req, Response& res) {
+        if (!res.body.empty()) return;  // the endpoint's own answer
         // What follows a request the server could not read cannot be trusted to start a request.
         if (res.status != 404) {
             res.set_header("Connection", "close");
             GuardedServer::close_after_answer();
         }
-        if (!res.body.empty()) return;
         if (res.status == 404)
             res.set_content(fmt::format("Not found: {}\n", req.path.substr(0, 200)), "text/plain; charset=utf-8");
         else
@@ -177,6 +177,7 @@ Status run_view(const ViewSettings& settings) {
     auto file = read_matrix_file(settings.matrix_file, settings.threads);
     if (!file) return fail(std::move(file).error());
     ViewModel model(std::move(*file), settings.matrix_file, settings.threads);
+    if (auto started = model.start_export_worker(); !started) return started;
     if (settings.bind_address != "127.0.0.1") std::fprintf(stderr, "%s\n", bind_warning(settings.bind_address).c_str());
     return serve(model, settings, token.value());
 }

@@ -15,12 +15,16 @@
 
 namespace binscope::testing {
 
-ViewProcess::ViewProcess(const std::vector<std::string>& args) {
+ViewProcess::ViewProcess(const std::vector<std::string>& args, const std::string& error_path) {
     int out[2];
     if (pipe(out) != 0) throw std::runtime_error("pipe");
     pid_ = fork();
     if (pid_ == 0) {
         dup2(out[1], 1);
+        if (!error_path.empty()) {
+            const int err = open(error_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            dup2(err, 2);
+        }
         close(out[0]);
         close(out[1]);
         std::vector<char*> argv;

@@ -16,7 +16,8 @@ namespace binscope::testing {
 // `args`; its first line of output gives the address and token.
 class ViewProcess {
 public:
-    explicit ViewProcess(const std::vector<std::string>& args);
+    // Standard error goes to `error_path` when one is given.
+    explicit ViewProcess(const std::vector<std::string>& args, const std::string& error_path = "");
     ~ViewProcess();
     ViewProcess(const ViewProcess&) = delete;
     ViewProcess& operator=(const ViewProcess&) = delete;
