@@ -7,6 +7,7 @@
 #include "cli/compute_commands.hpp"
 #include "cli/figure_commands.hpp"
 #include "cli/grammar.hpp"
+#include "cli/view_commands.hpp"
 
 namespace binscope {
 
@@ -16,6 +17,7 @@ ParseOutcome parse_command_line(const std::vector<std::string>& args) {
         &cli::scale_regions_command(),
         &cli::heatmap_command(),
         &cli::profile_command(),
+        &cli::view_command(),
     };
     static const std::array<cli::FamilySpec, 0> families{};
     return cli::parse_with(commands, families, args);

@@ -8,11 +8,12 @@
 
 #include "cli/compute_args.hpp"
 #include "cli/figure_args.hpp"
+#include "cli/view_args.hpp"
 
 namespace binscope {
 
 struct Cli {
-    std::variant<ReferencePoint, ScaleRegions, Heatmap, Profile> command;
+    std::variant<ReferencePoint, ScaleRegions, Heatmap, Profile, ViewArgs> command;
 };
 
 // What the parser decided: run with a Cli, or stop with text and a status

@@ -262,6 +262,7 @@ TEST(FigureCli, Help) {
                   "  scale-regions    Scale all regions to the same length and compute the score matrix\n"
                   "  heatmap          Draw a matrix file as heat maps, one per sample, under their average profiles\n"
                   "  profile          Draw the average profiles of a matrix file\n"
+                  "  view             Explore a matrix file in the browser, served from this machine\n"
                   "  help             Print"),
               std::string::npos);
     const std::string heatmap = exit_of(parse({"help", "heatmap"})).text;

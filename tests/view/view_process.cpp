@@ -15,7 +15,8 @@
 
 namespace binscope::testing {
 
-ViewProcess::ViewProcess(const std::vector<std::string>& args, const std::string& error_path) {
+ViewProcess::ViewProcess(const std::vector<std::string>& args, const std::string& error_path,
+                         const std::string& program) {
     int out[2];
     if (pipe(out) != 0) throw std::runtime_error("pipe");
     pid_ = fork();
@@ -28,8 +29,8 @@ ViewProcess::ViewProcess(const std::vector<std::string>& args, const std::string
         close(out[0]);
         close(out[1]);
         std::vector<char*> argv;
-        static std::string program = VIEW_SERVE_EXE;
-        argv.push_back(program.data());
+        std::string name = program;
+        argv.push_back(name.data());
         std::vector<std::string> copy = args;
         for (auto& a : copy) argv.push_back(a.data());
         argv.push_back(nullptr);

@@ -12,12 +12,14 @@
 
 namespace binscope::testing {
 
-// The server runs `view_serve` (the settings-record entry point) with
-// `args`; its first line of output gives the address and token.
+// The server runs `program` with `args`: by default `view_serve` (the
+// settings-record entry point), or `binscope` with "view" first. Its first
+// line of output gives the address and token.
 class ViewProcess {
 public:
     // Standard error goes to `error_path` when one is given.
-    explicit ViewProcess(const std::vector<std::string>& args, const std::string& error_path = "");
+    explicit ViewProcess(const std::vector<std::string>& args, const std::string& error_path = "",
+                         const std::string& program = VIEW_SERVE_EXE);
     ~ViewProcess();
     ViewProcess(const ViewProcess&) = delete;
     ViewProcess& operator=(const ViewProcess&) = delete;

@@ -330,6 +330,19 @@ TEST(ViewServerStop, SigtermDuringKmeansEndsWithinASecondWithStatusZero) {
     EXPECT_EQ(raw_exchange(server.port(), "GET / HTTP/1.1\r\n\r\n"), "");  // nobody listens any more
 }
 
+TEST(ViewCommand, ServesTheMatrixWithTheLinkTemplateAndStopsOnSigterm) {
+    TempDir dir;
+    write_view_test_matrix(dir.file("m.gz"), 10);
+    const std::string link = "https://genome.example/?position={chrom}:{start}-{end}";
+    ViewProcess server({"view", "-m", dir.file("m.gz"), "-p", "2", "--browserLink", link}, "", BINSCOPE_EXE);
+    ASSERT_EQ(server.first_line().rfind("http://127.0.0.1:", 0), 0u) << server.first_line();
+    HttpClient client;
+    const json info = json::parse(client.get(server.url("/api/view?token=" + server.token())).body);
+    EXPECT_EQ(info["browserLink"], link);
+    EXPECT_EQ(info["rows"], 10);
+    EXPECT_EQ(server.stop(SIGTERM, std::chrono::milliseconds(1500)), 0);
+}
+
 TEST(ViewServerStop, SigintWhenIdleEndsWithStatusZeroAndAnotherAddressWarns) {
     TempDir dir;
     write_view_test_matrix(dir.file("m.gz"), 10);
