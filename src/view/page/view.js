@@ -101,6 +101,9 @@ function buildPanels() {
     for (const tick of sample.ticks) {
       const label = element('span', 'tick', tick.label);
       label.style.left = `${(tick.position / Math.max(1, sample.bins)) * PANEL_WIDTH}px`;
+      // The labels at the panel's edges stay within it, clear of the next panel's.
+      if (tick.position <= 0) label.classList.add('first');
+      if (tick.position >= sample.bins) label.classList.add('last');
       ticks.append(label);
     }
     panel.append(ticks);
