@@ -22,9 +22,9 @@
 namespace binscope {
 
 // Bytes the caches may hold: row orders, colour limits, encoded tiles.
-inline constexpr std::size_t kOrderCacheBytes = 96u << 20;
+inline constexpr std::size_t kOrderCacheBytes = 32u << 20;
 inline constexpr std::size_t kLimitCacheBytes = 1u << 20;
-inline constexpr std::size_t kTileCacheBytes = 32u << 20;
+inline constexpr std::size_t kTileCacheBytes = 16u << 20;
 // k-means runs at once; later ones wait for a slot.
 inline constexpr std::ptrdiff_t kConcurrentKmeans = 1;
 
