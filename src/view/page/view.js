@@ -116,7 +116,10 @@ function buildPanels() {
   scales.replaceChildren();
   const same = page.info.samples.every((s) => s.low === page.info.samples[0].low && s.high === page.info.samples[0].high);
   const shown = same ? [page.info.samples[0]] : page.info.samples;
-  for (const sample of shown) drawScale(scales, page.info.colors, sample.low, sample.high, same ? '' : sample.label);
+  const barHeight = shown.length > 2 ? 90 : 160;
+  for (const sample of shown) {
+    drawScale(scales, page.info.colors, sample.low, sample.high, same ? '' : sample.label, barHeight);
+  }
   const swatch = element('div', 'swatch');
   const box = element('span');
   box.style.background = page.info.missing;
@@ -195,7 +198,7 @@ function hoverText(cell) {
   const rows = cell.rowEnd - cell.rowBegin;
   const lines = [regionText(cell.first), `group: ${cell.first.group}`, `value: ${formatNumber(cell.value)}`];
   lines.push(rows === 1 ? `row ${cell.rowBegin + 1}` : `rows ${cell.rowBegin + 1}-${cell.rowEnd} (${rows} rows; the first shown)`);
-  lines.push(`bins ${cell.colBegin + 1}-${cell.colEnd}`);
+  lines.push(cell.colEnd - cell.colBegin === 1 ? `bin ${cell.colEnd}` : `bins ${cell.colBegin + 1}-${cell.colEnd}`);
   return lines.join('\n');
 }
 

@@ -59,11 +59,11 @@ export function drawProfile(svg, lines, width, height) {
 }
 
 // A vertical colour bar (low at the bottom) with its limits beside it.
-export function drawScale(container, colors, low, high, title) {
+export function drawScale(container, colors, low, high, title, height) {
   const scale = element('div', 'scale');
   const canvas = element('canvas');
   canvas.width = 14;
-  canvas.height = 160;
+  canvas.height = height;
   const context = canvas.getContext('2d');
   colors.forEach((color, i) => {
     context.fillStyle = color;
