@@ -80,9 +80,11 @@ private:
     std::string_view bytes_;
 };
 
+// Writes to the worker's socket or the drawing child's pipe (SIGPIPE is
+// ignored by the server, before the worker is forked).
 bool write_all(int fd, std::string_view bytes) {
     while (!bytes.empty()) {
-        const ssize_t n = ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return false;
         bytes.remove_prefix(static_cast<std::size_t>(n));
