@@ -23,7 +23,7 @@ void write_view_test_matrix(const std::string& path, std::size_t rows, std::size
                                                                : nlohmann::json{0, 4, 8}}};
     gzFile file = gzopen(path.c_str(), "wb1");
     if (!file) throw std::runtime_error("cannot write " + path);
-    std::string text = "@" + header.dump() + "\n";
+    std::string text = fmt::format("@{}\n", header.dump());
     std::uint64_t noise = 88172645463325252ull;
     for (std::size_t r = 0; r < rows; ++r) {
         const std::string name = r == 3 ? kScriptName : fmt::format("region_{}", r);
