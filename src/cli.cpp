@@ -8,6 +8,7 @@
 #include "cli/figure_commands.hpp"
 #include "cli/grammar.hpp"
 #include "cli/matrix_commands.hpp"
+#include "cli/view_commands.hpp"
 
 namespace binscope {
 
@@ -17,6 +18,7 @@ ParseOutcome parse_command_line(const std::vector<std::string>& args) {
         &cli::scale_regions_command(),
         &cli::heatmap_command(),
         &cli::profile_command(),
+        &cli::view_command(),
         &cli::matrix_info_command(),
         &cli::matrix_range_command(),
         &cli::matrix_subset_command(),

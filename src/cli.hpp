@@ -9,12 +9,13 @@
 #include "cli/compute_args.hpp"
 #include "cli/figure_args.hpp"
 #include "cli/matrix_args.hpp"
+#include "cli/view_args.hpp"
 
 namespace binscope {
 
 struct Cli {
-    std::variant<ReferencePoint, ScaleRegions, Heatmap, Profile, MatrixInfo, MatrixRange, MatrixSubset, MatrixFilter,
-                 MatrixRbind, MatrixCbind, MatrixSort, MatrixRelabel>
+    std::variant<ReferencePoint, ScaleRegions, Heatmap, Profile, ViewArgs, MatrixInfo, MatrixRange, MatrixSubset,
+                 MatrixFilter, MatrixRbind, MatrixCbind, MatrixSort, MatrixRelabel>
         command;
 };
 

@@ -19,6 +19,7 @@
 #include "params_from_cli.hpp"
 #include "progress.hpp"
 #include "run_stages.hpp"
+#include "view/view_server.hpp"
 
 namespace binscope {
 
@@ -34,6 +35,19 @@ std::optional<FigureParams> figure_params(const Cli& cli) {
     if (const auto* heatmap = std::get_if<Heatmap>(&cli.command)) return make_figure_params(*heatmap);
     if (const auto* profile = std::get_if<Profile>(&cli.command)) return make_figure_params(*profile);
     return std::nullopt;
+}
+
+// The settings of `view`; nothing for another subcommand.
+std::optional<ViewSettings> view_settings(const Cli& cli) {
+    const auto* args = std::get_if<ViewArgs>(&cli.command);
+    if (!args) return std::nullopt;
+    ViewSettings settings;
+    settings.matrix_file = args->matrix_file;
+    settings.port = static_cast<std::uint16_t>(args->port);  // the parser checked it is at most 65535
+    settings.bind_address = args->bind;
+    settings.threads = args->number_of_processors == 0 ? 1 : args->number_of_processors;
+    settings.browser_link = args->browser_link;
+    return settings;
 }
 
 }  // namespace
@@ -53,6 +67,13 @@ int run_main(int argc, char** argv) {
         if (const auto* exit = std::get_if<ParseExit>(&parsed)) {
             write_text(exit->to_stderr ? stderr : stdout, exit->text);
             return exit->status;
+        }
+        if (auto view = view_settings(std::get<Cli>(parsed))) {
+            if (auto status = run_view(*view); !status) {
+                write_text(stderr, format_error_report(status.error()));
+                return 1;
+            }
+            return 0;
         }
         if (auto status = run_matrix_operation(std::get<Cli>(parsed))) return *status;
         if (auto figure = figure_params(std::get<Cli>(parsed))) {

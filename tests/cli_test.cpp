@@ -264,6 +264,7 @@ TEST(FigureCli, Help) {
                   "  scale-regions    Scale all regions to the same length and compute the score matrix\n"
                   "  heatmap          Draw a matrix file as heat maps, one per sample, under their average profiles\n"
                   "  profile          Draw the average profiles of a matrix file\n"
+                  "  view             Explore a matrix file in the browser, served from this machine\n"
                   "  matrix           Combine, subset, filter, sort and relabel matrix files without recomputing them\n"
                   "  help             Print"),
               std::string::npos);

@@ -92,20 +92,25 @@ void Canvas::release() {
     surface_ = nullptr;
 }
 
-Status Canvas::write(const std::string& path) {
-    auto failure = [&](std::string why) { return fail(fmt::format("Cannot draw the figure {}: {}", path, why)); };
+Result<std::string> Canvas::finish(const std::string& what) {
+    auto failure = [&](std::string why) { return fail(fmt::format("Cannot draw the figure {}: {}", what, why)); };
     if (auto status = cairo_status(context_); status != CAIRO_STATUS_SUCCESS) return failure(cairo_text(status));
-    std::string png;
     if (format_ == FigureFormat::png) {
+        std::string png;
         cairo_surface_flush(surface_);
         if (auto status = cairo_surface_write_to_png_stream(surface_, append_bytes, &png); status != CAIRO_STATUS_SUCCESS)
             return failure(cairo_text(status));
-    } else {
-        cairo_surface_finish(surface_);
-        if (auto status = cairo_surface_status(surface_); status != CAIRO_STATUS_SUCCESS)
-            return failure(cairo_text(status));
+        return png;
     }
-    auto written = write_file(path, format_ == FigureFormat::png ? png : *bytes_);
+    cairo_surface_finish(surface_);
+    if (auto status = cairo_surface_status(surface_); status != CAIRO_STATUS_SUCCESS) return failure(cairo_text(status));
+    return std::move(*bytes_);
+}
+
+Status Canvas::write(const std::string& path) {
+    auto bytes = finish(path);
+    if (!bytes) return fail(std::move(bytes).error());
+    auto written = write_file(path, *bytes);
     if (!written) return fail(std::move(written).error().context(fmt::format("Cannot write the figure {}", path)));
     return {};
 }

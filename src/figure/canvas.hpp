@@ -33,6 +33,10 @@ public:
     // drawing alone. Errors name the path.
     Status write(const std::string& path);
 
+    // Finishes the drawing and gives the bytes write() would write; errors
+    // name `what`.
+    Result<std::string> finish(const std::string& what);
+
 private:
     Canvas() = default;
     void release();
