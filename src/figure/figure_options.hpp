@@ -13,6 +13,13 @@ namespace binscope {
 
 enum class FigureFormat { png, svg, pdf };
 
+// The samples and groups a figure draws, in the order given: each entry a
+// label, or else a number counted from 1. Empty: every one, in file order.
+struct SelectionSettings {
+    std::vector<std::string> samples;
+    std::vector<std::string> groups;
+};
+
 // The format a figure path asks for by its extension (any case), or
 // nothing for another extension.
 std::optional<FigureFormat> figure_format_of_path(std::string_view path);
@@ -45,6 +52,7 @@ struct ColorSettings {
 
 enum class RowStatistic { mean, median, max, min, sum };
 enum class SortOrder { keep, ascend, descend };
+enum class ClusterOn { raw, clipped };  // clipped: each sample's values to its colour limits
 
 // The order of the heat map's rows.
 struct RowOrderSettings {
@@ -52,6 +60,8 @@ struct RowOrderSettings {
     RowStatistic sort_using = RowStatistic::mean;
     std::vector<std::size_t> sort_using_samples;  // 0-based; empty for all
     std::size_t kmeans = 0;                       // 0: no clustering
+    std::size_t hclust = 0;                       // 0: no hierarchical clustering
+    ClusterOn cluster_on = ClusterOn::raw;
     std::uint64_t seed = 0;
 };
 

@@ -13,7 +13,7 @@
 #include "figure/figure_check.hpp"
 #include "figure/layout.hpp"
 #include "figure/paint.hpp"
-#include "figure/profile_stats.hpp"
+#include "figure/profile_data.hpp"
 
 namespace binscope {
 namespace {
@@ -33,18 +33,6 @@ struct HeatmapPicture {
 std::size_t pixels(double points, double dpi) {
     const double count = std::round(points * dpi / 72.0);
     return count >= 1 ? static_cast<std::size_t>(std::min(count, 32767.0)) : 1;  // NaN too
-}
-
-Result<std::vector<ProfileLine>> sample_profiles(const FigureInput& input, std::size_t s,
-                                                 const ProfileSettings& settings, std::size_t threads) {
-    std::vector<ProfileLine> lines;
-    for (std::size_t g = 0; g + 1 < input.group_boundaries.size(); ++g) {
-        auto line = profile_line(input, input.group_boundaries[g], input.group_boundaries[g + 1],
-                                 input.sample_boundaries[s], input.sample_boundaries[s + 1], settings, threads);
-        if (!line) return fail(std::move(line).error());
-        lines.push_back(std::move(*line));
-    }
-    return lines;
 }
 
 Result<HeatmapPicture> compute_picture(const FigureInput& input, const FigureStyle& style,
@@ -69,10 +57,11 @@ Result<HeatmapPicture> compute_picture(const FigureInput& input, const FigureSty
         auto raster = downsample(input, begin, picture.row_cuts, even_edges(bins, pixel_cols), threads);
         if (!raster) return fail(std::move(raster).error());
         picture.rasters.push_back(std::move(*raster));
-        auto lines = sample_profiles(input, s, profile, threads);
-        if (!lines) return fail(std::move(lines).error());
-        picture.profiles.push_back(std::move(*lines));
     }
+    auto lines = drawn_lines(input, profile, false, threads);
+    if (!lines) return fail(std::move(lines).error());
+    picture.profiles.resize(input.sample_labels.size());
+    for (DrawnLine& line : *lines) picture.profiles[line.sample].push_back(std::move(line.line));
     return picture;
 }
 

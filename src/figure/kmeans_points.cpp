@@ -7,8 +7,11 @@
 // by the processor's vector instructions without reordering any sum.
 #include "figure/kmeans_points.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+
+#include "worker_pool.hpp"
 
 namespace binscope {
 
@@ -119,6 +122,37 @@ bool is_contiguous(std::span<const std::size_t> columns) {
 }
 
 }  // namespace
+
+Result<std::vector<double>> column_fill(const KmeansPoints& points, std::size_t chunk_rows, std::size_t threads) {
+    const std::size_t dims = points.columns.size(), chunks = (points.rows + chunk_rows - 1) / chunk_rows;
+    std::vector<double> sums(chunks * dims, 0.0);
+    std::vector<std::size_t> counts(chunks * dims, 0);
+    ChunkCounter counter(chunks, 1);
+    auto status = run_on_workers(std::clamp<std::size_t>(threads, 1, std::max<std::size_t>(chunks, 1)),
+                                 [&](std::size_t, const std::atomic<bool>& cancelled) {
+        std::size_t chunk = 0, next = 0;
+        while (!cancelled.load(std::memory_order_relaxed) && counter.next(chunk, next))
+            for (std::size_t r = chunk * chunk_rows; r < std::min(points.rows, (chunk + 1) * chunk_rows); ++r)
+                for (std::size_t d = 0; d < dims; ++d) {
+                    const float v = points.values[r * points.cols + points.columns[d]];
+                    if (!std::isfinite(v)) continue;
+                    sums[chunk * dims + d] += v;
+                    ++counts[chunk * dims + d];
+                }
+    });
+    if (!status) return fail(std::move(status).error());
+    std::vector<double> fill(dims, 0.0);
+    for (std::size_t d = 0; d < dims; ++d) {
+        double sum = 0;
+        std::size_t count = 0;
+        for (std::size_t chunk = 0; chunk < chunks; ++chunk) {
+            sum += sums[chunk * dims + d];
+            count += counts[chunk * dims + d];
+        }
+        if (count > 0) fill[d] = sum / static_cast<double>(count);
+    }
+    return fill;
+}
 
 KmeansRows::KmeansRows(const KmeansPoints& points, std::vector<double> fill)
     : points_(points), fill_(std::move(fill)), dims_(points.columns.size()),

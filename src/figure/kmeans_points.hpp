@@ -7,6 +7,8 @@
 #include <span>
 #include <vector>
 
+#include "error.hpp"
+
 namespace binscope {
 
 // The rows to cluster: `values` is rows x cols, row-major; each row is the
@@ -17,6 +19,11 @@ struct KmeansPoints {
     std::size_t cols = 0;
     std::span<const std::size_t> columns;  // each below cols
 };
+
+// Each dimension's fill value: the mean of its finite values (0 when it
+// has none), summed per chunk of `chunk_rows` rows in row order and the
+// chunks' sums added in chunk order, so the same at every thread count.
+Result<std::vector<double>> column_fill(const KmeansPoints& points, std::size_t chunk_rows, std::size_t threads);
 
 // Rows whose distances to a centre are computed side by side.
 inline constexpr std::size_t kKmeansBlock = 8;

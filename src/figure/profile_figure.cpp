@@ -9,7 +9,7 @@
 #include "figure/figure_check.hpp"
 #include "figure/layout.hpp"
 #include "figure/paint.hpp"
-#include "figure/profile_stats.hpp"
+#include "figure/profile_data.hpp"
 
 namespace binscope {
 namespace {
@@ -24,23 +24,18 @@ struct ProfilePanel {
 
 Result<std::vector<ProfilePanel>> compute_panels(const FigureInput& input, const ProfileSettings& settings,
                                                  std::size_t threads) {
-    const std::size_t samples = input.sample_labels.size(), groups = input.group_labels.size();
-    const std::size_t panels = settings.per_group ? groups : samples;
-    const std::size_t lines = settings.per_group ? samples : groups;
+    const std::size_t panels = settings.per_group ? input.group_labels.size() : input.sample_labels.size();
     std::vector<ProfilePanel> out(panels);
     for (std::size_t p = 0; p < panels; ++p) {
         const std::size_t axis_sample = settings.per_group ? 0 : p;
         out[p].title = settings.per_group ? input.group_labels[p] : input.sample_labels[p];
         out[p].ticks = &input.ticks[axis_sample];
         out[p].bins = static_cast<double>(input.sample_boundaries[axis_sample + 1] - input.sample_boundaries[axis_sample]);
-        for (std::size_t l = 0; l < lines; ++l) {
-            const std::size_t g = settings.per_group ? p : l, s = settings.per_group ? l : p;
-            auto line = profile_line(input, input.group_boundaries[g], input.group_boundaries[g + 1],
-                                     input.sample_boundaries[s], input.sample_boundaries[s + 1], settings, threads);
-            if (!line) return fail(std::move(line).error());
-            out[p].lines.push_back(std::move(*line));
-        }
     }
+    auto lines = drawn_lines(input, settings, settings.per_group, threads);
+    if (!lines) return fail(std::move(lines).error());
+    for (DrawnLine& line : *lines)
+        out[settings.per_group ? line.group : line.sample].lines.push_back(std::move(line.line));
     return out;
 }
 

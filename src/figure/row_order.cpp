@@ -7,6 +7,7 @@
 #include <fmt/format.h>
 #include <numeric>
 
+#include "figure/hclust.hpp"
 #include "figure/kmeans.hpp"
 #include "matrix/sort.hpp"
 #include "worker_pool.hpp"
@@ -126,6 +127,51 @@ RowOrder cluster_groups(const Matrix& matrix, std::span<const std::size_t> colum
     return out;
 }
 
+// The chosen columns' values, each clipped to its sample's range, as a
+// matrix of their own.
+std::vector<float> clipped_columns(const Matrix& matrix, std::span<const std::size_t> sample_boundaries,
+                                   std::span<const std::size_t> columns, std::span<const ColorLimits> clip) {
+    std::vector<ColorLimits> range(columns.size());
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        const auto bound = std::upper_bound(sample_boundaries.begin(), sample_boundaries.end(), columns[i]);
+        range[i] = clip[static_cast<std::size_t>(bound - sample_boundaries.begin()) - 1];
+    }
+    std::vector<float> out(matrix.rows() * columns.size());
+    for (std::size_t r = 0; r < matrix.rows(); ++r)
+        for (std::size_t i = 0; i < columns.size(); ++i) {
+            const float v = matrix.row(r)[columns[i]];
+            out[r * columns.size() + i] =
+                std::isnan(v) ? v
+                              : static_cast<float>(std::clamp(static_cast<double>(v), range[i].low, range[i].high));
+        }
+    return out;
+}
+
+// Each row's cluster by the method the settings ask for, on the chosen
+// columns, clipped when `clip` is given.
+Result<std::vector<std::size_t>> clusters(const Matrix& matrix, std::span<const std::size_t> sample_boundaries,
+                                          std::span<const std::size_t> columns, const RowOrderSettings& settings,
+                                          std::size_t threads, std::span<const ColorLimits> clip) {
+    KmeansPoints points{std::span<const float>(matrix.values.data(), matrix.values.size()), matrix.rows(),
+                        matrix.cols, columns};
+    std::vector<float> clipped;
+    std::vector<std::size_t> every;
+    if (!clip.empty()) {
+        clipped = clipped_columns(matrix, sample_boundaries, columns, clip);
+        every.resize(columns.size());
+        std::iota(every.begin(), every.end(), std::size_t{0});
+        points = KmeansPoints{clipped, matrix.rows(), columns.size(), every};
+    }
+    if (settings.hclust == 0) {
+        auto cluster = kmeans_clusters(points, settings.kmeans, settings.seed, threads);
+        if (!cluster) return fail(std::move(cluster.error()).context(fmt::format("Invalid --kmeans: {}", settings.kmeans)));
+        return cluster;
+    }
+    auto cluster = hclust_clusters(points, settings.hclust, threads);
+    if (!cluster) return fail(std::move(cluster.error()).context(fmt::format("Invalid --hclust: {}", settings.hclust)));
+    return cluster;
+}
+
 }  // namespace
 
 Result<std::vector<std::size_t>> sample_columns(std::span<const std::size_t> sample_boundaries,
@@ -148,18 +194,20 @@ Result<std::vector<std::size_t>> sample_columns(std::span<const std::size_t> sam
 }
 
 Result<RowOrder> order_rows(const Matrix& matrix, std::span<const std::size_t> sample_boundaries,
-                            const RowOrderSettings& settings, std::size_t threads) {
+                            const RowOrderSettings& settings, std::size_t threads, std::span<const ColorLimits> clip) {
     auto columns = sample_columns(sample_boundaries, settings.sort_using_samples, matrix.cols);
     if (!columns) return fail(std::move(columns.error()));
+    if (settings.kmeans > 0 && settings.hclust > 0)
+        return fail("Invalid --hclust: --kmeans is given too (cluster by one of them)");
+    if (!clip.empty() && clip.size() + 1 != sample_boundaries.size())
+        return fail(fmt::format("{} clipping ranges for {} samples", clip.size(), sample_boundaries.size() - 1));
     RowOrder out;
-    if (settings.kmeans == 0) {
+    if (settings.kmeans == 0 && settings.hclust == 0) {
         out = matrix_groups(matrix);
     } else {
-        const KmeansPoints points{std::span<const float>(matrix.values.data(), matrix.values.size()), matrix.rows(),
-                                  matrix.cols, *columns};
-        auto cluster = kmeans_clusters(points, settings.kmeans, settings.seed, threads);
-        if (!cluster) return fail(std::move(cluster.error()).context(fmt::format("Invalid --kmeans: {}", settings.kmeans)));
-        out = cluster_groups(matrix, *columns, *cluster, settings.kmeans);
+        auto cluster = clusters(matrix, sample_boundaries, *columns, settings, threads, clip);
+        if (!cluster) return fail(std::move(cluster).error());
+        out = cluster_groups(matrix, *columns, *cluster, std::max(settings.kmeans, settings.hclust));
     }
     if (settings.sort == SortOrder::keep || matrix.rows() == 0) return out;
     auto keys = row_keys(matrix, *columns, settings.sort_using, threads);
