@@ -38,6 +38,10 @@ FigureParams shared_params(FigureKind kind, const FigureArgs& a) {
     p.kind = kind;
     p.matrix_file = a.matrix_file;
     p.out_file_name = a.out_file_name;
+    p.out_file_sorted_regions = a.out_file_sorted_regions;
+    p.out_file_name_data = a.out_file_name_data;
+    p.selection.samples = a.samples.value_or(std::vector<std::string>{});
+    p.selection.groups = a.groups.value_or(std::vector<std::string>{});
     p.style.format = figure_format_of_path(a.out_file_name).value_or(FigureFormat::png);
     p.style.panel_width_cm = a.panel_width;
     p.style.dpi = a.dpi;
@@ -49,6 +53,8 @@ FigureParams shared_params(FigureKind kind, const FigureArgs& a) {
     p.style.end_label = a.end_label;
     p.row_order.kmeans = a.kmeans.value_or(0);
     p.row_order.seed = a.seed;
+    p.row_order.hclust = a.hclust.value_or(0);
+    p.row_order.cluster_on = a.cluster_on == "clipped" ? ClusterOn::clipped : ClusterOn::raw;
     if (a.sort_using_samples)
         for (const std::size_t sample : *a.sort_using_samples) p.row_order.sort_using_samples.push_back(sample - 1);
     p.profile = profile_settings(a);
@@ -60,7 +66,6 @@ FigureParams shared_params(FigureKind kind, const FigureArgs& a) {
 
 FigureParams make_figure_params(const Heatmap& args) {
     FigureParams p = shared_params(FigureKind::heatmap, args.figure);
-    p.out_file_sorted_regions = args.out_file_sorted_regions;
     p.row_order.sort = sort_order(args.sort_regions);
     p.row_order.sort_using = row_statistic(args.sort_using);
     p.style.panel_height_cm = args.panel_height;

@@ -16,8 +16,14 @@ namespace binscope {
 struct FigureArgs {
     std::string matrix_file;
     std::string out_file_name;  // its extension names the format
+    std::optional<std::string> out_file_sorted_regions;
+    std::optional<std::string> out_file_name_data;
+    std::optional<std::vector<std::string>> samples;  // labels or 1-based numbers
+    std::optional<std::vector<std::string>> groups;
     std::optional<std::size_t> kmeans;
     std::size_t seed = RowOrderSettings{}.seed;
+    std::optional<std::size_t> hclust;
+    std::string cluster_on = "raw";
     std::optional<std::vector<std::size_t>> sort_using_samples;  // 1-based
     std::optional<std::vector<std::string>> samples_label;
     std::optional<std::vector<std::string>> group_labels;
@@ -35,7 +41,6 @@ struct FigureArgs {
 struct Heatmap {
     FigureArgs figure;
     FigureArgs& shared() { return figure; }  // where the parser stores the shared options
-    std::optional<std::string> out_file_sorted_regions;
     std::string sort_regions = "keep";
     std::string sort_using = "mean";
     std::string color_map = ColorSettings{}.color_map;  // "_r" at the end reverses it

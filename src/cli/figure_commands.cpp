@@ -14,10 +14,12 @@ constexpr std::string_view kSortOrders[] = {"keep", "descend", "ascend"};
 constexpr std::string_view kSortStatistics[] = {"mean", "median", "max", "min", "sum"};
 constexpr std::string_view kAverageTypes[] = {"mean", "median"};
 constexpr std::string_view kBands[] = {"none", "se", "std"};
+constexpr std::string_view kClusterOn[] = {"raw", "clipped"};
 
 // The rows of the options both figure subcommands have.
 struct SharedRows {
-    OptionSpec matrix_file, out_file_name, sort_using_samples, kmeans, seed, samples_label, group_labels,
+    OptionSpec matrix_file, out_file_name, out_file_sorted_regions, out_file_name_data, samples, groups,
+        sort_using_samples, kmeans, seed, hclust, cluster_on, samples_label, group_labels,
         ref_point_label, start_label, end_label, panel_width, dpi, plot_title, average_type, band, threads;
 };
 
@@ -29,6 +31,19 @@ const SharedRows& shared_rows() {
         option<&F::out_file_name>({"outFileName", 'o', "OUT_FILE_NAME", true,
                                    "Figure file; its extension gives the format: .png, .svg or .pdf (any case)"},
                                   figure_path),
+        option<&F::out_file_sorted_regions>(
+            {"outFileSortedRegions", 0, "OUT_FILE_SORTED_REGIONS", false,
+             "Optional BED12 file of the regions in drawn order, each with its group or cluster label"}),
+        option<&F::out_file_name_data>(
+            {"outFileNameData", 0, "OUT_FILE_NAME_DATA", false,
+             "Optional tab-separated table of the numbers behind the profiles: a line per drawn line and bin, "
+             "with sample, group, bin, label, value, band and count"}),
+        option<&F::samples>({"samples", 0, "SAMPLES", false,
+                             "Samples to draw, in this order: labels, or numbers from 1 (default: all); per-sample "
+                             "options count the samples drawn"}),
+        option<&F::groups>({"groups", 0, "GROUPS", false,
+                            "Groups to draw, in this order: labels, or numbers from 1 (default: all); per-group "
+                            "options count the groups drawn"}),
         option<&F::sort_using_samples>(
             {"sortUsingSamples", 0, "SORT_USING_SAMPLES", false,
              "Samples (numbered from 1) whose columns the rows are sorted and clustered by (default: all)"},
@@ -38,6 +53,14 @@ const SharedRows& shared_rows() {
                            at_least_one),
         option<&F::seed>({"seed", 0, "SEED", false,
                           "Seed of the k-means initialisation: the same seed gives the same clusters"}),
+        option<&F::hclust>({"hclust", 0, "HCLUST", false,
+                            "Cluster the rows into this many clusters by hierarchical clustering (average linkage, "
+                            "at most 6000 rows); the clusters replace the groups"},
+                           at_least_one),
+        option<&F::cluster_on>({"clusterOn", 0, "CLUSTER_ON", false,
+                                "Values the clustering uses: raw, or clipped (each sample's values clipped to its "
+                                "colour limits, --zMin/--zMax or the default percentiles)"},
+                               one_of<kClusterOn, std::size(kClusterOn)>),
         option<&F::samples_label>({"samplesLabel", 0, "SAMPLES_LABEL", false,
                                    "Sample labels, one per sample (default: the matrix header's)"}),
         option<&F::group_labels>(
@@ -74,9 +97,10 @@ std::vector<OptionSpec> heatmap_options() {
     return {
         s.matrix_file,
         s.out_file_name,
-        option<&H::out_file_sorted_regions>(
-            {"outFileSortedRegions", 0, "OUT_FILE_SORTED_REGIONS", false,
-             "Optional BED12 file of the regions in drawn order, each with its group or cluster label"}),
+        s.out_file_sorted_regions,
+        s.out_file_name_data,
+        s.samples,
+        s.groups,
         option<&H::sort_regions>({"sortRegions", 0, "SORT_REGIONS", false,
                                   "Order of the rows within each group: keep (the matrix order), descend, ascend"},
                                  one_of<kSortOrders, std::size(kSortOrders)>),
@@ -86,6 +110,8 @@ std::vector<OptionSpec> heatmap_options() {
         s.sort_using_samples,
         s.kmeans,
         s.seed,
+        s.hclust,
+        s.cluster_on,
         option<&H::color_map>({"colorMap", 0, "COLOR_MAP", false,
                                "Colour map of the heat maps: viridis, magma, inferno, plasma, cividis, greys, reds, "
                                "blues, blue_white_red; a name ending in _r reverses it"}),
@@ -124,9 +150,15 @@ std::vector<OptionSpec> profile_options() {
     return {
         s.matrix_file,
         s.out_file_name,
+        s.out_file_sorted_regions,
+        s.out_file_name_data,
+        s.samples,
+        s.groups,
         s.sort_using_samples,
         s.kmeans,
         s.seed,
+        s.hclust,
+        s.cluster_on,
         s.samples_label,
         s.group_labels,
         s.ref_point_label,

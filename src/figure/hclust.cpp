@@ -140,7 +140,7 @@ std::size_t root(std::vector<std::size_t>& parent, std::size_t x) {
 Result<std::vector<std::size_t>> hclust_clusters(const KmeansPoints& points, std::size_t k, std::size_t threads) {
     const std::size_t n = points.rows;
     if (k == 0 || k > n)
-        return fail(fmt::format("{} cluster{} for {} row{}", k, k == 1 ? "" : "s", n, n == 1 ? "" : "s"));
+        return fail(fmt::format("hierarchical clustering cannot make {} clusters of {} rows", k, n));
     if (n > kHclustMaxRows)
         return fail(fmt::format("hierarchical clustering runs on at most {} rows and the matrix has {}; "
                                 "use --kmeans for more rows",

@@ -40,7 +40,9 @@ TEST(FigureParams, DefaultsAreTheRecords) {
     const ProfileSettings ps;
     EXPECT_EQ(std::tie(p.profile.statistic, p.profile.band, p.profile.per_group),
               std::tie(ps.statistic, ps.band, ps.per_group));
-    EXPECT_EQ(std::tie(p.threads, p.out_file_sorted_regions), std::tuple(1u, std::nullopt));
+    EXPECT_EQ(std::tie(p.threads, p.out_file_sorted_regions, p.out_file_name_data), std::tuple(1u, std::nullopt, std::nullopt));
+    EXPECT_EQ(std::tie(p.row_order.hclust, p.row_order.cluster_on, p.selection.samples, p.selection.groups),
+              std::tuple(r.hclust, r.cluster_on, SelectionSettings{}.samples, SelectionSettings{}.groups));
 }
 
 TEST(FigureParams, ValuesMapped) {
@@ -54,7 +56,13 @@ TEST(FigureParams, ValuesMapped) {
     h.color_map = "magma_r";
     h.sort_regions = "ascend";
     h.sort_using = "sum";
+    h.figure.samples = {{"b", "1"}};
+    h.figure.groups = {{"2"}};
+    h.figure.hclust = 3;
+    h.figure.cluster_on = "clipped";
     const FigureParams p = make_figure_params(h);
+    EXPECT_EQ(std::tie(p.selection.samples, p.selection.groups, p.row_order.hclust, p.row_order.cluster_on),
+              std::tuple(std::vector<std::string>{"b", "1"}, std::vector<std::string>{"2"}, 3u, ClusterOn::clipped));
     EXPECT_EQ(std::tie(p.color.color_map, p.color.reverse), std::tuple("magma", true));
     EXPECT_EQ(p.row_order.sort_using_samples, (std::vector<std::size_t>{1, 0}));
     EXPECT_EQ(std::tie(p.row_order.kmeans, p.row_order.sort, p.row_order.sort_using, p.threads),
@@ -66,9 +74,12 @@ TEST(FigureParams, ValuesMapped) {
     pr.figure.band = "se";
     pr.panel_height = 7;
     pr.per_group = true;
+    pr.figure.out_file_sorted_regions = "r.bed";
+    pr.figure.out_file_name_data = "d.tsv";
     const FigureParams q = make_figure_params(pr);
     EXPECT_EQ(std::tie(q.kind, q.style.profile_height_cm, q.profile.per_group, q.profile.band),
               std::tuple(FigureKind::profile, 7.0, true, ProfileBand::standard_error));
+    EXPECT_EQ(std::tie(q.out_file_sorted_regions, q.out_file_name_data), std::tuple("r.bed", "d.tsv"));
 }
 
 }  // namespace
