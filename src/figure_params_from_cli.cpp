@@ -24,11 +24,28 @@ RowStatistic row_statistic(std::string_view word) {
     return RowStatistic::mean;
 }
 
+LegendLocation legend_location(std::string_view word) {
+    if (word == "upper-right") return LegendLocation::upper_right;
+    if (word == "upper-left") return LegendLocation::upper_left;
+    if (word == "lower-right") return LegendLocation::lower_right;
+    if (word == "lower-left") return LegendLocation::lower_left;
+    if (word == "none") return LegendLocation::none;
+    return LegendLocation::beside;
+}
+
 ProfileSettings profile_settings(const FigureArgs& a) {
     ProfileSettings p;
     p.statistic = a.average_type == "median" ? ProfileStatistic::median : ProfileStatistic::mean;
     if (a.band == "se") p.band = ProfileBand::standard_error;
     else if (a.band == "std") p.band = ProfileBand::standard_deviation;
+    p.plot_type = a.plot_type == "fill" ? PlotType::fill : PlotType::lines;
+    p.colors = a.colors.value_or(std::vector<std::string>{});
+    p.y_min = a.y_min.value_or(std::vector<double>{});
+    p.y_max = a.y_max.value_or(std::vector<double>{});
+    p.shared_y = a.y_axis == "shared";
+    p.legend = legend_location(a.legend_location);
+    p.x_axis_label = a.x_axis_label.value_or("");
+    p.y_axis_label = a.y_axis_label.value_or("");
     return p;
 }
 

@@ -35,6 +35,14 @@ struct FigureArgs {
     std::optional<std::string> plot_title;
     std::string average_type = "mean";
     std::string band = "none";
+    std::string plot_type = "lines";
+    std::optional<std::vector<std::string>> colors;
+    std::optional<std::vector<double>> y_min;
+    std::optional<std::vector<double>> y_max;
+    std::string y_axis = "panel";
+    std::string legend_location = "beside";
+    std::optional<std::string> x_axis_label;
+    std::optional<std::string> y_axis_label;
     std::size_t number_of_processors = 1;
 };
 

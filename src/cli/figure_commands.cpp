@@ -15,12 +15,17 @@ constexpr std::string_view kSortStatistics[] = {"mean", "median", "max", "min", 
 constexpr std::string_view kAverageTypes[] = {"mean", "median"};
 constexpr std::string_view kBands[] = {"none", "se", "std"};
 constexpr std::string_view kClusterOn[] = {"raw", "clipped"};
+constexpr std::string_view kPlotTypes[] = {"lines", "fill"};
+constexpr std::string_view kYAxes[] = {"panel", "shared"};
+constexpr std::string_view kLegendLocations[] = {"beside", "upper-right", "upper-left", "lower-right", "lower-left",
+                                                 "none"};
 
 // The rows of the options both figure subcommands have.
 struct SharedRows {
     OptionSpec matrix_file, out_file_name, out_file_sorted_regions, out_file_name_data, samples, groups,
         sort_using_samples, kmeans, seed, hclust, cluster_on, samples_label, group_labels,
-        ref_point_label, start_label, end_label, panel_width, dpi, plot_title, average_type, band, threads;
+        ref_point_label, start_label, end_label, panel_width, dpi, plot_title, average_type, band, plot_type, colors,
+        y_min, y_max, y_axis, legend_location, x_axis_label, y_axis_label, threads;
 };
 
 const SharedRows& shared_rows() {
@@ -85,6 +90,31 @@ const SharedRows& shared_rows() {
         option<&F::band>({"band", 0, "BAND", false,
                           "Band around each profile line: none, se (standard error), std (standard deviation)"},
                          one_of<kBands, std::size(kBands)>),
+        option<&F::plot_type>({"plotType", 0, "PLOT_TYPE", false,
+                               "How a profile is drawn: lines, or fill (the area between each line and zero shaded)"},
+                              one_of<kPlotTypes, std::size(kPlotTypes)>),
+        option<&F::colors>({"colors", 0, "COLORS", false,
+                            "Colours of the profile lines, one per line: names (black, red, blue, ...) or #rrggbb "
+                            "(default: a palette)"}),
+        option<&F::y_min>({"yMin", 0, "Y_MIN", false,
+                           "Bottom of the profiles' value axis: one for every panel or one per panel (default: "
+                           "from the lines)"},
+                          finite_number),
+        option<&F::y_max>({"yMax", 0, "Y_MAX", false,
+                           "Top of the profiles' value axis: one for every panel or one per panel (default: from "
+                           "the lines)"},
+                          finite_number),
+        option<&F::y_axis>({"yAxis", 0, "Y_AXIS", false,
+                            "Value range of the profile panels: panel (each its own), shared (one for all)"},
+                           one_of<kYAxes, std::size(kYAxes)>),
+        option<&F::legend_location>(
+            {"legendLocation", 0, "LEGEND_LOCATION", false,
+             "Where the profile legend goes: beside (right of the panels), upper-right, upper-left, lower-right, "
+             "lower-left (in the first panel), none"},
+            one_of<kLegendLocations, std::size(kLegendLocations)>),
+        option<&F::x_axis_label>({"xAxisLabel", 0, "X_AXIS_LABEL", false, "Label under the panels' x axes"}),
+        option<&F::y_axis_label>(
+            {"yAxisLabel", 0, "Y_AXIS_LABEL", false, "Label of the profiles' value axis, left of the first panel"}),
         option<&F::number_of_processors>(
             {"numberOfProcessors", 'p', "NUMBER_OF_PROCESSORS", false, "Number of processors to use"}),
     };
@@ -140,6 +170,14 @@ std::vector<OptionSpec> heatmap_options() {
         s.plot_title,
         s.average_type,
         s.band,
+        s.plot_type,
+        s.colors,
+        s.y_min,
+        s.y_max,
+        s.y_axis,
+        s.legend_location,
+        s.x_axis_label,
+        s.y_axis_label,
         s.threads,
     };
 }
@@ -171,6 +209,14 @@ std::vector<OptionSpec> profile_options() {
         s.plot_title,
         s.average_type,
         s.band,
+        s.plot_type,
+        s.colors,
+        s.y_min,
+        s.y_max,
+        s.y_axis,
+        s.legend_location,
+        s.x_axis_label,
+        s.y_axis_label,
         option<&P::per_group>({"perGroup", 0, "", false,
                                "One panel per group with one line per sample, instead of one panel per sample with "
                                "one line per group"}),

@@ -38,6 +38,12 @@ Result<ColorMap> find_color_map(std::string_view name, bool reverse);
 // A colour written "#rrggbb" (hex digits in either case).
 Result<Rgb> parse_color(std::string_view text);
 
+// A colour written "#rrggbb" or named: black, white, grey (or gray), red,
+// green, blue, orange, purple, brown, pink, olive, cyan, magenta, yellow,
+// navy, teal, maroon, gold, darkred, darkgreen, darkblue, darkorange,
+// lightgrey (or lightgray), skyblue, steelblue (their usual web values).
+Result<Rgb> parse_named_color(std::string_view text);
+
 // The colour of the index-th line of a profile (a fixed qualitative
 // palette, repeated).
 Rgb line_color(std::size_t index);

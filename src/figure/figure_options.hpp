@@ -67,11 +67,25 @@ struct RowOrderSettings {
 
 enum class ProfileStatistic { mean, median };
 enum class ProfileBand { none, standard_error, standard_deviation };
+enum class PlotType { lines, fill };  // fill: the area between a line and zero, shaded
+// Where a profile legend goes: beside the panels (right of the last one),
+// in a corner of the first panel, or nowhere.
+enum class LegendLocation { beside, upper_right, upper_left, lower_right, lower_left, none };
 
 struct ProfileSettings {
     ProfileStatistic statistic = ProfileStatistic::mean;
     ProfileBand band = ProfileBand::none;
     bool per_group = false;  // one panel per group with a line per sample
+    PlotType plot_type = PlotType::lines;
+    std::vector<std::string> colors;  // one per line, a name or "#rrggbb"; empty: the palette
+    // A panel's value range: empty for its lines' range (with a little
+    // room); one value for every panel, or one per panel.
+    std::vector<double> y_min;
+    std::vector<double> y_max;
+    bool shared_y = false;  // one value range, the widest, across the figure's panels
+    LegendLocation legend = LegendLocation::beside;
+    std::string x_axis_label;  // empty: none
+    std::string y_axis_label;
 };
 
 }  // namespace binscope

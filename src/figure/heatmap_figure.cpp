@@ -14,6 +14,7 @@
 #include "figure/layout.hpp"
 #include "figure/paint.hpp"
 #include "figure/profile_data.hpp"
+#include "figure/profile_look.hpp"
 
 namespace binscope {
 namespace {
@@ -26,6 +27,8 @@ struct HeatmapPicture {
     std::vector<std::size_t> row_cuts;  // raster rows, in drawn rows
     std::vector<Raster> rasters;        // per sample
     std::vector<std::vector<ProfileLine>> profiles;  // per sample, a line per group
+    std::vector<ColorLimits> profile_ranges;         // per sample
+    LineLook look;
     bool shared_scale = true;
 };
 
@@ -62,6 +65,12 @@ Result<HeatmapPicture> compute_picture(const FigureInput& input, const FigureSty
     if (!lines) return fail(std::move(lines).error());
     picture.profiles.resize(input.sample_labels.size());
     for (DrawnLine& line : *lines) picture.profiles[line.sample].push_back(std::move(line.line));
+    auto ranges = panel_ranges(picture.profiles, profile);
+    if (!ranges) return fail(std::move(ranges).error());
+    picture.profile_ranges = std::move(*ranges);
+    auto look = line_look(profile, input.group_labels.size());
+    if (!look) return fail(std::move(look).error());
+    picture.look = std::move(*look);
     return picture;
 }
 
@@ -99,23 +108,26 @@ void paint_groups(cairo_t* cr, const FigureInput& input, const HeatmapPicture& p
     }
 }
 
-void paint_picture(cairo_t* cr, const FigureInput& input, const FigureStyle& style, const HeatmapPicture& picture,
-                   const HeatmapLayout& layout) {
+void paint_picture(cairo_t* cr, const FigureInput& input, const FigureStyle& style, const ProfileSettings& profile,
+                   const HeatmapPicture& picture, const HeatmapLayout& layout) {
     set_color(cr, Rgb{0, 0, 0});
     if (!style.title.empty()) draw_text(cr, style.title, layout.title, kTitleFont, Align::center);
     for (std::size_t s = 0; s < input.sample_labels.size(); ++s) {
         const double bins = static_cast<double>(input.sample_boundaries[s + 1] - input.sample_boundaries[s]);
         set_color(cr, Rgb{0, 0, 0});
         draw_text(cr, input.sample_labels[s], layout.sample_titles[s], kLabelFont, Align::center);
-        draw_profile_panel(cr, layout.profiles[s], picture.profiles[s], profile_range(picture.profiles[s]),
-                           input.ticks[s], bins);
+        draw_profile_panel(cr, layout.profiles[s], picture.profiles[s], picture.profile_ranges[s], input.ticks[s], bins,
+                           picture.look);
         const Box& box = layout.heatmaps[s];
         paint_raster(cr, picture.rasters[s], picture.limits[s], picture.map, picture.missing, box);
         draw_x_axis(cr, box, input.ticks[s], bins);
+        if (!profile.x_axis_label.empty()) draw_axis_label(cr, box, profile.x_axis_label, false, x_label_offset());
     }
+    if (!profile.y_axis_label.empty())
+        draw_axis_label(cr, layout.profiles.front(), profile.y_axis_label, true, layout.y_label_offset);
     paint_groups(cr, input, picture, layout);
     set_color(cr, Rgb{0, 0, 0});
-    draw_line_legend(cr, layout.legend, input.group_labels);
+    draw_profile_legend(cr, profile.legend, layout.legend, layout.profiles.front(), input.group_labels, picture.look);
     for (std::size_t b = 0; b < layout.color_bars.size(); ++b) {
         if (!picture.shared_scale) {
             set_color(cr, Rgb{0, 0, 0});
@@ -149,11 +161,15 @@ Status draw_heatmap(const FigureInput& input, const FigureStyle& style, const Co
     if (auto checked = check_figure_style(style); !checked) return checked;
     auto picture = compute_picture(input, style, colors, profile, threads);
     if (!picture) return fail(std::move(picture).error());
-    const HeatmapLayout layout = layout_heatmap(heatmap_sizes(input, style, picture->shared_scale));
+    HeatmapSizes sizes = heatmap_sizes(input, style, picture->shared_scale);
+    if (profile.legend != LegendLocation::beside) sizes.legend_entries = 0, sizes.legend_label_width = 0;
+    sizes.x_label = !profile.x_axis_label.empty();
+    sizes.y_label = !profile.y_axis_label.empty();
+    const HeatmapLayout layout = layout_heatmap(sizes);
     const FontCacheRelease release_fonts;  // after the canvas is gone
     auto canvas = Canvas::create(style.format, layout.width, layout.height, style.dpi);
     if (!canvas) return fail(std::move(canvas).error().context(fmt::format("Drawing {}", path)));
-    paint_picture(canvas->context(), input, style, *picture, layout);
+    paint_picture(canvas->context(), input, style, profile, *picture, layout);
     return canvas->write(path);
 }
 

@@ -50,9 +50,13 @@ double legend_label_width(const std::vector<std::string>& labels) {
 
 double cm_to_points(double cm) { return cm / 2.54 * 72.0; }
 
+double x_label_offset() { return kTickRoom + kLabelFont + 2; }
+
 HeatmapLayout layout_heatmap(const HeatmapSizes& s) {
     HeatmapLayout out;
-    const double left = kMargin + std::max(kValueAxisRoom, s.group_label_width + 6);
+    const double y_room = s.y_label ? kAxisLabelRoom : 0;
+    const double left = kMargin + std::max(kValueAxisRoom + y_room, s.group_label_width + 6);
+    out.y_label_offset = kValueAxisRoom + 2;
     const double pitch = s.panel_width + kPanelGap + kValueAxisRoom;
     const double legend_x = left + static_cast<double>(s.samples) * pitch - kPanelGap - kValueAxisRoom + kLegendGap;
     const double bar_pitch = std::max(kSwatch + kBarRoom, s.color_bar_label_width + 6);
@@ -83,16 +87,18 @@ HeatmapLayout layout_heatmap(const HeatmapSizes& s) {
         out.color_bar_titles.push_back({x, bars_top - 4});
     }
     out.missing_swatch = {legend_x, bars_top + bar_height + 12, kSwatch, kSwatch};
-    out.height = std::max(heatmap_top + s.panel_height + kTickRoom, out.missing_swatch.bottom()) + kMargin;
+    out.height = std::max(heatmap_top + s.panel_height + kTickRoom + (s.x_label ? kAxisLabelRoom : 0),
+                          out.missing_swatch.bottom()) + kMargin;
     return out;
 }
 
 ProfileLayout layout_profiles(const ProfileSizes& s) {
     ProfileLayout out;
-    const double left = kMargin + kValueAxisRoom;
+    const double left = kMargin + kValueAxisRoom + (s.y_label ? kAxisLabelRoom : 0);
+    out.y_label_offset = kValueAxisRoom + 2;
     const double pitch = s.panel_width + kPanelGap + kValueAxisRoom;
     const double legend_x = left + static_cast<double>(s.panels) * pitch - kPanelGap - kValueAxisRoom + kLegendGap;
-    out.width = legend_x + 18 + s.legend_label_width + kMargin;
+    out.width = s.legend_beside ? legend_x + 18 + s.legend_label_width + kMargin : legend_x - kLegendGap + kMargin;
     const double y = place_title(s.title_width, out.width, out.title);
     const double top = y + kLabelFont + 5;
     for (std::size_t i = 0; i < s.panels; ++i) {
@@ -101,7 +107,7 @@ ProfileLayout layout_profiles(const ProfileSizes& s) {
         out.panels.push_back({x, top, s.panel_width, s.panel_height});
     }
     out.legend = {legend_x, top};
-    out.height = std::max(top + s.panel_height + kTickRoom,
+    out.height = std::max(top + s.panel_height + kTickRoom + (s.x_label ? kAxisLabelRoom : 0),
                           top + static_cast<double>(s.legend_entries) * kLegendRow) + kMargin;
     return out;
 }
