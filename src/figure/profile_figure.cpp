@@ -64,10 +64,12 @@ Result<ProfilePicture> compute_picture(const FigureInput& input, const ProfileSe
     return picture;
 }
 
-ProfileSizes profile_sizes(const FigureStyle& style, const ProfileSettings& profile, std::size_t panels,
-                           const std::vector<std::string>& legend) {
+}  // namespace
+
+ProfileSizes profile_sizes(const FigureInput& input, const FigureStyle& style, const ProfileSettings& profile) {
+    const auto& legend = profile.per_group ? input.sample_labels : input.group_labels;
     ProfileSizes sizes;
-    sizes.panels = panels;
+    sizes.panels = profile.per_group ? input.group_labels.size() : input.sample_labels.size();
     sizes.panel_width = cm_to_points(style.panel_width_cm);
     sizes.panel_height = cm_to_points(style.profile_height_cm);
     sizes.title_width = style.title.empty() ? 0 : text_width(style.title, kTitleFont);
@@ -79,8 +81,6 @@ ProfileSizes profile_sizes(const FigureStyle& style, const ProfileSettings& prof
     return sizes;
 }
 
-}  // namespace
-
 Status draw_profile(const FigureInput& input, const FigureStyle& style, const ProfileSettings& profile,
                     const std::string& path, std::size_t threads) {
     if (auto checked = check_figure_input(input); !checked) return checked;
@@ -88,7 +88,7 @@ Status draw_profile(const FigureInput& input, const FigureStyle& style, const Pr
     auto picture = compute_picture(input, profile, threads);
     if (!picture) return fail(std::move(picture).error());
     const auto& legend = profile.per_group ? input.sample_labels : input.group_labels;
-    const ProfileLayout layout = layout_profiles(profile_sizes(style, profile, picture->panels.size(), legend));
+    const ProfileLayout layout = layout_profiles(profile_sizes(input, style, profile));
 
     const FontCacheRelease release_fonts;  // after the canvas is gone
     auto canvas = Canvas::create(style.format, layout.width, layout.height, style.dpi);

@@ -53,5 +53,33 @@ TEST(Layout, PageGrowsForALongTitle) {
     EXPECT_GT(l.panels[0].y, l.title.y);
 }
 
+// Axis labels add their room under and left of the panels; a legend
+// inside a panel or none takes no room beside them.
+TEST(Layout, RoomForAxisLabelsAndTheLegend) {
+    ProfileSizes s;
+    s.panels = 2;
+    s.panel_width = 100;
+    s.panel_height = 100;
+    s.legend_entries = 3;
+    s.legend_label_width = 50;
+    const ProfileLayout plain = layout_profiles(s);
+    s.x_label = s.y_label = true;
+    const ProfileLayout labelled = layout_profiles(s);
+    EXPECT_EQ(labelled.height, plain.height + kAxisLabelRoom);
+    EXPECT_EQ(labelled.panels[0].x, plain.panels[0].x + kAxisLabelRoom);
+    EXPECT_GE(labelled.panels[0].x - labelled.y_label_offset - kLabelFont, kMargin);
+    s.legend_beside = false;
+    s.legend_entries = 0;
+    EXPECT_EQ(layout_profiles(s).width, labelled.panels[1].right() + kMargin);
+
+    HeatmapSizes h;
+    h.panel_width = h.panel_height = h.profile_height = 100;
+    const HeatmapLayout heat = layout_heatmap(h);
+    h.x_label = h.y_label = true;
+    const HeatmapLayout heat_labelled = layout_heatmap(h);
+    EXPECT_EQ(heat_labelled.height, heat.height + kAxisLabelRoom);
+    EXPECT_EQ(heat_labelled.profiles[0].x, heat.profiles[0].x + kAxisLabelRoom);
+}
+
 }  // namespace
 }  // namespace binscope
