@@ -194,11 +194,18 @@ TEST(FigureCli, AcceptedForms) {
               std::tuple(2.5, 10.0, 3.0, 300.0));
 
     const auto profile = parse({"profile", "--matrixFile=m.gz", "--outFileName", "x/f.v1.Pdf", "--perGroup",
-                                "--panelHeight", "6", "--band", "std", "--kmeans", "2", "--outFileSortedRegions", "p.bed"});
+                                "--panelHeight", "6", "--band", "std", "--kmeans", "2", "--outFileSortedRegions", "p.bed",
+                                "--plotType", "fill", "--colors", "red", "#00ff00", "--yMin", "0", "--yMax", "5", "6",
+                                "--yAxis", "shared", "--legendLocation", "lower-left", "--xAxisLabel", "x",
+                                "--yAxisLabel", "y"});
     const auto& p = std::get<Profile>(std::get<Cli>(profile).command);
     EXPECT_EQ(std::tie(p.figure.out_file_name, p.per_group, p.panel_height, p.figure.band, p.figure.kmeans,
                        p.figure.out_file_sorted_regions),
               std::tuple("x/f.v1.Pdf", true, 6.0, "std", std::optional<std::size_t>(2), "p.bed"));
+    EXPECT_EQ(std::tie(p.figure.plot_type, p.figure.colors, p.figure.y_min, p.figure.y_max, p.figure.y_axis,
+                       p.figure.legend_location, p.figure.x_axis_label, p.figure.y_axis_label),
+              std::tuple("fill", std::vector<std::string>{"red", "#00ff00"}, std::vector<double>{0},
+                         std::vector<double>{5, 6}, "shared", "lower-left", "x", "y"));
     // Defaults: nothing given is nothing set.
     const auto bare_outcome = parse({"heatmap", "-m", "m", "-o", "f.svg"});
     const auto& bare = std::get<Heatmap>(std::get<Cli>(bare_outcome).command);
@@ -244,6 +251,10 @@ TEST(FigureCli, Refusals) {
         {{"profile", "-m", "m", "-o", "f.png", "--clusterOn", "clip"},
          "invalid value 'clip' for '--clusterOn <CLUSTER_ON>': expected raw or clipped"},
         {heatmap({"--hclust", "0"}), "invalid value '0' for '--hclust <HCLUST>': must be at least 1"},
+        {heatmap({"--legendLocation", "top"}),
+         "invalid value 'top' for '--legendLocation <LEGEND_LOCATION>': expected beside, upper-right, upper-left, "
+         "lower-right, lower-left or none"},
+        {heatmap({"--yMax", "inf"}), "invalid value 'inf' for '--yMax <Y_MAX>...': must be a finite number"},
         // A matrix option is no tip for a figure, nor a figure option for a matrix.
         {heatmap({"--binSize", "10"}), "unexpected argument '--binSize' found\n\nUsage: binscope heatmap"},
         {with_required("reference-point", {"--kmeans", "3"}),

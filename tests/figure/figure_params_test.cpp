@@ -38,8 +38,9 @@ TEST(FigureParams, DefaultsAreTheRecords) {
                        p.row_order.sort_using_samples),
               std::tie(r.sort, r.sort_using, r.kmeans, r.seed, r.sort_using_samples));
     const ProfileSettings ps;
-    EXPECT_EQ(std::tie(p.profile.statistic, p.profile.band, p.profile.per_group),
-              std::tie(ps.statistic, ps.band, ps.per_group));
+    EXPECT_EQ(std::tie(p.profile.statistic, p.profile.band, p.profile.per_group, p.profile.plot_type,
+                       p.profile.shared_y, p.profile.legend, p.profile.colors, p.profile.y_min),
+              std::tie(ps.statistic, ps.band, ps.per_group, ps.plot_type, ps.shared_y, ps.legend, ps.colors, ps.y_min));
     EXPECT_EQ(std::tie(p.threads, p.out_file_sorted_regions, p.out_file_name_data), std::tuple(1u, std::nullopt, std::nullopt));
     EXPECT_EQ(std::tie(p.row_order.hclust, p.row_order.cluster_on, p.selection.samples, p.selection.groups),
               std::tuple(r.hclust, r.cluster_on, SelectionSettings{}.samples, SelectionSettings{}.groups));
@@ -76,7 +77,17 @@ TEST(FigureParams, ValuesMapped) {
     pr.per_group = true;
     pr.figure.out_file_sorted_regions = "r.bed";
     pr.figure.out_file_name_data = "d.tsv";
+    pr.figure.plot_type = "fill";
+    pr.figure.y_axis = "shared";
+    pr.figure.legend_location = "upper-left";
+    pr.figure.colors = {{"red"}};
+    pr.figure.y_max = {{3}};
+    pr.figure.x_axis_label = "bins";
     const FigureParams q = make_figure_params(pr);
+    EXPECT_EQ(std::tie(q.profile.plot_type, q.profile.shared_y, q.profile.legend, q.profile.colors, q.profile.y_max,
+                       q.profile.x_axis_label, q.profile.y_axis_label),
+              std::tuple(PlotType::fill, true, LegendLocation::upper_left, std::vector<std::string>{"red"},
+                         std::vector<double>{3}, "bins", ""));
     EXPECT_EQ(std::tie(q.kind, q.style.profile_height_cm, q.profile.per_group, q.profile.band),
               std::tuple(FigureKind::profile, 7.0, true, ProfileBand::standard_error));
     EXPECT_EQ(std::tie(q.out_file_sorted_regions, q.out_file_name_data), std::tuple("r.bed", "d.tsv"));
