@@ -21,6 +21,7 @@ RowStatistic row_statistic(std::string_view word) {
     if (word == "max") return RowStatistic::max;
     if (word == "min") return RowStatistic::min;
     if (word == "sum") return RowStatistic::sum;
+    if (word == "region_length") return RowStatistic::region_length;
     return RowStatistic::mean;
 }
 
@@ -87,10 +88,15 @@ FigureParams make_figure_params(const Heatmap& args) {
     p.row_order.sort_using = row_statistic(args.sort_using);
     p.style.panel_height_cm = args.panel_height;
     p.style.profile_height_cm = args.profile_height;
-    std::string_view map = args.color_map;
+    const std::vector<std::string> maps = args.color_map.value_or(std::vector<std::string>{p.color.color_map});
+    std::string_view map = maps.front();
     p.color.reverse = map.ends_with("_r");
     if (p.color.reverse) map.remove_suffix(2);
     p.color.color_map = map;
+    if (maps.size() > 1) p.color.sample_color_maps = maps;
+    p.color.color_list = args.color_list.value_or(std::vector<std::string>{});
+    p.color.shared_scale = args.shared_scale;
+    p.color.box_around_heatmaps = args.box_around_heatmaps == "yes";
     p.color.z_min = args.z_min.value_or(std::vector<double>{});
     p.color.z_max = args.z_max.value_or(std::vector<double>{});
     p.color.missing_color = args.missing_data_color;

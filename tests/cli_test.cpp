@@ -175,9 +175,10 @@ TEST(FigureCli, AcceptedForms) {
                                 "--outFileNameData", "d.tsv", "--samples", "b", "1", "--groups", "2",
                                 "--hclust", "4", "--clusterOn", "clipped"});
     const auto& h = std::get<Heatmap>(std::get<Cli>(heatmap).command);
-    EXPECT_EQ(std::tie(h.figure.matrix_file, h.figure.out_file_name, h.sort_regions, h.sort_using, h.color_map,
+    EXPECT_EQ(std::tie(h.figure.matrix_file, h.figure.out_file_name, h.sort_regions, h.sort_using,
                        h.missing_data_color, h.figure.out_file_sorted_regions, h.figure.out_file_name_data),
-              std::tuple("m.gz", "f.PNG", "descend", "max", "magma_r", "#808080", "r.bed", "d.tsv"));
+              std::tuple("m.gz", "f.PNG", "descend", "max", "#808080", "r.bed", "d.tsv"));
+    EXPECT_EQ(h.color_map, (std::vector<std::string>{"magma_r"}));
     EXPECT_EQ(std::tie(h.figure.samples, h.figure.groups, h.figure.hclust, h.figure.cluster_on),
               std::tuple(std::vector<std::string>{"b", "1"}, std::vector<std::string>{"2"},
                          std::optional<std::size_t>(4), "clipped"));
@@ -230,8 +231,10 @@ TEST(FigureCli, Refusals) {
         {{"profile", "-m", "m.gz", "-o", "dir.png/f"}, "invalid value 'dir.png/f' for '--outFileName"},
         {heatmap({"--sortRegions", "no"}),
          "invalid value 'no' for '--sortRegions <SORT_REGIONS>': expected keep, descend or ascend"},
-        {heatmap({"--sortUsing", "region_length"}),
-         "invalid value 'region_length' for '--sortUsing <SORT_USING>': expected mean, median, max, min or sum"},
+        {heatmap({"--sortUsing", "length"}),
+         "invalid value 'length' for '--sortUsing <SORT_USING>': expected mean, median, max, min, sum or region_length"},
+        {heatmap({"--boxAroundHeatmaps", "true"}),
+         "invalid value 'true' for '--boxAroundHeatmaps <BOX_AROUND_HEATMAPS>': expected yes or no"},
         {heatmap({"--averageType", "Mean"}), "'--averageType <AVERAGE_TYPE>': expected mean or median"},
         {heatmap({"--band", "sd"}), "invalid value 'sd' for '--band <BAND>': expected none, se or std"},
         {heatmap({"--kmeans", "0"}), "invalid value '0' for '--kmeans <KMEANS>': must be at least 1"},

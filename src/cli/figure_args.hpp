@@ -51,7 +51,10 @@ struct Heatmap {
     FigureArgs& shared() { return figure; }  // where the parser stores the shared options
     std::string sort_regions = "keep";
     std::string sort_using = "mean";
-    std::string color_map = ColorSettings{}.color_map;  // "_r" at the end reverses it
+    std::optional<std::vector<std::string>> color_map;  // one, or one per sample; "_r" at the end reverses one
+    std::optional<std::vector<std::string>> color_list;
+    bool shared_scale = false;
+    std::string box_around_heatmaps = "no";
     std::optional<std::vector<double>> z_min;
     std::optional<std::vector<double>> z_max;
     std::string missing_data_color = ColorSettings{}.missing_color;

@@ -11,7 +11,8 @@ namespace binscope::cli {
 namespace {
 
 constexpr std::string_view kSortOrders[] = {"keep", "descend", "ascend"};
-constexpr std::string_view kSortStatistics[] = {"mean", "median", "max", "min", "sum"};
+constexpr std::string_view kSortStatistics[] = {"mean", "median", "max", "min", "sum", "region_length"};
+constexpr std::string_view kYesNo[] = {"yes", "no"};
 constexpr std::string_view kAverageTypes[] = {"mean", "median"};
 constexpr std::string_view kBands[] = {"none", "se", "std"};
 constexpr std::string_view kClusterOn[] = {"raw", "clipped"};
@@ -135,7 +136,8 @@ std::vector<OptionSpec> heatmap_options() {
                                   "Order of the rows within each group: keep (the matrix order), descend, ascend"},
                                  one_of<kSortOrders, std::size(kSortOrders)>),
         option<&H::sort_using>(
-            {"sortUsing", 0, "SORT_USING", false, "Statistic of each row that sorts it: mean, median, max, min, sum"},
+            {"sortUsing", 0, "SORT_USING", false, "Statistic of each row that sorts it: mean, median, max, min, sum, region_length (the region's end less "
+             "its start)"},
             one_of<kSortStatistics, std::size(kSortStatistics)>),
         s.sort_using_samples,
         s.kmeans,
@@ -143,8 +145,18 @@ std::vector<OptionSpec> heatmap_options() {
         s.hclust,
         s.cluster_on,
         option<&H::color_map>({"colorMap", 0, "COLOR_MAP", false,
-                               "Colour map of the heat maps: viridis, magma, inferno, plasma, cividis, greys, reds, "
-                               "blues, blue_white_red; a name ending in _r reverses it"}),
+                               "Colour map of the heat maps, one for every sample or one per sample: viridis, magma, "
+                               "inferno, plasma, cividis, greys, reds, blues, blue_white_red; a name ending in _r "
+                               "reverses it [default: viridis]"}),
+        option<&H::color_list>({"colorList", 0, "COLOR_LIST", false,
+                                "Two or more colours (names or #rrggbb) that make the heat maps' colour map, from low "
+                                "to high, in place of --colorMap"}),
+        option<&H::shared_scale>({"sharedScale", 0, "", false,
+                                  "One colour scale for every sample: the default limits from the percentiles of all "
+                                  "values drawn"}),
+        option<&H::box_around_heatmaps>({"boxAroundHeatmaps", 0, "BOX_AROUND_HEATMAPS", false,
+                                         "A frame around each heat map: yes, no"},
+                                        one_of<kYesNo, std::size(kYesNo)>),
         option<&H::z_min>({"zMin", 0, "Z_MIN", false,
                            "Value at the bottom of the colour scale: one for every sample or one per sample "
                            "(default: the 1st percentile of each sample's values)"},

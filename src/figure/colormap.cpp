@@ -127,6 +127,19 @@ Result<Rgb> parse_named_color(std::string_view text) {
     return fail(fmt::format("The colour '{}' is neither a colour name nor of the form #rrggbb", text));
 }
 
+Result<ColorMap> color_map_from_list(const std::vector<std::string>& colors) {
+    if (colors.size() < 2)
+        return fail(fmt::format("Invalid --colorList: {} colour{}; a map needs two or more", colors.size(),
+                                colors.size() == 1 ? "" : "s"));
+    std::vector<color_tables::ByteRgb> points;
+    for (const std::string& text : colors) {
+        auto color = parse_named_color(text);
+        if (!color) return fail(std::move(color).error().context("Invalid --colorList"));
+        points.push_back({color->r, color->g, color->b});
+    }
+    return from_points(points);
+}
+
 Rgb line_color(std::size_t index) {
     const auto& c = color_tables::dark2[index % color_tables::dark2.size()];
     return Rgb{c.r, c.g, c.b};

@@ -35,6 +35,9 @@ std::vector<std::string> color_map_names();
 // "_r" appended for its reverse), reversed once more when `reverse`.
 Result<ColorMap> find_color_map(std::string_view name, bool reverse);
 
+// A map running evenly through two or more colours (parse_named_color).
+Result<ColorMap> color_map_from_list(const std::vector<std::string>& colors);
+
 // A colour written "#rrggbb" (hex digits in either case).
 Result<Rgb> parse_color(std::string_view text);
 

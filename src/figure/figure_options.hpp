@@ -48,9 +48,16 @@ struct ColorSettings {
     std::vector<double> z_min;
     std::vector<double> z_max;
     std::string missing_color = "#b3b3b3";  // "#rrggbb": a light grey, apart from every map but greys
+    // One map name per sample ("_r" reversing each), in place of color_map.
+    std::vector<std::string> sample_color_maps;
+    // Two or more colours (names or "#rrggbb"): one map running evenly
+    // through them, in place of any named map.
+    std::vector<std::string> color_list;
+    bool shared_scale = false;  // every sample's missing limits from the percentiles of all values drawn
+    bool box_around_heatmaps = false;
 };
 
-enum class RowStatistic { mean, median, max, min, sum };
+enum class RowStatistic { mean, median, max, min, sum, region_length };
 enum class SortOrder { keep, ascend, descend };
 enum class ClusterOn { raw, clipped };  // clipped: each sample's values to its colour limits
 

@@ -22,7 +22,7 @@ namespace {
 // Everything the painting needs besides the input and the layout.
 struct HeatmapPicture {
     std::vector<ColorLimits> limits;  // per sample
-    ColorMap map;
+    std::vector<ColorMap> maps;       // per sample
     Rgb missing;
     std::vector<std::size_t> row_cuts;  // raster rows, in drawn rows
     std::vector<Raster> rasters;        // per sample
@@ -38,6 +38,31 @@ std::size_t pixels(double points, double dpi) {
     return count >= 1 ? static_cast<std::size_t>(std::min(count, 32767.0)) : 1;  // NaN too
 }
 
+// Each sample's colour map: from the colour list, the per-sample names or
+// the one name.
+Result<std::vector<ColorMap>> sample_maps(const ColorSettings& colors, std::size_t samples) {
+    if (!colors.color_list.empty()) {
+        auto map = color_map_from_list(colors.color_list);
+        if (!map) return fail(std::move(map).error());
+        return std::vector<ColorMap>(samples, *map);
+    }
+    if (colors.sample_color_maps.empty()) {
+        auto map = find_color_map(colors.color_map, colors.reverse);
+        if (!map) return fail(std::move(map).error());
+        return std::vector<ColorMap>(samples, *map);
+    }
+    if (colors.sample_color_maps.size() != samples)
+        return fail(fmt::format("Invalid --colorMap: {} maps for {} sample{} (give one for every sample, or one per "
+                                "sample)", colors.sample_color_maps.size(), samples, samples == 1 ? "" : "s"));
+    std::vector<ColorMap> maps;
+    for (const std::string& name : colors.sample_color_maps) {
+        auto map = find_color_map(name, false);
+        if (!map) return fail(std::move(map).error());
+        maps.push_back(*map);
+    }
+    return maps;
+}
+
 Result<HeatmapPicture> compute_picture(const FigureInput& input, const FigureStyle& style,
                                        const ColorSettings& colors, const ProfileSettings& profile,
                                        std::size_t threads) {
@@ -45,11 +70,12 @@ Result<HeatmapPicture> compute_picture(const FigureInput& input, const FigureSty
     auto limits = color_limits(input, colors, threads);
     if (!limits) return fail(std::move(limits).error());
     picture.limits = std::move(*limits);
-    picture.shared_scale = std::all_of(picture.limits.begin(), picture.limits.end(),
-                                       [&](const auto& l) { return l == picture.limits.front(); });
-    auto map = find_color_map(colors.color_map, colors.reverse);
-    if (!map) return fail(std::move(map).error());
-    picture.map = *map;
+    auto maps = sample_maps(colors, input.sample_labels.size());
+    if (!maps) return fail(std::move(maps).error());
+    picture.maps = std::move(*maps);
+    picture.shared_scale =
+        std::all_of(picture.limits.begin(), picture.limits.end(), [&](const auto& l) { return l == picture.limits.front(); }) &&
+        std::all_of(picture.maps.begin(), picture.maps.end(), [&](const auto& m) { return m.colors == picture.maps.front().colors; });
     auto missing = parse_color(colors.missing_color);
     if (!missing) return fail(std::move(missing).error().context("The missing-value colour"));
     picture.missing = *missing;
@@ -88,10 +114,11 @@ double edge_y(const HeatmapPicture& picture, std::size_t drawn_row, Box box) {
 }
 
 void paint_groups(cairo_t* cr, const FigureInput& input, const HeatmapPicture& picture, const HeatmapLayout& layout) {
-    set_color(cr, contrasting(picture.map.colors[0]));
     cairo_set_line_width(cr, 1.0);
     for (std::size_t g = 1; g + 1 < input.group_boundaries.size(); ++g)
-        for (const Box& box : layout.heatmaps) {
+        for (std::size_t s = 0; s < layout.heatmaps.size(); ++s) {
+            const Box& box = layout.heatmaps[s];
+            set_color(cr, contrasting(picture.maps[s].colors[0]));
             const double y = edge_y(picture, input.group_boundaries[g], box);
             cairo_move_to(cr, box.x, y);
             cairo_line_to(cr, box.right(), y);
@@ -108,8 +135,8 @@ void paint_groups(cairo_t* cr, const FigureInput& input, const HeatmapPicture& p
     }
 }
 
-void paint_picture(cairo_t* cr, const FigureInput& input, const FigureStyle& style, const ProfileSettings& profile,
-                   const HeatmapPicture& picture, const HeatmapLayout& layout) {
+void paint_picture(cairo_t* cr, const FigureInput& input, const FigureStyle& style, const ColorSettings& colors,
+                   const ProfileSettings& profile, const HeatmapPicture& picture, const HeatmapLayout& layout) {
     set_color(cr, Rgb{0, 0, 0});
     if (!style.title.empty()) draw_text(cr, style.title, layout.title, kTitleFont, Align::center);
     for (std::size_t s = 0; s < input.sample_labels.size(); ++s) {
@@ -119,7 +146,13 @@ void paint_picture(cairo_t* cr, const FigureInput& input, const FigureStyle& sty
         draw_profile_panel(cr, layout.profiles[s], picture.profiles[s], picture.profile_ranges[s], input.ticks[s], bins,
                            picture.look);
         const Box& box = layout.heatmaps[s];
-        paint_raster(cr, picture.rasters[s], picture.limits[s], picture.map, picture.missing, box);
+        paint_raster(cr, picture.rasters[s], picture.limits[s], picture.maps[s], picture.missing, box);
+        if (colors.box_around_heatmaps) {
+            set_color(cr, Rgb{0, 0, 0});
+            cairo_set_line_width(cr, 0.75);
+            cairo_rectangle(cr, box.x, box.y, box.width, box.height);
+            cairo_stroke(cr);
+        }
         draw_x_axis(cr, box, input.ticks[s], bins);
         if (!profile.x_axis_label.empty()) draw_axis_label(cr, box, profile.x_axis_label, false, x_label_offset());
     }
@@ -133,7 +166,7 @@ void paint_picture(cairo_t* cr, const FigureInput& input, const FigureStyle& sty
             set_color(cr, Rgb{0, 0, 0});
             draw_text(cr, input.sample_labels[b], layout.color_bar_titles[b], kLabelFont, Align::left);
         }
-        draw_color_bar(cr, layout.color_bars[b], picture.map, picture.limits[b]);
+        draw_color_bar(cr, layout.color_bars[b], picture.maps[b], picture.limits[b]);
     }
     draw_missing_swatch(cr, layout.missing_swatch, picture.missing);
 }
@@ -169,7 +202,7 @@ Status draw_heatmap(const FigureInput& input, const FigureStyle& style, const Co
     const FontCacheRelease release_fonts;  // after the canvas is gone
     auto canvas = Canvas::create(style.format, layout.width, layout.height, style.dpi);
     if (!canvas) return fail(std::move(canvas).error().context(fmt::format("Drawing {}", path)));
-    paint_picture(canvas->context(), input, style, profile, *picture, layout);
+    paint_picture(canvas->context(), input, style, colors, profile, *picture, layout);
     return canvas->write(path);
 }
 

@@ -22,7 +22,8 @@ SortUsing sort_using(RowStatistic statistic) {
         case RowStatistic::max: return SortUsing::Max;
         case RowStatistic::min: return SortUsing::Min;
         case RowStatistic::sum: return SortUsing::Sum;
-        case RowStatistic::mean: break;
+        case RowStatistic::mean:
+        case RowStatistic::region_length: break;
     }
     return SortUsing::Mean;
 }
@@ -39,6 +40,10 @@ Result<std::vector<double>> row_keys(const Matrix& matrix, std::span<const std::
         std::size_t begin = 0, end = 0;
         while (counter.next(begin, end))
             for (std::size_t r = begin; r < end; ++r) {
+                if (statistic == RowStatistic::region_length) {
+                    keys[r] = static_cast<double>(matrix.region(r).end() - matrix.region(r).start());
+                    continue;
+                }
                 std::span<const float> row(matrix.row(r), matrix.cols);
                 if (!every_column) {
                     for (std::size_t i = 0; i < columns.size(); ++i) picked[i] = row[columns[i]];

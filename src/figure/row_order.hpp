@@ -35,7 +35,8 @@ Result<std::vector<std::size_t>> sample_columns(std::span<const std::size_t> sam
 // of the chosen columns; infinities clip too, missing values stay missing.
 // Within a group or cluster the rows keep the matrix order unless a sort
 // is asked for: by a statistic of the chosen samples' values (missing ones
-// left out), rows without any value last, equal rows in matrix order.
+// left out), rows without any value last, or by the region's length (end
+// less start); equal rows in matrix order.
 // Errors: a sample the matrix lacks, more clusters than rows, both
 // clusterings at once, more rows than hierarchical clustering takes.
 Result<RowOrder> order_rows(const Matrix& matrix, std::span<const std::size_t> sample_boundaries,

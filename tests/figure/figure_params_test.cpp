@@ -54,7 +54,7 @@ TEST(FigureParams, ValuesMapped) {
     h.figure.number_of_processors = 0;
     h.figure.average_type = "median";
     h.figure.band = "std";
-    h.color_map = "magma_r";
+    h.color_map = {{"magma_r"}};
     h.sort_regions = "ascend";
     h.sort_using = "sum";
     h.figure.samples = {{"b", "1"}};
@@ -64,7 +64,16 @@ TEST(FigureParams, ValuesMapped) {
     const FigureParams p = make_figure_params(h);
     EXPECT_EQ(std::tie(p.selection.samples, p.selection.groups, p.row_order.hclust, p.row_order.cluster_on),
               std::tuple(std::vector<std::string>{"b", "1"}, std::vector<std::string>{"2"}, 3u, ClusterOn::clipped));
-    EXPECT_EQ(std::tie(p.color.color_map, p.color.reverse), std::tuple("magma", true));
+    EXPECT_EQ(std::tie(p.color.color_map, p.color.reverse, p.color.sample_color_maps), std::tuple("magma", true, std::vector<std::string>{}));
+    h.color_map = {{"magma_r", "greys"}};
+    h.color_list = {{"white", "#ff0000"}};
+    h.shared_scale = true;
+    h.box_around_heatmaps = "yes";
+    const FigureParams maps = make_figure_params(h);
+    EXPECT_EQ(std::tie(maps.color.sample_color_maps, maps.color.color_list, maps.color.shared_scale,
+                       maps.color.box_around_heatmaps),
+              std::tuple(std::vector<std::string>{"magma_r", "greys"}, std::vector<std::string>{"white", "#ff0000"},
+                         true, true));
     EXPECT_EQ(p.row_order.sort_using_samples, (std::vector<std::size_t>{1, 0}));
     EXPECT_EQ(std::tie(p.row_order.kmeans, p.row_order.sort, p.row_order.sort_using, p.threads),
               std::tuple(4u, SortOrder::ascend, RowStatistic::sum, 1u));
