@@ -88,6 +88,15 @@ TEST(HeatmapFigure, PngShowsTheValuesTheSeparatorAndTheMissingColour) {
     EXPECT_NE(std::find(viridis.colors.end() - 8, viridis.colors.end(), top), viridis.colors.end());
     EXPECT_NE(std::find(viridis.colors.begin(), viridis.colors.begin() + 8, bottom), viridis.colors.begin() + 8);
     cairo_surface_destroy(image);
+
+    // A map from a list of colours: its ends at the limits, a black separator on white.
+    colors.color_list = {"white", "#FF0000"};
+    ASSERT_TRUE(draw_heatmap(owned->input, style, colors, ProfileSettings{}, dir.file("h.png"), 2));
+    image = cairo_image_surface_create_from_png(dir.file("h.png").c_str());
+    EXPECT_EQ(cell(0, 0), (Rgb{255, 0, 0}));
+    EXPECT_EQ(cell(39, 3), (Rgb{255, 255, 255}));
+    EXPECT_EQ(cell(19.5, 2), (Rgb{0, 0, 0}));
+    cairo_surface_destroy(image);
 }
 
 // Draws in a child process: cairo numbers the images of an SVG from a
