@@ -132,41 +132,22 @@ RowOrder cluster_groups(const Matrix& matrix, std::span<const std::size_t> colum
     return out;
 }
 
-// The chosen columns' values, each clipped to its sample's range, as a
-// matrix of their own.
-std::vector<float> clipped_columns(const Matrix& matrix, std::span<const std::size_t> sample_boundaries,
-                                   std::span<const std::size_t> columns, std::span<const ColorLimits> clip) {
-    std::vector<ColorLimits> range(columns.size());
-    for (std::size_t i = 0; i < columns.size(); ++i) {
-        const auto bound = std::upper_bound(sample_boundaries.begin(), sample_boundaries.end(), columns[i]);
-        range[i] = clip[static_cast<std::size_t>(bound - sample_boundaries.begin()) - 1];
-    }
-    std::vector<float> out(matrix.rows() * columns.size());
-    for (std::size_t r = 0; r < matrix.rows(); ++r)
-        for (std::size_t i = 0; i < columns.size(); ++i) {
-            const float v = matrix.row(r)[columns[i]];
-            out[r * columns.size() + i] =
-                std::isnan(v) ? v
-                              : static_cast<float>(std::clamp(static_cast<double>(v), range[i].low, range[i].high));
-        }
-    return out;
-}
-
 // Each row's cluster by the method the settings ask for, on the chosen
 // columns, clipped when `clip` is given.
 Result<std::vector<std::size_t>> clusters(const Matrix& matrix, std::span<const std::size_t> sample_boundaries,
                                           std::span<const std::size_t> columns, const RowOrderSettings& settings,
                                           std::size_t threads, std::span<const ColorLimits> clip) {
     KmeansPoints points{std::span<const float>(matrix.values.data(), matrix.values.size()), matrix.rows(),
-                        matrix.cols, columns};
-    std::vector<float> clipped;
-    std::vector<std::size_t> every;
-    if (!clip.empty()) {
-        clipped = clipped_columns(matrix, sample_boundaries, columns, clip);
-        every.resize(columns.size());
-        std::iota(every.begin(), every.end(), std::size_t{0});
-        points = KmeansPoints{clipped, matrix.rows(), columns.size(), every};
+                        matrix.cols, columns, {}, {}};
+    std::vector<double> low, high;  // per chosen column, its sample's range
+    for (std::size_t i = 0; i < columns.size() && !clip.empty(); ++i) {
+        const auto bound = std::upper_bound(sample_boundaries.begin(), sample_boundaries.end(), columns[i]);
+        const ColorLimits& range = clip[static_cast<std::size_t>(bound - sample_boundaries.begin()) - 1];
+        low.push_back(range.low);
+        high.push_back(range.high);
     }
+    points.clip_low = low;
+    points.clip_high = high;
     if (settings.hclust == 0) {
         auto cluster = kmeans_clusters(points, settings.kmeans, settings.seed, threads);
         if (!cluster) return fail(std::move(cluster.error()).context(fmt::format("Invalid --kmeans: {}", settings.kmeans)));

@@ -31,8 +31,8 @@ Result<std::vector<std::size_t>> sample_columns(std::span<const std::size_t> sam
 // non-empty ones (labels from its region set), or with k-means or
 // hierarchical clustering the non-empty clusters, highest mean first,
 // labelled cluster_1, cluster_2, ... With `clip` (one range per sample)
-// the clustering sees each sample's values clipped to its range, on a copy
-// of the chosen columns; infinities clip too, missing values stay missing.
+// the clustering sees each sample's values clipped to its range as it
+// reads them (no copy); infinities clip too, missing values stay missing.
 // Within a group or cluster the rows keep the matrix order unless a sort
 // is asked for: by a statistic of the chosen samples' values (missing ones
 // left out), rows without any value last, or by the region's length (end

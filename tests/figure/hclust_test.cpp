@@ -23,7 +23,7 @@ struct Points {
         std::iota(columns.begin(), columns.end(), std::size_t{0});
     }
     Result<std::vector<std::size_t>> clusters(std::size_t k, std::size_t threads = 1) const {
-        return hclust_clusters(KmeansPoints{values, rows, cols, columns}, k, threads);
+        return hclust_clusters(KmeansPoints{values, rows, cols, columns, {}, {}}, k, threads);
     }
 };
 

@@ -27,7 +27,7 @@ struct Points {
         std::iota(columns.begin(), columns.end(), std::size_t{0});
     }
     Result<std::vector<std::size_t>> clusters(std::size_t k, std::uint64_t seed = 0, std::size_t threads = 1) const {
-        return kmeans_clusters(KmeansPoints{values, rows, cols, columns}, k, seed, threads);
+        return kmeans_clusters(KmeansPoints{values, rows, cols, columns, {}, {}}, k, seed, threads);
     }
 };
 
