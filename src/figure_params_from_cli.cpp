@@ -2,6 +2,8 @@
 // or `profile` into the settings of the figure run.
 #include "figure_params_from_cli.hpp"
 
+#include <algorithm>
+
 #include "text_util.hpp"
 
 namespace binscope {
@@ -97,6 +99,14 @@ FigureParams make_figure_params(const Heatmap& args) {
     p.color.color_list = args.color_list.value_or(std::vector<std::string>{});
     p.color.shared_scale = args.shared_scale;
     p.color.box_around_heatmaps = args.box_around_heatmaps == "yes";
+    if (args.what_to_show) {
+        const auto shows = [&](std::string_view part) {
+            return std::find(args.what_to_show->begin(), args.what_to_show->end(), part) != args.what_to_show->end();
+        };
+        p.style.show_profile = shows("profile");
+        p.style.show_heatmap = shows("heatmap");
+        p.style.show_color_bar = shows("colorbar");
+    }
     p.color.z_min = args.z_min.value_or(std::vector<double>{});
     p.color.z_max = args.z_max.value_or(std::vector<double>{});
     p.color.missing_color = args.missing_data_color;

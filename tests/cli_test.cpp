@@ -233,6 +233,8 @@ TEST(FigureCli, Refusals) {
          "invalid value 'no' for '--sortRegions <SORT_REGIONS>': expected keep, descend or ascend"},
         {heatmap({"--sortUsing", "length"}),
          "invalid value 'length' for '--sortUsing <SORT_USING>': expected mean, median, max, min, sum or region_length"},
+        {heatmap({"--whatToShow", "heatmap", "plot"}),
+         "invalid value 'plot' for '--whatToShow <WHAT_TO_SHOW>...': expected profile, heatmap or colorbar"},
         {heatmap({"--boxAroundHeatmaps", "true"}),
          "invalid value 'true' for '--boxAroundHeatmaps <BOX_AROUND_HEATMAPS>': expected yes or no"},
         {heatmap({"--averageType", "Mean"}), "'--averageType <AVERAGE_TYPE>': expected mean or median"},

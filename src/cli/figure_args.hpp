@@ -55,6 +55,7 @@ struct Heatmap {
     std::optional<std::vector<std::string>> color_list;
     bool shared_scale = false;
     std::string box_around_heatmaps = "no";
+    std::optional<std::vector<std::string>> what_to_show;
     std::optional<std::vector<double>> z_min;
     std::optional<std::vector<double>> z_max;
     std::string missing_data_color = ColorSettings{}.missing_color;

@@ -13,6 +13,7 @@ namespace {
 constexpr std::string_view kSortOrders[] = {"keep", "descend", "ascend"};
 constexpr std::string_view kSortStatistics[] = {"mean", "median", "max", "min", "sum", "region_length"};
 constexpr std::string_view kYesNo[] = {"yes", "no"};
+constexpr std::string_view kParts[] = {"profile", "heatmap", "colorbar"};
 constexpr std::string_view kAverageTypes[] = {"mean", "median"};
 constexpr std::string_view kBands[] = {"none", "se", "std"};
 constexpr std::string_view kClusterOn[] = {"raw", "clipped"};
@@ -157,6 +158,9 @@ std::vector<OptionSpec> heatmap_options() {
         option<&H::box_around_heatmaps>({"boxAroundHeatmaps", 0, "BOX_AROUND_HEATMAPS", false,
                                          "A frame around each heat map: yes, no"},
                                         one_of<kYesNo, std::size(kYesNo)>),
+        option<&H::what_to_show>({"whatToShow", 0, "WHAT_TO_SHOW", false,
+                                  "The parts drawn, any of: profile, heatmap, colorbar (default: all three)"},
+                                 one_of<kParts, std::size(kParts)>),
         option<&H::z_min>({"zMin", 0, "Z_MIN", false,
                            "Value at the bottom of the colour scale: one for every sample or one per sample "
                            "(default: the 1st percentile of each sample's values)"},

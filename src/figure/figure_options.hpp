@@ -37,6 +37,11 @@ struct FigureStyle {
     std::optional<std::string> ref_point_label;  // reference-point matrices: replaces the header's "TSS"/"TES"/"center"
     std::string start_label = "TSS";  // scale-regions: the body's start
     std::string end_label = "TES";    // scale-regions: the body's end
+    // The parts of a heat-map figure drawn: the profiles, the heat maps,
+    // the colour bars (with the missing-value swatch).
+    bool show_profile = true;
+    bool show_heatmap = true;
+    bool show_color_bar = true;
 };
 
 // How heat-map values become colours.

@@ -135,32 +135,41 @@ void paint_groups(cairo_t* cr, const FigureInput& input, const HeatmapPicture& p
     }
 }
 
+void paint_sample(cairo_t* cr, const FigureInput& input, const FigureStyle& style, const ColorSettings& colors,
+                  const ProfileSettings& profile, const HeatmapPicture& picture, const HeatmapLayout& layout,
+                  std::size_t s) {
+    const double bins = static_cast<double>(input.sample_boundaries[s + 1] - input.sample_boundaries[s]);
+    set_color(cr, Rgb{0, 0, 0});
+    draw_text(cr, input.sample_labels[s], layout.sample_titles[s], kLabelFont, Align::center);
+    if (style.show_profile)
+        draw_profile_panel(cr, layout.profiles[s], picture.profiles[s], picture.profile_ranges[s], input.ticks[s], bins,
+                           picture.look);
+    if (!style.show_heatmap) return;
+    const Box& box = layout.heatmaps[s];
+    paint_raster(cr, picture.rasters[s], picture.limits[s], picture.maps[s], picture.missing, box);
+    if (colors.box_around_heatmaps) {
+        set_color(cr, Rgb{0, 0, 0});
+        cairo_set_line_width(cr, 0.75);
+        cairo_rectangle(cr, box.x, box.y, box.width, box.height);
+        cairo_stroke(cr);
+    }
+    draw_x_axis(cr, box, input.ticks[s], bins);
+    if (!profile.x_axis_label.empty()) draw_axis_label(cr, box, profile.x_axis_label, false, x_label_offset());
+}
+
 void paint_picture(cairo_t* cr, const FigureInput& input, const FigureStyle& style, const ColorSettings& colors,
                    const ProfileSettings& profile, const HeatmapPicture& picture, const HeatmapLayout& layout) {
     set_color(cr, Rgb{0, 0, 0});
     if (!style.title.empty()) draw_text(cr, style.title, layout.title, kTitleFont, Align::center);
-    for (std::size_t s = 0; s < input.sample_labels.size(); ++s) {
-        const double bins = static_cast<double>(input.sample_boundaries[s + 1] - input.sample_boundaries[s]);
-        set_color(cr, Rgb{0, 0, 0});
-        draw_text(cr, input.sample_labels[s], layout.sample_titles[s], kLabelFont, Align::center);
-        draw_profile_panel(cr, layout.profiles[s], picture.profiles[s], picture.profile_ranges[s], input.ticks[s], bins,
-                           picture.look);
-        const Box& box = layout.heatmaps[s];
-        paint_raster(cr, picture.rasters[s], picture.limits[s], picture.maps[s], picture.missing, box);
-        if (colors.box_around_heatmaps) {
-            set_color(cr, Rgb{0, 0, 0});
-            cairo_set_line_width(cr, 0.75);
-            cairo_rectangle(cr, box.x, box.y, box.width, box.height);
-            cairo_stroke(cr);
-        }
-        draw_x_axis(cr, box, input.ticks[s], bins);
-        if (!profile.x_axis_label.empty()) draw_axis_label(cr, box, profile.x_axis_label, false, x_label_offset());
-    }
-    if (!profile.y_axis_label.empty())
+    for (std::size_t s = 0; s < input.sample_labels.size(); ++s)
+        paint_sample(cr, input, style, colors, profile, picture, layout, s);
+    if (style.show_profile && !profile.y_axis_label.empty())
         draw_axis_label(cr, layout.profiles.front(), profile.y_axis_label, true, layout.y_label_offset);
-    paint_groups(cr, input, picture, layout);
+    if (style.show_heatmap) paint_groups(cr, input, picture, layout);
     set_color(cr, Rgb{0, 0, 0});
-    draw_profile_legend(cr, profile.legend, layout.legend, layout.profiles.front(), input.group_labels, picture.look);
+    if (style.show_profile)
+        draw_profile_legend(cr, profile.legend, layout.legend, layout.profiles.front(), input.group_labels,
+                            picture.look);
     for (std::size_t b = 0; b < layout.color_bars.size(); ++b) {
         if (!picture.shared_scale) {
             set_color(cr, Rgb{0, 0, 0});
@@ -168,7 +177,7 @@ void paint_picture(cairo_t* cr, const FigureInput& input, const FigureStyle& sty
         }
         draw_color_bar(cr, layout.color_bars[b], picture.maps[b], picture.limits[b]);
     }
-    draw_missing_swatch(cr, layout.missing_swatch, picture.missing);
+    if (style.show_color_bar) draw_missing_swatch(cr, layout.missing_swatch, picture.missing);
 }
 
 }  // namespace
@@ -185,6 +194,11 @@ HeatmapSizes heatmap_sizes(const FigureInput& input, const FigureStyle& style, b
     sizes.legend_label_width = legend_label_width(input.group_labels);
     sizes.color_bars = shared_scale ? 1 : sizes.samples;
     sizes.color_bar_label_width = shared_scale ? 0 : widest(input.sample_labels, kLabelFont);
+    sizes.profile = style.show_profile;
+    sizes.heatmap = style.show_heatmap;
+    sizes.color_bar = style.show_color_bar;
+    if (!style.show_profile) sizes.legend_entries = 0, sizes.legend_label_width = 0;
+    if (!style.show_heatmap) sizes.group_label_width = 0;
     return sizes;
 }
 
@@ -196,8 +210,8 @@ Status draw_heatmap(const FigureInput& input, const FigureStyle& style, const Co
     if (!picture) return fail(std::move(picture).error());
     HeatmapSizes sizes = heatmap_sizes(input, style, picture->shared_scale);
     if (profile.legend != LegendLocation::beside) sizes.legend_entries = 0, sizes.legend_label_width = 0;
-    sizes.x_label = !profile.x_axis_label.empty();
-    sizes.y_label = !profile.y_axis_label.empty();
+    sizes.x_label = style.show_heatmap && !profile.x_axis_label.empty();
+    sizes.y_label = style.show_profile && !profile.y_axis_label.empty();
     const HeatmapLayout layout = layout_heatmap(sizes);
     const FontCacheRelease release_fonts;  // after the canvas is gone
     auto canvas = Canvas::create(style.format, layout.width, layout.height, style.dpi);

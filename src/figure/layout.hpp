@@ -63,6 +63,7 @@ struct HeatmapSizes {
     double color_bar_label_width = 0;  // the widest title above a colour bar (0: none)
     bool x_label = false;            // an axis label under the heat maps
     bool y_label = false;            // an axis label left of the first profile
+    bool profile = true, heatmap = true, color_bar = true;  // the parts drawn (a part left out takes no room)
 };
 
 struct HeatmapLayout {

@@ -69,7 +69,10 @@ TEST(FigureParams, ValuesMapped) {
     h.color_list = {{"white", "#ff0000"}};
     h.shared_scale = true;
     h.box_around_heatmaps = "yes";
+    h.what_to_show = {{"heatmap", "colorbar"}};
     const FigureParams maps = make_figure_params(h);
+    EXPECT_EQ(std::tuple(maps.style.show_profile, maps.style.show_heatmap, maps.style.show_color_bar),
+              std::tuple(false, true, true));
     EXPECT_EQ(std::tie(maps.color.sample_color_maps, maps.color.color_list, maps.color.shared_scale,
                        maps.color.box_around_heatmaps),
               std::tuple(std::vector<std::string>{"magma_r", "greys"}, std::vector<std::string>{"white", "#ff0000"},

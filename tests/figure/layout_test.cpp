@@ -78,6 +78,19 @@ TEST(Layout, RoomForAxisLabelsAndTheLegend) {
     h.x_label = h.y_label = true;
     const HeatmapLayout heat_labelled = layout_heatmap(h);
     EXPECT_GE(heat_labelled.height - kMargin, heat_labelled.heatmaps[0].bottom() + x_label_offset());
+
+    // Parts left out take no room: heat maps where the profiles were, a
+    // page that ends under the profiles, no colour bar.
+    h = {};
+    h.panel_width = h.panel_height = h.profile_height = 100;
+    h.profile = false;
+    EXPECT_EQ(layout_heatmap(h).heatmaps[0].y, heat.profiles[0].y);
+    h.profile = true;
+    h.heatmap = h.color_bar = false;
+    const HeatmapLayout profiles_only = layout_heatmap(h);
+    EXPECT_TRUE(profiles_only.color_bars.empty());
+    EXPECT_LT(profiles_only.height, heat.heatmaps[0].y + kMargin + 1);
+    EXPECT_GE(profiles_only.height, heat.profiles[0].bottom() + kMargin);
     EXPECT_EQ(heat_labelled.profiles[0].x, heat.profiles[0].x + kAxisLabelRoom);
 }
 
