@@ -11,19 +11,15 @@
 #include <random>
 #include <vector>
 
+#include "figure/test_points.hpp"
+
 namespace binscope {
 namespace {
 
-struct Points {
-    std::vector<float> values;
-    std::size_t rows = 0, cols = 0;
-    std::vector<std::size_t> columns;
-
-    Points(std::vector<float> v, std::size_t c) : values(std::move(v)), rows(values.size() / c), cols(c), columns(c) {
-        std::iota(columns.begin(), columns.end(), std::size_t{0});
-    }
+struct Points : testing::OwnedPoints {
+    using OwnedPoints::OwnedPoints;
     Result<std::vector<std::size_t>> clusters(std::size_t k, std::size_t threads = 1) const {
-        return hclust_clusters(KmeansPoints{values, rows, cols, columns, {}, {}}, k, threads);
+        return hclust_clusters(points(), k, threads);
     }
 };
 
