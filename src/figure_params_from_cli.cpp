@@ -117,6 +117,7 @@ FigureParams make_figure_params(const Profile& args) {
     FigureParams p = shared_params(FigureKind::profile, args.figure);
     p.style.profile_height_cm = args.panel_height;
     p.profile.per_group = args.per_group;
+    p.style.plots_per_row = args.num_plots_per_row.value_or(0);
     return p;
 }
 

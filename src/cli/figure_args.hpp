@@ -68,6 +68,7 @@ struct Profile {
     FigureArgs& shared() { return figure; }  // where the parser stores the shared options
     double panel_height = FigureStyle{}.profile_height_cm;
     bool per_group = false;
+    std::optional<std::size_t> num_plots_per_row;
 };
 
 }  // namespace binscope

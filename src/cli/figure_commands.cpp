@@ -236,6 +236,9 @@ std::vector<OptionSpec> profile_options() {
         option<&P::per_group>({"perGroup", 0, "", false,
                                "One panel per group with one line per sample, instead of one panel per sample with "
                                "one line per group"}),
+        option<&P::num_plots_per_row>({"numPlotsPerRow", 0, "NUM_PLOTS_PER_ROW", false,
+                                       "Panels in a row before the next row starts (default: all in one row)"},
+                                      at_least_one),
         s.threads,
     };
 }

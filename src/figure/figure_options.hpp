@@ -42,6 +42,7 @@ struct FigureStyle {
     bool show_profile = true;
     bool show_heatmap = true;
     bool show_color_bar = true;
+    std::size_t plots_per_row = 0;  // profile figures: panels in a row before the next (0: all in one row)
 };
 
 // How heat-map values become colours.

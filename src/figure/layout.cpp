@@ -101,17 +101,23 @@ ProfileLayout layout_profiles(const ProfileSizes& s) {
     const double left = kMargin + kValueAxisRoom + (s.y_label ? kAxisLabelRoom : 0);
     out.y_label_offset = kValueAxisRoom + 2;
     const double pitch = s.panel_width + kPanelGap + kValueAxisRoom;
-    const double legend_x = left + static_cast<double>(s.panels) * pitch - kPanelGap - kValueAxisRoom + kLegendGap;
+    const std::size_t per_row = s.per_row == 0 ? s.panels : std::min(s.per_row, s.panels);
+    const std::size_t rows = per_row == 0 ? 1 : (s.panels + per_row - 1) / per_row;
+    const double legend_x = left + static_cast<double>(per_row) * pitch - kPanelGap - kValueAxisRoom + kLegendGap;
     out.width = s.legend_beside ? legend_x + 18 + s.legend_label_width + kMargin : legend_x - kLegendGap + kMargin;
     const double y = place_title(s.title_width, out.width, out.title);
     const double top = y + kLabelFont + 5;
+    const double panel_room = s.panel_height + kTickRoom + (s.x_label ? kAxisLabelRoom : 0);
+    const double row_pitch = panel_room + 8 + kLabelFont + 5;  // a row of panels, then the next row's titles
     for (std::size_t i = 0; i < s.panels; ++i) {
-        const double x = left + static_cast<double>(i) * pitch;
-        out.panel_titles.push_back({x + s.panel_width / 2, y + kLabelFont});
-        out.panels.push_back({x, top, s.panel_width, s.panel_height});
+        const double x = left + static_cast<double>(i % per_row) * pitch;
+        const double row_top = top + static_cast<double>(i / per_row) * row_pitch;
+        out.panel_titles.push_back({x + s.panel_width / 2, row_top - 5});
+        out.panels.push_back({x, row_top, s.panel_width, s.panel_height});
     }
     out.legend = {legend_x, top};
-    out.height = std::max(top + s.panel_height + kTickRoom + (s.x_label ? kAxisLabelRoom : 0),
+    out.height = std::max(top + static_cast<double>(rows - 1) * row_pitch + s.panel_height + kTickRoom +
+                              (s.x_label ? kAxisLabelRoom : 0),
                           top + static_cast<double>(s.legend_entries) * kLegendRow) + kMargin;
     return out;
 }

@@ -89,6 +89,7 @@ struct ProfileSizes {
     std::size_t legend_entries = 0;
     double legend_label_width = 0;
     bool legend_beside = true;  // false: no room for a legend right of the panels
+    std::size_t per_row = 0;    // panels in a row before the next row starts (0: all in one row)
     bool x_label = false;       // an axis label under the panels
     bool y_label = false;       // an axis label left of the first panel
 };

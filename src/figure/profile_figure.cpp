@@ -76,6 +76,7 @@ ProfileSizes profile_sizes(const FigureInput& input, const FigureStyle& style, c
     sizes.legend_beside = profile.legend == LegendLocation::beside;
     sizes.legend_entries = sizes.legend_beside ? legend_lines(legend.size()) : 0;
     sizes.legend_label_width = sizes.legend_beside ? legend_label_width(legend) : 0;
+    sizes.per_row = style.plots_per_row;
     sizes.x_label = !profile.x_axis_label.empty();
     sizes.y_label = !profile.y_axis_label.empty();
     return sizes;

@@ -95,6 +95,7 @@ TEST(FigureParams, ValuesMapped) {
     pr.figure.colors = {{"red"}};
     pr.figure.y_max = {{3}};
     pr.figure.x_axis_label = "bins";
+    pr.num_plots_per_row = 3;
     const FigureParams q = make_figure_params(pr);
     EXPECT_EQ(std::tie(q.profile.plot_type, q.profile.shared_y, q.profile.legend, q.profile.colors, q.profile.y_max,
                        q.profile.x_axis_label, q.profile.y_axis_label),
@@ -103,6 +104,7 @@ TEST(FigureParams, ValuesMapped) {
     EXPECT_EQ(std::tie(q.kind, q.style.profile_height_cm, q.profile.per_group, q.profile.band),
               std::tuple(FigureKind::profile, 7.0, true, ProfileBand::standard_error));
     EXPECT_EQ(std::tie(q.out_file_sorted_regions, q.out_file_name_data), std::tuple("r.bed", "d.tsv"));
+    EXPECT_EQ(q.style.plots_per_row, 3u);
 }
 
 }  // namespace

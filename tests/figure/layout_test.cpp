@@ -71,6 +71,12 @@ TEST(Layout, RoomForAxisLabelsAndTheLegend) {
     s.legend_beside = false;
     s.legend_entries = 0;
     EXPECT_EQ(layout_profiles(s).width, labelled.panels[1].right() + kMargin);
+    // One panel per row: the second under the first, below its axis label.
+    s.per_row = 1;
+    const ProfileLayout wrapped = layout_profiles(s);
+    EXPECT_EQ(wrapped.panels[1].x, wrapped.panels[0].x);
+    EXPECT_GT(wrapped.panel_titles[1].y - kLabelFont, wrapped.panels[0].bottom() + x_label_offset());
+    EXPECT_GE(wrapped.height - kMargin, wrapped.panels[1].bottom() + x_label_offset());
 
     HeatmapSizes h;
     h.panel_width = h.panel_height = h.profile_height = 100;
