@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# make_figures.sh - draws the README's two figures, docs/heatmap.png and
-# docs/profile.png, from the small example in examples/.
+# make_figures.sh - draws the README's figures, docs/heatmap.png,
+# docs/profile.png and docs/profile_per_group.png, from the small example
+# in examples/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/deps.sh
@@ -21,4 +22,7 @@ mkdir -p docs
     --panelHeight 8 --profileHeight 3 --dpi 100 --plotTitle "Example: signal around the TSS"
 "$bin" profile -m "$work/body.gz" -o docs/profile.png --band se \
     --panelWidth 6 --dpi 100 --plotTitle "Example: scaled gene bodies"
-ls -l docs/heatmap.png docs/profile.png
+"$bin" profile -m "$work/tss.gz" -o docs/profile_per_group.png --kmeans 2 --perGroup --yAxis shared \
+    --plotType fill --colors darkblue --yAxisLabel "mean signal" --xAxisLabel "distance to the TSS" \
+    --legendLocation upper-left --dpi 100 --plotTitle "Example: TSS profiles per cluster"
+ls -l docs/heatmap.png docs/profile.png docs/profile_per_group.png

@@ -173,11 +173,17 @@ TEST(FigureCli, AcceptedForms) {
                                 "--samplesLabel", "a", "b", "--groupLabels", "g", "--refPointLabel", "summit",
                                 "--startLabel", "start", "--endLabel=end", "--panelWidth", "2.5", "--panelHeight",
                                 "10", "--profileHeight", "3", "--dpi", "300", "--plotTitle", "My title",
-                                "--averageType", "median", "--band", "se", "-p", "2", "--outFileSortedRegions", "r.bed"});
+                                "--averageType", "median", "--band", "se", "-p", "2", "--outFileSortedRegions", "r.bed",
+                                "--outFileNameData", "d.tsv", "--samples", "b", "1", "--groups", "2",
+                                "--hclust", "4", "--clusterOn", "clipped"});
     const auto& h = std::get<Heatmap>(std::get<Cli>(heatmap).command);
-    EXPECT_EQ(std::tie(h.figure.matrix_file, h.figure.out_file_name, h.sort_regions, h.sort_using, h.color_map,
-                       h.missing_data_color, h.out_file_sorted_regions),
-              std::tuple("m.gz", "f.PNG", "descend", "max", "magma_r", "#808080", "r.bed"));
+    EXPECT_EQ(std::tie(h.figure.matrix_file, h.figure.out_file_name, h.sort_regions, h.sort_using,
+                       h.missing_data_color, h.figure.out_file_sorted_regions, h.figure.out_file_name_data),
+              std::tuple("m.gz", "f.PNG", "descend", "max", "#808080", "r.bed", "d.tsv"));
+    EXPECT_EQ(h.color_map, (std::vector<std::string>{"magma_r"}));
+    EXPECT_EQ(std::tie(h.figure.samples, h.figure.groups, h.figure.hclust, h.figure.cluster_on),
+              std::tuple(std::vector<std::string>{"b", "1"}, std::vector<std::string>{"2"},
+                         std::optional<std::size_t>(4), "clipped"));
     EXPECT_EQ(h.figure.sort_using_samples, (std::vector<std::size_t>{2, 1}));
     EXPECT_EQ(std::tie(h.figure.kmeans, h.figure.seed, h.figure.number_of_processors),
               std::tuple(std::optional<std::size_t>(3), 42u, 2u));
@@ -191,16 +197,26 @@ TEST(FigureCli, AcceptedForms) {
               std::tuple(2.5, 10.0, 3.0, 300.0));
 
     const auto profile = parse({"profile", "--matrixFile=m.gz", "--outFileName", "x/f.v1.Pdf", "--perGroup",
-                                "--panelHeight", "6", "--band", "std", "--kmeans", "2"});
+                                "--panelHeight", "6", "--band", "std", "--kmeans", "2", "--outFileSortedRegions", "p.bed",
+                                "--plotType", "fill", "--colors", "red", "#00ff00", "--yMin", "0", "--yMax", "5", "6",
+                                "--yAxis", "shared", "--legendLocation", "lower-left", "--xAxisLabel", "x",
+                                "--yAxisLabel", "y"});
     const auto& p = std::get<Profile>(std::get<Cli>(profile).command);
-    EXPECT_EQ(std::tie(p.figure.out_file_name, p.per_group, p.panel_height, p.figure.band, p.figure.kmeans),
-              std::tuple("x/f.v1.Pdf", true, 6.0, "std", std::optional<std::size_t>(2)));
+    EXPECT_EQ(std::tie(p.figure.out_file_name, p.per_group, p.panel_height, p.figure.band, p.figure.kmeans,
+                       p.figure.out_file_sorted_regions),
+              std::tuple("x/f.v1.Pdf", true, 6.0, "std", std::optional<std::size_t>(2), "p.bed"));
+    EXPECT_EQ(std::tie(p.figure.plot_type, p.figure.colors, p.figure.y_min, p.figure.y_max, p.figure.y_axis,
+                       p.figure.legend_location, p.figure.x_axis_label, p.figure.y_axis_label),
+              std::tuple("fill", std::vector<std::string>{"red", "#00ff00"}, std::vector<double>{0},
+                         std::vector<double>{5, 6}, "shared", "lower-left", "x", "y"));
     // Defaults: nothing given is nothing set.
     const auto bare_outcome = parse({"heatmap", "-m", "m", "-o", "f.svg"});
     const auto& bare = std::get<Heatmap>(std::get<Cli>(bare_outcome).command);
     EXPECT_FALSE(bare.figure.kmeans || bare.figure.sort_using_samples || bare.figure.samples_label ||
                  bare.figure.group_labels || bare.figure.ref_point_label || bare.figure.plot_title || bare.z_min ||
-                 bare.z_max || bare.out_file_sorted_regions);
+                 bare.z_max || bare.figure.out_file_sorted_regions || bare.figure.out_file_name_data ||
+                 bare.figure.samples || bare.figure.groups || bare.figure.hclust);
+    EXPECT_EQ(bare.figure.cluster_on, "raw");
 }
 
 // Each refusal of a figure option: its text, on standard error, with 2.
@@ -217,8 +233,12 @@ TEST(FigureCli, Refusals) {
         {{"profile", "-m", "m.gz", "-o", "dir.png/f"}, "invalid value 'dir.png/f' for '--outFileName"},
         {heatmap({"--sortRegions", "no"}),
          "invalid value 'no' for '--sortRegions <SORT_REGIONS>': expected keep, descend or ascend"},
-        {heatmap({"--sortUsing", "region_length"}),
-         "invalid value 'region_length' for '--sortUsing <SORT_USING>': expected mean, median, max, min or sum"},
+        {heatmap({"--sortUsing", "length"}),
+         "invalid value 'length' for '--sortUsing <SORT_USING>': expected mean, median, max, min, sum or region_length"},
+        {heatmap({"--whatToShow", "heatmap", "plot"}),
+         "invalid value 'plot' for '--whatToShow <WHAT_TO_SHOW>...': expected profile, heatmap or colorbar"},
+        {heatmap({"--boxAroundHeatmaps", "true"}),
+         "invalid value 'true' for '--boxAroundHeatmaps <BOX_AROUND_HEATMAPS>': expected yes or no"},
         {heatmap({"--averageType", "Mean"}), "'--averageType <AVERAGE_TYPE>': expected mean or median"},
         {heatmap({"--band", "sd"}), "invalid value 'sd' for '--band <BAND>': expected none, se or std"},
         {heatmap({"--kmeans", "0"}), "invalid value '0' for '--kmeans <KMEANS>': must be at least 1"},
@@ -235,8 +255,13 @@ TEST(FigureCli, Refusals) {
         {{"profile", "-m", "m", "-o", "f.png", "--colorMap", "magma"},
          "unexpected argument '--colorMap' found\n\n  tip: '--colorMap' is an option of 'heatmap'\n\nUsage: "
          "binscope profile [OPTIONS] --matrixFile <MATRIX_FILE> --outFileName <OUT_FILE_NAME>\n"},
-        {{"profile", "-m", "m", "-o", "f.png", "--outFileSortedRegions", "r.bed"},
-         "unexpected argument '--outFileSortedRegions' found\n\n  tip:"},
+        {{"profile", "-m", "m", "-o", "f.png", "--clusterOn", "clip"},
+         "invalid value 'clip' for '--clusterOn <CLUSTER_ON>': expected raw or clipped"},
+        {heatmap({"--hclust", "0"}), "invalid value '0' for '--hclust <HCLUST>': must be at least 1"},
+        {heatmap({"--legendLocation", "top"}),
+         "invalid value 'top' for '--legendLocation <LEGEND_LOCATION>': expected beside, upper-right, upper-left, "
+         "lower-right, lower-left or none"},
+        {heatmap({"--yMax", "inf"}), "invalid value 'inf' for '--yMax <Y_MAX>...': must be a finite number"},
         // A matrix option is no tip for a figure, nor a figure option for a matrix.
         {heatmap({"--binSize", "10"}), "unexpected argument '--binSize' found\n\nUsage: binscope heatmap"},
         {with_required("reference-point", {"--kmeans", "3"}),
@@ -285,9 +310,10 @@ TEST(FigureCli, Help) {
         EXPECT_EQ(heatmap.find(absent), std::string::npos) << absent;
     const std::string profile = exit_of(parse({"profile", "--help"})).text;
     for (const char* entry : {"Height of each profile panel (cm) [default: 4]\n", "\n      --perGroup\n",
-                              "\n      --kmeans <KMEANS>\n"})
+                              "\n      --kmeans <KMEANS>\n", "\n      --outFileSortedRegions <OUT_FILE_SORTED_REGIONS>\n",
+                              "\n      --hclust <HCLUST>\n", "\n      --samples <SAMPLES>...\n"})
         EXPECT_NE(profile.find(entry), std::string::npos) << entry;
-    for (const char* absent : {"colorMap", "sortRegions", "outFileSortedRegions", "profileHeight"})
+    for (const char* absent : {"colorMap", "sortRegions", "profileHeight"})
         EXPECT_EQ(profile.find(absent), std::string::npos) << absent;
 }
 

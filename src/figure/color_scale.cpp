@@ -133,6 +133,12 @@ Result<std::vector<double>> RankSelector::values_of_ranks(const std::vector<std:
 Result<std::vector<ColorLimits>> color_limits(const FigureInput& input, const ColorSettings& settings,
                                               std::size_t threads) {
     const std::size_t samples = input.sample_labels.size();
+    std::optional<ColorLimits> all;  // with a shared scale: the limits of every value drawn
+    if (settings.shared_scale && samples > 0) {
+        auto robust = robust_limits(input, input.sample_boundaries.front(), input.sample_boundaries.back(), threads);
+        if (!robust) return fail(std::move(robust).error());
+        all = *robust;
+    }
     std::vector<ColorLimits> limits;
     for (std::size_t s = 0; s < samples; ++s) {
         auto low = given_limit(settings.z_min, s, samples, "minimum");
@@ -140,7 +146,9 @@ Result<std::vector<ColorLimits>> color_limits(const FigureInput& input, const Co
         auto high = given_limit(settings.z_max, s, samples, "maximum");
         if (!high) return fail(std::move(high).error());
         ColorLimits chosen{0, 0};
-        if (!*low || !*high) {
+        if ((!*low || !*high) && all) {
+            chosen = *all;
+        } else if (!*low || !*high) {
             auto robust = robust_limits(input, input.sample_boundaries[s], input.sample_boundaries[s + 1], threads);
             if (!robust) return fail(std::move(robust).error());
             chosen = *robust;

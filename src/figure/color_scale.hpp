@@ -35,7 +35,8 @@ inline constexpr ColorLimits kLimitsWithoutValues{0.0, 1.0};
 // percentiles above of the sample's finite values (NaN and infinities
 // left out). When those percentiles coincide, the sample's smallest and
 // largest finite values are used; when those coincide too, a small range
-// around the value.
+// around the value. With settings.shared_scale the missing limits come
+// from the percentiles of every sample's values together.
 // The values are counted on `threads` workers; the result does not depend
 // on their number.
 Result<std::vector<ColorLimits>> color_limits(const FigureInput& input, const ColorSettings& settings,

@@ -109,6 +109,37 @@ Result<Rgb> parse_color(std::string_view text) {
     return Rgb{parts[0], parts[1], parts[2]};
 }
 
+Result<Rgb> parse_named_color(std::string_view text) {
+    static constexpr std::pair<std::string_view, Rgb> kNames[] = {
+        {"black", {0, 0, 0}},           {"white", {255, 255, 255}},     {"grey", {128, 128, 128}},
+        {"gray", {128, 128, 128}},      {"red", {255, 0, 0}},           {"green", {0, 128, 0}},
+        {"blue", {0, 0, 255}},          {"orange", {255, 165, 0}},      {"purple", {128, 0, 128}},
+        {"brown", {165, 42, 42}},       {"pink", {255, 192, 203}},      {"olive", {128, 128, 0}},
+        {"cyan", {0, 255, 255}},        {"magenta", {255, 0, 255}},     {"yellow", {255, 255, 0}},
+        {"navy", {0, 0, 128}},          {"teal", {0, 128, 128}},        {"maroon", {128, 0, 0}},
+        {"gold", {255, 215, 0}},        {"darkred", {139, 0, 0}},       {"darkgreen", {0, 100, 0}},
+        {"darkblue", {0, 0, 139}},      {"darkorange", {255, 140, 0}},  {"lightgrey", {211, 211, 211}},
+        {"lightgray", {211, 211, 211}}, {"skyblue", {135, 206, 235}},   {"steelblue", {70, 130, 180}},
+    };
+    for (const auto& [name, color] : kNames)
+        if (text == name) return color;
+    if (text.starts_with('#')) return parse_color(text);
+    return fail(fmt::format("The colour '{}' is neither a colour name nor of the form #rrggbb", text));
+}
+
+Result<ColorMap> color_map_from_list(const std::vector<std::string>& colors) {
+    if (colors.size() < 2)
+        return fail(fmt::format("Invalid --colorList: {} colour{}; a map needs two or more", colors.size(),
+                                colors.size() == 1 ? "" : "s"));
+    std::vector<color_tables::ByteRgb> points;
+    for (const std::string& text : colors) {
+        auto color = parse_named_color(text);
+        if (!color) return fail(std::move(color).error().context("Invalid --colorList"));
+        points.push_back({color->r, color->g, color->b});
+    }
+    return from_points(points);
+}
+
 Rgb line_color(std::size_t index) {
     const auto& c = color_tables::dark2[index % color_tables::dark2.size()];
     return Rgb{c.r, c.g, c.b};

@@ -35,8 +35,17 @@ std::vector<std::string> color_map_names();
 // "_r" appended for its reverse), reversed once more when `reverse`.
 Result<ColorMap> find_color_map(std::string_view name, bool reverse);
 
+// A map running evenly through two or more colours (parse_named_color).
+Result<ColorMap> color_map_from_list(const std::vector<std::string>& colors);
+
 // A colour written "#rrggbb" (hex digits in either case).
 Result<Rgb> parse_color(std::string_view text);
+
+// A colour written "#rrggbb" or named: black, white, grey (or gray), red,
+// green, blue, orange, purple, brown, pink, olive, cyan, magenta, yellow,
+// navy, teal, maroon, gold, darkred, darkgreen, darkblue, darkorange,
+// lightgrey (or lightgray), skyblue, steelblue (their usual web values).
+Result<Rgb> parse_named_color(std::string_view text);
 
 // The colour of the index-th line of a profile (a fixed qualitative
 // palette, repeated).

@@ -17,7 +17,9 @@ struct FigureParams {
     FigureKind kind = FigureKind::heatmap;
     std::string matrix_file;
     std::string out_file_name;
-    std::optional<std::string> out_file_sorted_regions;  // heatmap only
+    std::optional<std::string> out_file_sorted_regions;
+    std::optional<std::string> out_file_name_data;  // the profiles' numbers, as a table
+    SelectionSettings selection;
     FigureStyle style;
     ColorSettings color;
     RowOrderSettings row_order;

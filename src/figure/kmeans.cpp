@@ -101,29 +101,9 @@ Status Clustering::each_chunk(const Job& job) const {
 }
 
 Status Clustering::fill_missing() {
-    std::vector<double> sums(chunks_ * dims_, 0.0);
-    std::vector<std::size_t> counts(chunks_ * dims_, 0);
-    auto status = each_chunk([&](std::size_t chunk, std::size_t first, std::size_t end, Buffers&) {
-        for (std::size_t r = first; r < end; ++r)
-            for (std::size_t d = 0; d < dims_; ++d) {
-                const float v = points_.values[r * points_.cols + points_.columns[d]];
-                if (!std::isfinite(v)) continue;
-                sums[chunk * dims_ + d] += v;
-                ++counts[chunk * dims_ + d];
-            }
-    });
-    if (!status) return status;
-    std::vector<double> fill(dims_, 0.0);
-    for (std::size_t d = 0; d < dims_; ++d) {
-        double sum = 0;
-        std::size_t count = 0;
-        for (std::size_t chunk = 0; chunk < chunks_; ++chunk) {
-            sum += sums[chunk * dims_ + d];
-            count += counts[chunk * dims_ + d];
-        }
-        if (count > 0) fill[d] = sum / static_cast<double>(count);
-    }
-    rows_ = std::make_unique<KmeansRows>(points_, std::move(fill));
+    auto fill = column_fill(points_, chunk_, threads_);
+    if (!fill) return fail(std::move(fill).error());
+    rows_ = std::make_unique<KmeansRows>(points_, std::move(*fill));
     return {};
 }
 

@@ -7,8 +7,11 @@
 // by the processor's vector instructions without reordering any sum.
 #include "figure/kmeans_points.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+
+#include "worker_pool.hpp"
 
 namespace binscope {
 
@@ -24,6 +27,7 @@ using FloatPair = float __attribute__((vector_size(2 * sizeof(float))));
 // A value, or `fill` when it is not a finite number (x - x is 0 for a
 // finite x only).
 inline double filled(float v, double fill) { return v - v == 0 ? static_cast<double>(v) : fill; }
+inline double filled(double v, double fill) { return v - v == 0 ? v : fill; }
 
 // op(d, pair) for the filled values of dimensions d and d + 1 of n
 // consecutive values, two at a time, then op_one(d, value) for an odd last.
@@ -120,19 +124,70 @@ bool is_contiguous(std::span<const std::size_t> columns) {
 
 }  // namespace
 
+double KmeansPoints::value(std::size_t r, std::size_t d) const {
+    const float v = values[r * cols + columns[d]];
+    if (!clipped() || std::isnan(v)) return v;
+    return std::clamp(static_cast<double>(v), clip_low[d], clip_high[d]);
+}
+
+Result<std::vector<double>> column_fill(const KmeansPoints& points, std::size_t chunk_rows, std::size_t threads) {
+    const std::size_t dims = points.columns.size(), chunks = (points.rows + chunk_rows - 1) / chunk_rows;
+    std::vector<double> sums(chunks * dims, 0.0);
+    std::vector<std::size_t> counts(chunks * dims, 0);
+    ChunkCounter counter(chunks, 1);
+    auto status = run_on_workers(std::clamp<std::size_t>(threads, 1, std::max<std::size_t>(chunks, 1)),
+                                 [&](std::size_t, const std::atomic<bool>& cancelled) {
+        std::size_t chunk = 0, next = 0;
+        while (!cancelled.load(std::memory_order_relaxed) && counter.next(chunk, next))
+            for (std::size_t r = chunk * chunk_rows; r < std::min(points.rows, (chunk + 1) * chunk_rows); ++r)
+                for (std::size_t d = 0; d < dims; ++d) {
+                    const double v = points.value(r, d);
+                    if (!std::isfinite(v)) continue;
+                    sums[chunk * dims + d] += v;
+                    ++counts[chunk * dims + d];
+                }
+    });
+    if (!status) return fail(std::move(status).error());
+    std::vector<double> fill(dims, 0.0);
+    for (std::size_t d = 0; d < dims; ++d) {
+        double sum = 0;
+        std::size_t count = 0;
+        for (std::size_t chunk = 0; chunk < chunks; ++chunk) {
+            sum += sums[chunk * dims + d];
+            count += counts[chunk * dims + d];
+        }
+        if (count > 0) fill[d] = sum / static_cast<double>(count);
+    }
+    return fill;
+}
+
 KmeansRows::KmeansRows(const KmeansPoints& points, std::vector<double> fill)
     : points_(points), fill_(std::move(fill)), dims_(points.columns.size()),
-      contiguous_(!points.columns.empty() && is_contiguous(points.columns)),
+      contiguous_(!points.columns.empty() && is_contiguous(points.columns)), clipped_(points.clipped()),
       wide_(wide_vectors()) {}
 
 const float* KmeansRows::row_start(std::size_t row) const {
     return points_.values.data() + row * points_.cols + (contiguous_ ? points_.columns[0] : 0);
 }
 
+void KmeansRows::gather_clipped(const float* values, double* out, std::size_t stride) const {
+    const double *fill = fill_.data(), *low = points_.clip_low.data(), *high = points_.clip_high.data();
+    const auto one = [&](std::size_t d, float v) {
+        out[d * stride] = std::isnan(v) ? fill[d] : std::clamp(static_cast<double>(v), low[d], high[d]);
+    };
+    if (contiguous_) {
+        for (std::size_t d = 0; d < dims_; ++d) one(d, values[d]);
+    } else {
+        for (std::size_t d = 0; d < dims_; ++d) one(d, values[points_.columns[d]]);
+    }
+}
+
 void KmeansRows::gather_row(std::size_t row, double* out) const {
     const float* values = row_start(row);
     const double* fill = fill_.data();
-    if (contiguous_) {
+    if (clipped_) {
+        gather_clipped(values, out, 1);
+    } else if (contiguous_) {
         each_filled(
             values, fill, dims_, [&](std::size_t d, Pair pair) { std::memcpy(out + d, &pair, sizeof pair); },
             [&](std::size_t d, double v) { out[d] = v; });
@@ -149,7 +204,9 @@ void KmeansRows::gather_block(const std::size_t* rows, std::size_t count, double
     for (std::size_t i = 0; i < count; ++i) {
         const float* values = row_start(rows[i]);
         double* lane = block + i;
-        if (contiguous_) {
+        if (clipped_) {
+            gather_clipped(values, lane, kKmeansBlock);
+        } else if (contiguous_) {
             each_filled(
                 values, fill, dims_,
                 [&](std::size_t d, Pair pair) {

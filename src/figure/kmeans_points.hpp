@@ -7,6 +7,8 @@
 #include <span>
 #include <vector>
 
+#include "error.hpp"
+
 namespace binscope {
 
 // The rows to cluster: `values` is rows x cols, row-major; each row is the
@@ -16,7 +18,20 @@ struct KmeansPoints {
     std::size_t rows = 0;
     std::size_t cols = 0;
     std::span<const std::size_t> columns;  // each below cols
+    // Optional, one pair per column listed: each value clipped to
+    // [clip_low, clip_high] (infinities too; a missing value stays missing).
+    std::span<const double> clip_low;
+    std::span<const double> clip_high;
+
+    bool clipped() const { return !clip_low.empty(); }
+    // Value d of row r as the clustering sees it (clipped when asked).
+    double value(std::size_t r, std::size_t d) const;
 };
+
+// Each dimension's fill value: the mean of its finite values (clipped
+// ones when the points are clipped; 0 when it has none), summed per chunk of `chunk_rows` rows in row order and the
+// chunks' sums added in chunk order, so the same at every thread count.
+Result<std::vector<double>> column_fill(const KmeansPoints& points, std::size_t chunk_rows, std::size_t threads);
 
 // Rows whose distances to a centre are computed side by side.
 inline constexpr std::size_t kKmeansBlock = 8;
@@ -45,11 +60,15 @@ public:
 
 private:
     const float* row_start(std::size_t row) const;
+    // The clipped values of the row starting at `values` (row_start) to
+    // out[d * stride], a missing one filled.
+    void gather_clipped(const float* values, double* out, std::size_t stride) const;
 
     KmeansPoints points_;
     std::vector<double> fill_;
     std::size_t dims_;
     bool contiguous_;  // the chosen columns follow each other in the matrix
+    bool clipped_;     // values clipped one at a time, not two
     bool wide_;        // the processor adds four doubles at once
 };
 

@@ -50,25 +50,32 @@ double legend_label_width(const std::vector<std::string>& labels) {
 
 double cm_to_points(double cm) { return cm / 2.54 * 72.0; }
 
+double x_label_offset() { return kTickRoom + kLabelFont + 2; }
+
 HeatmapLayout layout_heatmap(const HeatmapSizes& s) {
     HeatmapLayout out;
-    const double left = kMargin + std::max(kValueAxisRoom, s.group_label_width + 6);
+    const double y_room = s.y_label ? kAxisLabelRoom : 0;
+    const double left = kMargin + std::max(kValueAxisRoom + y_room, s.group_label_width + 6);
+    out.y_label_offset = kValueAxisRoom + 2;
     const double pitch = s.panel_width + kPanelGap + kValueAxisRoom;
     const double legend_x = left + static_cast<double>(s.samples) * pitch - kPanelGap - kValueAxisRoom + kLegendGap;
     const double bar_pitch = std::max(kSwatch + kBarRoom, s.color_bar_label_width + 6);
-    const double legend_width = std::max({kSwatch + 4 + text_width("missing", kLabelFont),
-                                          18 + s.legend_label_width, static_cast<double>(s.color_bars) * bar_pitch});
+    const double bars_width = s.color_bar ? std::max(kSwatch + 4 + text_width("missing", kLabelFont),
+                                                     static_cast<double>(s.color_bars) * bar_pitch)
+                                          : 0;
+    const double legend_width = std::max(18 + s.legend_label_width, bars_width);
     out.width = legend_x + legend_width + kMargin;
 
     double y = place_title(s.title_width, out.width, out.title);
     const double titles_baseline = y + kLabelFont;
     const double profile_top = titles_baseline + 5;
-    const double heatmap_top = profile_top + s.profile_height + kTickRoom + 6;
+    const double heatmap_top = s.profile ? profile_top + s.profile_height + kTickRoom + 6 : profile_top;
+    const double heatmap_height = s.heatmap ? s.panel_height : 0;
     for (std::size_t i = 0; i < s.samples; ++i) {
         const double x = left + static_cast<double>(i) * pitch;
         out.sample_titles.push_back({x + s.panel_width / 2, titles_baseline});
         out.profiles.push_back({x, profile_top, s.panel_width, s.profile_height});
-        out.heatmaps.push_back({x, heatmap_top, s.panel_width, s.panel_height});
+        out.heatmaps.push_back({x, heatmap_top, s.panel_width, heatmap_height});
     }
     out.group_label_right = left - 6;
 
@@ -77,31 +84,40 @@ HeatmapLayout layout_heatmap(const HeatmapSizes& s) {
     const double bar_title_room = s.color_bar_label_width > 0 ? kLabelFont + 4 : 0;
     const double bars_top = std::max(heatmap_top, legend_bottom + 12) + bar_title_room;
     const double bar_height = std::min(s.panel_height, 150.0);
-    for (std::size_t i = 0; i < s.color_bars; ++i) {
+    for (std::size_t i = 0; i < (s.color_bar ? s.color_bars : 0); ++i) {
         const double x = legend_x + static_cast<double>(i) * bar_pitch;
         out.color_bars.push_back({x, bars_top, kSwatch, bar_height});
         out.color_bar_titles.push_back({x, bars_top - 4});
     }
-    out.missing_swatch = {legend_x, bars_top + bar_height + 12, kSwatch, kSwatch};
-    out.height = std::max(heatmap_top + s.panel_height + kTickRoom, out.missing_swatch.bottom()) + kMargin;
+    out.missing_swatch = s.color_bar ? Box{legend_x, bars_top + bar_height + 12, kSwatch, kSwatch}
+                                     : Box{legend_x, profile_top, 0, 0};
+    const double under = s.heatmap ? s.panel_height + kTickRoom + (s.x_label ? kAxisLabelRoom : 0) : 0;
+    out.height = std::max({heatmap_top + under, out.missing_swatch.bottom(), legend_bottom}) + kMargin;
     return out;
 }
 
 ProfileLayout layout_profiles(const ProfileSizes& s) {
     ProfileLayout out;
-    const double left = kMargin + kValueAxisRoom;
+    const double left = kMargin + kValueAxisRoom + (s.y_label ? kAxisLabelRoom : 0);
+    out.y_label_offset = kValueAxisRoom + 2;
     const double pitch = s.panel_width + kPanelGap + kValueAxisRoom;
-    const double legend_x = left + static_cast<double>(s.panels) * pitch - kPanelGap - kValueAxisRoom + kLegendGap;
-    out.width = legend_x + 18 + s.legend_label_width + kMargin;
+    const std::size_t per_row = s.per_row == 0 ? s.panels : std::min(s.per_row, s.panels);
+    const std::size_t rows = per_row == 0 ? 1 : (s.panels + per_row - 1) / per_row;
+    const double legend_x = left + static_cast<double>(per_row) * pitch - kPanelGap - kValueAxisRoom + kLegendGap;
+    out.width = s.legend_beside ? legend_x + 18 + s.legend_label_width + kMargin : legend_x - kLegendGap + kMargin;
     const double y = place_title(s.title_width, out.width, out.title);
     const double top = y + kLabelFont + 5;
+    const double panel_room = s.panel_height + kTickRoom + (s.x_label ? kAxisLabelRoom : 0);
+    const double row_pitch = panel_room + 8 + kLabelFont + 5;  // a row of panels, then the next row's titles
     for (std::size_t i = 0; i < s.panels; ++i) {
-        const double x = left + static_cast<double>(i) * pitch;
-        out.panel_titles.push_back({x + s.panel_width / 2, y + kLabelFont});
-        out.panels.push_back({x, top, s.panel_width, s.panel_height});
+        const double x = left + static_cast<double>(i % per_row) * pitch;
+        const double row_top = top + static_cast<double>(i / per_row) * row_pitch;
+        out.panel_titles.push_back({x + s.panel_width / 2, row_top - 5});
+        out.panels.push_back({x, row_top, s.panel_width, s.panel_height});
     }
     out.legend = {legend_x, top};
-    out.height = std::max(top + s.panel_height + kTickRoom,
+    out.height = std::max(top + static_cast<double>(rows - 1) * row_pitch + s.panel_height + kTickRoom +
+                              (s.x_label ? kAxisLabelRoom : 0),
                           top + static_cast<double>(s.legend_entries) * kLegendRow) + kMargin;
     return out;
 }

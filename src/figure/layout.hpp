@@ -61,6 +61,9 @@ struct HeatmapSizes {
     double legend_label_width = 0;   // the widest of their labels
     std::size_t color_bars = 1;      // one, or one per sample
     double color_bar_label_width = 0;  // the widest title above a colour bar (0: none)
+    bool x_label = false;            // an axis label under the heat maps
+    bool y_label = false;            // an axis label left of the first profile
+    bool profile = true, heatmap = true, color_bar = true;  // the parts drawn (a part left out takes no room)
 };
 
 struct HeatmapLayout {
@@ -70,6 +73,7 @@ struct HeatmapLayout {
     std::vector<Box> profiles;           // one per sample
     std::vector<Box> heatmaps;           // one per sample, under its profile
     double group_label_right = 0;        // group labels end here (right-aligned)
+    double y_label_offset = 0;           // the y-axis label's baseline, left of the first profile
     Anchor legend;                       // the profile legend's first line (top-left)
     std::vector<Box> color_bars;         // low at the bottom
     std::vector<Anchor> color_bar_titles;  // left-aligned over each bar
@@ -84,6 +88,10 @@ struct ProfileSizes {
     double title_width = 0;                    // 0: no title
     std::size_t legend_entries = 0;
     double legend_label_width = 0;
+    bool legend_beside = true;  // false: no room for a legend right of the panels
+    std::size_t per_row = 0;    // panels in a row before the next row starts (0: all in one row)
+    bool x_label = false;       // an axis label under the panels
+    bool y_label = false;       // an axis label left of the first panel
 };
 
 struct ProfileLayout {
@@ -92,7 +100,13 @@ struct ProfileLayout {
     std::vector<Anchor> panel_titles;
     std::vector<Box> panels;
     Anchor legend;
+    double y_label_offset = 0;  // the y-axis label's baseline, left of the first panel
 };
+
+// How far under a panel's bottom an x-axis label's baseline goes (below
+// the tick labels), and the room the label takes.
+inline constexpr double kAxisLabelRoom = kLabelFont + 6;
+double x_label_offset();
 
 ProfileLayout layout_profiles(const ProfileSizes& sizes);
 

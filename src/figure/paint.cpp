@@ -131,12 +131,21 @@ void each_run(const ProfileLine& line, Segment segment) {
     }
 }
 
-void draw_band_and_line(cairo_t* cr, Box box, const ProfileLine& line, const ColorLimits& range, Rgb color) {
+void draw_band_and_line(cairo_t* cr, Box box, const ProfileLine& line, const ColorLimits& range, Rgb color,
+                        PlotType type) {
     const double bins = static_cast<double>(line.center.size());
     auto x_of = [&](std::size_t i) { return box.x + box.width * (static_cast<double>(i) + 0.5) / bins; };
     auto y_of = [&](double v) { return box.bottom() - box.height * (v - range.low) / (range.high - range.low); };
     const bool band = std::any_of(line.spread.begin(), line.spread.end(), [](double s) { return s > 0; });
     each_run(line, [&](std::size_t first, std::size_t last) {
+        if (type == PlotType::fill) {
+            cairo_move_to(cr, x_of(first), y_of(0));
+            for (std::size_t i = first; i < last; ++i) cairo_line_to(cr, x_of(i), y_of(line.center[i]));
+            cairo_line_to(cr, x_of(last - 1), y_of(0));
+            cairo_close_path(cr);
+            set_color(cr, color, 0.35);
+            cairo_fill(cr);
+        }
         if (band) {
             for (std::size_t i = first; i < last; ++i) cairo_line_to(cr, x_of(i), y_of(line.center[i] + line.spread[i]));
             for (std::size_t i = last; i-- > first;) cairo_line_to(cr, x_of(i), y_of(line.center[i] - line.spread[i]));
@@ -166,11 +175,12 @@ void draw_value_axis(cairo_t* cr, Box box, const ColorLimits& range, double at_x
 }  // namespace
 
 void draw_profile_panel(cairo_t* cr, Box box, const std::vector<ProfileLine>& lines, const ColorLimits& range,
-                        const std::vector<AxisTick>& ticks, double bins) {
+                        const std::vector<AxisTick>& ticks, double bins, const LineLook& look) {
     cairo_save(cr);
     cairo_rectangle(cr, box.x, box.y, box.width, box.height);
     cairo_clip(cr);
-    for (std::size_t i = 0; i < lines.size(); ++i) draw_band_and_line(cr, box, lines[i], range, line_color(i));
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        draw_band_and_line(cr, box, lines[i], range, look.color(i), look.type);
     cairo_restore(cr);
     set_color(cr, Rgb{0, 0, 0});
     cairo_set_line_width(cr, kLineWidth);
@@ -180,12 +190,12 @@ void draw_profile_panel(cairo_t* cr, Box box, const std::vector<ProfileLine>& li
     draw_x_axis(cr, box, ticks, bins);
 }
 
-void draw_line_legend(cairo_t* cr, Anchor top_left, const std::vector<std::string>& labels) {
+void draw_line_legend(cairo_t* cr, Anchor top_left, const std::vector<std::string>& labels, const LineLook& look) {
     const std::size_t shown = legend_shown(labels.size());
     auto middle_of = [&](std::size_t line) { return top_left.y + (static_cast<double>(line) + 0.5) * kLegendRow; };
     for (std::size_t i = 0; i < shown; ++i) {
         const double middle = middle_of(i);
-        set_color(cr, line_color(i));
+        set_color(cr, look.color(i));
         cairo_set_line_width(cr, 1.5);
         stroke_line(cr, top_left.x, middle, top_left.x + 14, middle);
         set_color(cr, Rgb{0, 0, 0});
@@ -194,6 +204,42 @@ void draw_line_legend(cairo_t* cr, Anchor top_left, const std::vector<std::strin
     if (shown < labels.size())
         draw_text(cr, legend_rest_text(labels.size()), {top_left.x + 18, middle_of(shown) + kLabelFont / 3},
                   kLabelFont, Align::left);
+}
+
+void draw_corner_legend(cairo_t* cr, Box box, LegendLocation where, const std::vector<std::string>& labels,
+                        const LineLook& look) {
+    double label_width = 0;
+    const std::string rest = legend_rest_text(labels.size());
+    for (std::size_t i = 0; i < legend_shown(labels.size()); ++i)
+        label_width = std::max(label_width, text_extent(cr, labels[i], kLabelFont));
+    label_width = std::max(label_width, rest.empty() ? 0.0 : text_extent(cr, rest, kLabelFont));
+    const double width = 18 + label_width + 6, height = static_cast<double>(legend_lines(labels.size())) * kLegendRow + 4;
+    const bool right = where == LegendLocation::upper_right || where == LegendLocation::lower_right;
+    const bool upper = where == LegendLocation::upper_right || where == LegendLocation::upper_left;
+    const double x = right ? box.right() - width - 3 : box.x + 3, y = upper ? box.y + 3 : box.bottom() - height - 3;
+    set_color(cr, Rgb{255, 255, 255}, 0.85);
+    cairo_rectangle(cr, x, y, width, height);
+    cairo_fill(cr);
+    draw_line_legend(cr, {x + 3, y + 2}, labels, look);
+}
+
+void draw_profile_legend(cairo_t* cr, LegendLocation where, Anchor beside, Box first_panel,
+                         const std::vector<std::string>& labels, const LineLook& look) {
+    if (where == LegendLocation::beside) draw_line_legend(cr, beside, labels, look);
+    else if (where != LegendLocation::none) draw_corner_legend(cr, first_panel, where, labels, look);
+}
+
+void draw_axis_label(cairo_t* cr, Box box, const std::string& text, bool vertical, double offset) {
+    set_color(cr, Rgb{0, 0, 0});
+    if (!vertical) {
+        draw_text(cr, text, {box.x + box.width / 2, box.bottom() + offset}, kLabelFont, Align::center);
+        return;
+    }
+    cairo_save(cr);
+    cairo_translate(cr, box.x - offset, box.y + box.height / 2);
+    cairo_rotate(cr, -M_PI / 2);
+    draw_text(cr, text, {0, 0}, kLabelFont, Align::center);
+    cairo_restore(cr);
 }
 
 void draw_color_bar(cairo_t* cr, Box box, const ColorMap& map, const ColorLimits& limits) {

@@ -18,6 +18,14 @@ namespace binscope {
 
 enum class Align { left, center, right };
 
+// How a profile panel draws its lines: their colours (the palette's past
+// the given ones) and whether the area down to zero is shaded.
+struct LineLook {
+    std::vector<Rgb> colors;
+    PlotType type = PlotType::lines;
+    Rgb color(std::size_t index) const { return index < colors.size() ? colors[index] : line_color(index); }
+};
+
 void set_color(cairo_t* cr, Rgb color, double alpha = 1.0);
 
 // `text` at `size` points, its baseline at anchor.y, aligned at anchor.x.
@@ -37,13 +45,28 @@ void draw_x_axis(cairo_t* cr, Box box, const std::vector<AxisTick>& ticks, doubl
 ColorLimits profile_range(const std::vector<ProfileLine>& lines);
 
 // A profile panel: frame, value axis on the left, x axis under it, one
-// line per entry of `lines` (a band around it when it has a spread).
+// line per entry of `lines` (a band around it when it has a spread, the
+// area down to zero shaded with PlotType::fill).
 void draw_profile_panel(cairo_t* cr, Box box, const std::vector<ProfileLine>& lines, const ColorLimits& range,
-                        const std::vector<AxisTick>& ticks, double bins);
+                        const std::vector<AxisTick>& ticks, double bins, const LineLook& look = {});
 
-// A legend: a short line in line_color(i) and labels[i], one per row; past
+// A legend: a short line in look.color(i) and labels[i], one per row; past
 // kMaxLegendLines rows, a last row "and N more" stands for the rest.
-void draw_line_legend(cairo_t* cr, Anchor top_left, const std::vector<std::string>& labels);
+void draw_line_legend(cairo_t* cr, Anchor top_left, const std::vector<std::string>& labels, const LineLook& look = {});
+
+// The same legend on a white ground in a corner of `box` (`where` is not
+// LegendLocation::beside nor none).
+void draw_corner_legend(cairo_t* cr, Box box, LegendLocation where, const std::vector<std::string>& labels,
+                        const LineLook& look);
+
+// The legend where `where` asks: at `beside` (draw_line_legend), in a
+// corner of `first_panel`, or nowhere.
+void draw_profile_legend(cairo_t* cr, LegendLocation where, Anchor beside, Box first_panel,
+                         const std::vector<std::string>& labels, const LineLook& look);
+
+// `text` centred under `box`, below its tick labels; with `vertical`,
+// turned a quarter left and centred left of `box`, `offset` points from it.
+void draw_axis_label(cairo_t* cr, Box box, const std::string& text, bool vertical, double offset);
 
 // A vertical colour bar, low at the bottom, with value ticks on its right.
 void draw_color_bar(cairo_t* cr, Box box, const ColorMap& map, const ColorLimits& limits);

@@ -9,7 +9,8 @@
 #include "figure/figure_check.hpp"
 #include "figure/layout.hpp"
 #include "figure/paint.hpp"
-#include "figure/profile_stats.hpp"
+#include "figure/profile_data.hpp"
+#include "figure/profile_look.hpp"
 
 namespace binscope {
 namespace {
@@ -24,43 +25,71 @@ struct ProfilePanel {
 
 Result<std::vector<ProfilePanel>> compute_panels(const FigureInput& input, const ProfileSettings& settings,
                                                  std::size_t threads) {
-    const std::size_t samples = input.sample_labels.size(), groups = input.group_labels.size();
-    const std::size_t panels = settings.per_group ? groups : samples;
-    const std::size_t lines = settings.per_group ? samples : groups;
+    const std::size_t panels = settings.per_group ? input.group_labels.size() : input.sample_labels.size();
     std::vector<ProfilePanel> out(panels);
     for (std::size_t p = 0; p < panels; ++p) {
         const std::size_t axis_sample = settings.per_group ? 0 : p;
         out[p].title = settings.per_group ? input.group_labels[p] : input.sample_labels[p];
         out[p].ticks = &input.ticks[axis_sample];
         out[p].bins = static_cast<double>(input.sample_boundaries[axis_sample + 1] - input.sample_boundaries[axis_sample]);
-        for (std::size_t l = 0; l < lines; ++l) {
-            const std::size_t g = settings.per_group ? p : l, s = settings.per_group ? l : p;
-            auto line = profile_line(input, input.group_boundaries[g], input.group_boundaries[g + 1],
-                                     input.sample_boundaries[s], input.sample_boundaries[s + 1], settings, threads);
-            if (!line) return fail(std::move(line).error());
-            out[p].lines.push_back(std::move(*line));
-        }
     }
+    auto lines = drawn_lines(input, settings, settings.per_group, threads);
+    if (!lines) return fail(std::move(lines).error());
+    for (DrawnLine& line : *lines)
+        out[settings.per_group ? line.group : line.sample].lines.push_back(std::move(line.line));
     return out;
 }
 
+// The panels and how their lines look: everything painted but the layout.
+struct ProfilePicture {
+    std::vector<ProfilePanel> panels;
+    std::vector<ColorLimits> ranges;  // per panel
+    LineLook look;
+};
+
+Result<ProfilePicture> compute_picture(const FigureInput& input, const ProfileSettings& settings,
+                                       std::size_t threads) {
+    ProfilePicture picture;
+    auto panels = compute_panels(input, settings, threads);
+    if (!panels) return fail(std::move(panels).error());
+    picture.panels = std::move(*panels);
+    std::vector<std::vector<ProfileLine>> lines;
+    for (const ProfilePanel& panel : picture.panels) lines.push_back(panel.lines);
+    auto ranges = panel_ranges(lines, settings);
+    if (!ranges) return fail(std::move(ranges).error());
+    picture.ranges = std::move(*ranges);
+    auto look = line_look(settings, settings.per_group ? input.sample_labels.size() : input.group_labels.size());
+    if (!look) return fail(std::move(look).error());
+    picture.look = std::move(*look);
+    return picture;
+}
+
 }  // namespace
+
+ProfileSizes profile_sizes(const FigureInput& input, const FigureStyle& style, const ProfileSettings& profile) {
+    const auto& legend = profile.per_group ? input.sample_labels : input.group_labels;
+    ProfileSizes sizes;
+    sizes.panels = profile.per_group ? input.group_labels.size() : input.sample_labels.size();
+    sizes.panel_width = cm_to_points(style.panel_width_cm);
+    sizes.panel_height = cm_to_points(style.profile_height_cm);
+    sizes.title_width = style.title.empty() ? 0 : text_width(style.title, kTitleFont);
+    sizes.legend_beside = profile.legend == LegendLocation::beside;
+    sizes.legend_entries = sizes.legend_beside ? legend_lines(legend.size()) : 0;
+    sizes.legend_label_width = sizes.legend_beside ? legend_label_width(legend) : 0;
+    sizes.per_row = style.plots_per_row;
+    sizes.x_label = !profile.x_axis_label.empty();
+    sizes.y_label = !profile.y_axis_label.empty();
+    return sizes;
+}
 
 Status draw_profile(const FigureInput& input, const FigureStyle& style, const ProfileSettings& profile,
                     const std::string& path, std::size_t threads) {
     if (auto checked = check_figure_input(input); !checked) return checked;
     if (auto checked = check_figure_style(style); !checked) return checked;
-    auto panels = compute_panels(input, profile, threads);
-    if (!panels) return fail(std::move(panels).error());
+    auto picture = compute_picture(input, profile, threads);
+    if (!picture) return fail(std::move(picture).error());
     const auto& legend = profile.per_group ? input.sample_labels : input.group_labels;
-    ProfileSizes sizes;
-    sizes.panels = panels->size();
-    sizes.panel_width = cm_to_points(style.panel_width_cm);
-    sizes.panel_height = cm_to_points(style.profile_height_cm);
-    sizes.title_width = style.title.empty() ? 0 : text_width(style.title, kTitleFont);
-    sizes.legend_entries = legend_lines(legend.size());
-    sizes.legend_label_width = legend_label_width(legend);
-    const ProfileLayout layout = layout_profiles(sizes);
+    const ProfileLayout layout = layout_profiles(profile_sizes(input, style, profile));
 
     const FontCacheRelease release_fonts;  // after the canvas is gone
     auto canvas = Canvas::create(style.format, layout.width, layout.height, style.dpi);
@@ -68,13 +97,19 @@ Status draw_profile(const FigureInput& input, const FigureStyle& style, const Pr
     cairo_t* cr = canvas->context();
     set_color(cr, Rgb{0, 0, 0});
     if (!style.title.empty()) draw_text(cr, style.title, layout.title, kTitleFont, Align::center);
-    for (std::size_t p = 0; p < panels->size(); ++p) {
-        const ProfilePanel& panel = (*panels)[p];
+    for (std::size_t p = 0; p < picture->panels.size(); ++p) {
+        const ProfilePanel& panel = picture->panels[p];
         set_color(cr, Rgb{0, 0, 0});
         draw_text(cr, panel.title, layout.panel_titles[p], kLabelFont, Align::center);
-        draw_profile_panel(cr, layout.panels[p], panel.lines, profile_range(panel.lines), *panel.ticks, panel.bins);
+        draw_profile_panel(cr, layout.panels[p], panel.lines, picture->ranges[p], *panel.ticks, panel.bins,
+                           picture->look);
+        if (!profile.x_axis_label.empty())
+            draw_axis_label(cr, layout.panels[p], profile.x_axis_label, false, x_label_offset());
     }
-    draw_line_legend(cr, layout.legend, legend);
+    if (!profile.y_axis_label.empty())
+        draw_axis_label(cr, layout.panels.front(), profile.y_axis_label, true, layout.y_label_offset);
+    if (!layout.panels.empty())
+        draw_profile_legend(cr, profile.legend, layout.legend, layout.panels.front(), legend, picture->look);
     return canvas->write(path);
 }
 

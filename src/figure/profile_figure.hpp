@@ -9,6 +9,7 @@
 #include "error.hpp"
 #include "figure/figure_input.hpp"
 #include "figure/figure_options.hpp"
+#include "figure/layout.hpp"
 
 namespace binscope {
 
@@ -20,5 +21,8 @@ namespace binscope {
 // not depend on their number.
 Status draw_profile(const FigureInput& input, const FigureStyle& style, const ProfileSettings& profile,
                     const std::string& path, std::size_t threads);
+
+// The sizes draw_profile lays its figure out from.
+ProfileSizes profile_sizes(const FigureInput& input, const FigureStyle& style, const ProfileSettings& profile);
 
 }  // namespace binscope

@@ -7,6 +7,7 @@
 #include <fmt/format.h>
 #include <numeric>
 
+#include "figure/hclust.hpp"
 #include "figure/kmeans.hpp"
 #include "matrix/sort.hpp"
 #include "worker_pool.hpp"
@@ -21,7 +22,8 @@ SortUsing sort_using(RowStatistic statistic) {
         case RowStatistic::max: return SortUsing::Max;
         case RowStatistic::min: return SortUsing::Min;
         case RowStatistic::sum: return SortUsing::Sum;
-        case RowStatistic::mean: break;
+        case RowStatistic::mean:
+        case RowStatistic::region_length: break;
     }
     return SortUsing::Mean;
 }
@@ -38,6 +40,10 @@ Result<std::vector<double>> row_keys(const Matrix& matrix, std::span<const std::
         std::size_t begin = 0, end = 0;
         while (counter.next(begin, end))
             for (std::size_t r = begin; r < end; ++r) {
+                if (statistic == RowStatistic::region_length) {
+                    keys[r] = static_cast<double>(matrix.region(r).end() - matrix.region(r).start());
+                    continue;
+                }
                 std::span<const float> row(matrix.row(r), matrix.cols);
                 if (!every_column) {
                     for (std::size_t i = 0; i < columns.size(); ++i) picked[i] = row[columns[i]];
@@ -126,6 +132,32 @@ RowOrder cluster_groups(const Matrix& matrix, std::span<const std::size_t> colum
     return out;
 }
 
+// Each row's cluster by the method the settings ask for, on the chosen
+// columns, clipped when `clip` is given.
+Result<std::vector<std::size_t>> clusters(const Matrix& matrix, std::span<const std::size_t> sample_boundaries,
+                                          std::span<const std::size_t> columns, const RowOrderSettings& settings,
+                                          std::size_t threads, std::span<const ColorLimits> clip) {
+    KmeansPoints points{std::span<const float>(matrix.values.data(), matrix.values.size()), matrix.rows(),
+                        matrix.cols, columns, {}, {}};
+    std::vector<double> low, high;  // per chosen column, its sample's range
+    for (std::size_t i = 0; i < columns.size() && !clip.empty(); ++i) {
+        const auto bound = std::upper_bound(sample_boundaries.begin(), sample_boundaries.end(), columns[i]);
+        const ColorLimits& range = clip[static_cast<std::size_t>(bound - sample_boundaries.begin()) - 1];
+        low.push_back(range.low);
+        high.push_back(range.high);
+    }
+    points.clip_low = low;
+    points.clip_high = high;
+    if (settings.hclust == 0) {
+        auto cluster = kmeans_clusters(points, settings.kmeans, settings.seed, threads);
+        if (!cluster) return fail(std::move(cluster.error()).context(fmt::format("Invalid --kmeans: {}", settings.kmeans)));
+        return cluster;
+    }
+    auto cluster = hclust_clusters(points, settings.hclust, threads);
+    if (!cluster) return fail(std::move(cluster.error()).context(fmt::format("Invalid --hclust: {}", settings.hclust)));
+    return cluster;
+}
+
 }  // namespace
 
 Result<std::vector<std::size_t>> sample_columns(std::span<const std::size_t> sample_boundaries,
@@ -148,18 +180,20 @@ Result<std::vector<std::size_t>> sample_columns(std::span<const std::size_t> sam
 }
 
 Result<RowOrder> order_rows(const Matrix& matrix, std::span<const std::size_t> sample_boundaries,
-                            const RowOrderSettings& settings, std::size_t threads) {
+                            const RowOrderSettings& settings, std::size_t threads, std::span<const ColorLimits> clip) {
     auto columns = sample_columns(sample_boundaries, settings.sort_using_samples, matrix.cols);
     if (!columns) return fail(std::move(columns.error()));
+    if (settings.kmeans > 0 && settings.hclust > 0)
+        return fail("Invalid --hclust: --kmeans is given too (cluster by one of them)");
+    if (!clip.empty() && clip.size() + 1 != sample_boundaries.size())
+        return fail(fmt::format("{} clipping ranges for {} samples", clip.size(), sample_boundaries.size() - 1));
     RowOrder out;
-    if (settings.kmeans == 0) {
+    if (settings.kmeans == 0 && settings.hclust == 0) {
         out = matrix_groups(matrix);
     } else {
-        const KmeansPoints points{std::span<const float>(matrix.values.data(), matrix.values.size()), matrix.rows(),
-                                  matrix.cols, *columns};
-        auto cluster = kmeans_clusters(points, settings.kmeans, settings.seed, threads);
-        if (!cluster) return fail(std::move(cluster.error()).context(fmt::format("Invalid --kmeans: {}", settings.kmeans)));
-        out = cluster_groups(matrix, *columns, *cluster, settings.kmeans);
+        auto cluster = clusters(matrix, sample_boundaries, *columns, settings, threads, clip);
+        if (!cluster) return fail(std::move(cluster).error());
+        out = cluster_groups(matrix, *columns, *cluster, std::max(settings.kmeans, settings.hclust));
     }
     if (settings.sort == SortOrder::keep || matrix.rows() == 0) return out;
     auto keys = row_keys(matrix, *columns, settings.sort_using, threads);

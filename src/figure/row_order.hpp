@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "error.hpp"
+#include "figure/color_scale.hpp"
 #include "figure/figure_options.hpp"
 #include "matrix/matrix.hpp"
 
@@ -27,13 +28,19 @@ Result<std::vector<std::size_t>> sample_columns(std::span<const std::size_t> sam
                                                 std::span<const std::size_t> samples, std::size_t cols);
 
 // The drawn order of the matrix's rows. The groups are the matrix's
-// non-empty ones (labels from its region set), or with k-means the
-// non-empty clusters, highest mean first, labelled cluster_1, cluster_2, ...
+// non-empty ones (labels from its region set), or with k-means or
+// hierarchical clustering the non-empty clusters, highest mean first,
+// labelled cluster_1, cluster_2, ... With `clip` (one range per sample)
+// the clustering sees each sample's values clipped to its range as it
+// reads them (no copy); infinities clip too, missing values stay missing.
 // Within a group or cluster the rows keep the matrix order unless a sort
 // is asked for: by a statistic of the chosen samples' values (missing ones
-// left out), rows without any value last, equal rows in matrix order.
-// Errors: a sample the matrix lacks, more clusters than rows.
+// left out), rows without any value last, or by the region's length (end
+// less start); equal rows in matrix order.
+// Errors: a sample the matrix lacks, more clusters than rows, both
+// clusterings at once, more rows than hierarchical clustering takes.
 Result<RowOrder> order_rows(const Matrix& matrix, std::span<const std::size_t> sample_boundaries,
-                            const RowOrderSettings& settings, std::size_t threads);
+                            const RowOrderSettings& settings, std::size_t threads,
+                            std::span<const ColorLimits> clip = {});
 
 }  // namespace binscope

@@ -85,10 +85,15 @@ TEST_F(Figures, SameBytesAtEveryThreadCount) {
                                               "--band", "se", "-p", threads});
         ASSERT_EQ(p.status, 0) << p.err;
         outputs.push_back(read_file(file("p.png")));
+        const ProcessResult h = run_binscope({"profile", "-m", file("rp.gz"), "-o", file("h.png"), "--hclust", "3",
+                                              "--clusterOn", "clipped", "--outFileNameData", file("h.tsv"),
+                                              "--outFileSortedRegions", file("h.bed"), "-p", threads});
+        ASSERT_EQ(h.status, 0) << h.err;
+        outputs.push_back(read_file(file("h.png")) + read_file(file("h.tsv")) + read_file(file("h.bed")));
     }
-    for (std::size_t i = 0; i < 4; ++i) {
-        EXPECT_EQ(outputs[i], outputs[i + 4]) << i;
-        EXPECT_EQ(outputs[i], outputs[i + 8]) << i;
+    for (std::size_t i = 0; i < 5; ++i) {
+        EXPECT_EQ(outputs[i], outputs[i + 5]) << i;
+        EXPECT_EQ(outputs[i], outputs[i + 10]) << i;
     }
     const std::vector<std::string> lines = split(read_file(file("k.bed")), '\n');
     ASSERT_EQ(lines.size(), 7u);
@@ -97,6 +102,33 @@ TEST_F(Figures, SameBytesAtEveryThreadCount) {
     EXPECT_TRUE(std::is_sorted(labels.begin(), labels.end()));
     EXPECT_EQ(labels.front(), "cluster_1");
     EXPECT_EQ(labels.back(), "cluster_2");
+}
+
+// Samples and groups chosen from a matrix draw the figure, and write the
+// table and regions, of the matrix computed with only those, in that order.
+TEST_F(Figures, ASelectionIsTheMatrixOfTheChosenOnly) {
+    write_file(dir_->path() / "down.bed",
+               "#down\nchr1\t9200\t9800\tg4\t0\t+\nchr1\t15000\t16000\tg5\t0\t-\nchr1\t1000\t2000\tg6\t0\t+\n");
+    ASSERT_EQ(run_binscope({"reference-point", "-S", file("b.bw"), file("a.bw"), "-R", file("down.bed"), "-q", "-o",
+                            file("chosen.gz"), "-b", "1000", "-a", "1000", "--binSize", "50"})
+                  .status,
+              0);
+    std::vector<std::string> outputs;
+    for (const std::vector<std::string>& input :
+         {std::vector<std::string>{"-m", file("rp.gz"), "--samples", "b", "1", "--groups", "down"},
+          std::vector<std::string>{"-m", file("chosen.gz")}})
+        for (const char* command : {"heatmap", "profile"}) {
+            std::vector<std::string> args{command, "-o", file("s.png"), "--outFileNameData", file("s.tsv"),
+                                          "--outFileSortedRegions", file("s.bed"), "--zMax", "2", "7"};
+            if (command == std::string("profile")) args.resize(args.size() - 3);
+            args.insert(args.end(), input.begin(), input.end());
+            const ProcessResult r = run_binscope(args);
+            ASSERT_EQ(r.status, 0) << r.err;
+            outputs.push_back(read_file(file("s.png")) + read_file(file("s.tsv")) + read_file(file("s.bed")));
+        }
+    EXPECT_EQ(outputs[0], outputs[2]);
+    EXPECT_EQ(outputs[1], outputs[3]);
+    EXPECT_TRUE(read_file(file("s.tsv")).starts_with("sample\tgroup\tbin\tlabel\tvalue\tband\tcount\nb\tdown\t1\t-1kb\t"));
 }
 
 // Refusals: usage errors with 2 before any file is read, the rest with 1
@@ -119,6 +151,12 @@ TEST_F(Figures, Refusals) {
          "Error: Invalid --sortUsingSamples: 3 (the matrix has 2 samples)\n"},
         {heatmap({"--samplesLabel", "one"}), 1, "Error: Invalid --samplesLabel: 1 label for 2 samples\n"},
         {heatmap({"--groupLabels", "x", "y", "z"}), 1, "Error: Invalid --groupLabels: 3 labels for 2 groups\n"},
+        {heatmap({"--samples", "a", "c"}), 1,
+         "Error: Invalid --samples: \"c\" is neither a sample label nor a number from 1 to 2\n"},
+        {heatmap({"--groups", "up", "UP"}), 1,
+         "Error: Invalid --groups: \"UP\" is neither a group label nor a number from 1 to 2\n"},
+        {heatmap({"--hclust", "2", "--kmeans", "2"}), 1,
+         "Error: Invalid --hclust: --kmeans is given too (cluster by one of them)\n"},
         {heatmap({"--zMin", "0", "1", "2"}), 1,
          "Error: Invalid --zMin: 3 values for 2 samples (give one for every sample, or one per sample)\n"},
     };

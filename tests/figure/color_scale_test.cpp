@@ -39,6 +39,15 @@ TEST(ColorScale, LimitsComeFromPercentilesTheUserOrTheValuesThemselves) {
     EXPECT_EQ((*limits)[0], (ColorLimits{-1, 10}));
     EXPECT_EQ((*limits)[3], (ColorLimits{-1, 40}));
 
+    // A shared scale: the percentiles of all 402 finite values (rank 396
+    // is 95), for every limit not given.
+    settings.shared_scale = true;
+    settings.z_max = {};
+    limits = color_limits(owned->input, settings, 2);
+    ASSERT_TRUE(limits);
+    for (const ColorLimits& l : *limits) EXPECT_EQ(l, (ColorLimits{-1, 95})) << l.low << " " << l.high;
+    settings.shared_scale = false;
+
     settings.z_max = {1, 2};
     EXPECT_EQ(color_limits(owned->input, settings, 2).error().message(),
               "2 colour maximums given for 4 samples: give one for all samples or one per sample");
@@ -87,6 +96,16 @@ TEST(ColorMap, NamesReverseAndRefuseUnknownOnes) {
     EXPECT_EQ(diverging->colors.front(), (Rgb{5, 48, 97}));
     EXPECT_EQ(diverging->colors.back(), (Rgb{103, 0, 31}));
     EXPECT_EQ(find_color_map("greys", false)->colors.front(), (Rgb{255, 255, 255}));
+    // A list of colours: its first and last at the ends, the middle one half-way.
+    const auto listed = color_map_from_list({"white", "#FF0000", "navy"});
+    ASSERT_TRUE(listed);
+    EXPECT_EQ(std::tuple(listed->colors.front(), listed->colors[128], listed->colors.back()),
+              std::tuple(Rgb{255, 255, 255}, Rgb{254, 0, 1}, Rgb{0, 0, 128}));
+    EXPECT_EQ(color_map_from_list({"red"}).error().message(), "Invalid --colorList: 1 colour; a map needs two or more");
+    EXPECT_EQ(parse_named_color("grey").value(), (Rgb{128, 128, 128}));
+    EXPECT_EQ(parse_named_color("#00ff7F").value(), (Rgb{0, 255, 127}));
+    EXPECT_EQ(parse_named_color("Red").error().message(),
+              "The colour 'Red' is neither a colour name nor of the form #rrggbb");
     for (const auto& name : color_map_names()) EXPECT_TRUE(find_color_map(name + "_r", false)) << name;
     EXPECT_EQ(find_color_map("jet", false).error().message(),
               "Unknown colour map 'jet': the colour maps are viridis, magma, inferno, plasma, cividis, greys, reds, "

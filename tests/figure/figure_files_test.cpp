@@ -13,6 +13,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "figure/color_scale.hpp"
 #include "figure/colormap.hpp"
 #include "figure/figure_test_input.hpp"
 #include "figure/heatmap_figure.hpp"
@@ -86,6 +87,15 @@ TEST(HeatmapFigure, PngShowsTheValuesTheSeparatorAndTheMissingColour) {
     const Rgb bottom = pixel_at(image, bar.x + bar.width / 2, bar.bottom() - 2, style.dpi);
     EXPECT_NE(std::find(viridis.colors.end() - 8, viridis.colors.end(), top), viridis.colors.end());
     EXPECT_NE(std::find(viridis.colors.begin(), viridis.colors.begin() + 8, bottom), viridis.colors.begin() + 8);
+    cairo_surface_destroy(image);
+
+    // A map from a list of colours: its ends at the limits, a black separator on white.
+    colors.color_list = {"white", "#FF0000"};
+    ASSERT_TRUE(draw_heatmap(owned->input, style, colors, ProfileSettings{}, dir.file("h.png"), 2));
+    image = cairo_image_surface_create_from_png(dir.file("h.png").c_str());
+    EXPECT_EQ(cell(0, 0), (Rgb{255, 0, 0}));
+    EXPECT_EQ(cell(39, 3), (Rgb{255, 255, 255}));
+    EXPECT_EQ(cell(19.5, 2), (Rgb{0, 0, 0}));
     cairo_surface_destroy(image);
 }
 
@@ -183,6 +193,57 @@ TEST(HeatmapFigure, ALegendOfManyGroupsEndsInACount) {
     EXPECT_NE(text.find("and 271 more"), std::string::npos) << text;
 }
 
+// Two groups of constant rows over two samples: group 1 at 10 and 5,
+// group 2 at 2 and 1; lines read back in the colours given, at the
+// heights of their panel's range (given, or shared), shaded down to zero.
+TEST(ProfileFigure, LinesReadBackInTheirColoursRangesAndFill) {
+    std::vector<float> values;
+    for (int r = 0; r < 6; ++r)
+        for (int c = 0; c < 20; ++c) values.push_back(r < 3 ? (c < 10 ? 10.0f : 5.0f) : (c < 10 ? 2.0f : 1.0f));
+    auto owned = testing::make_input(values, {3, 3}, {10, 10});
+    const Rgb red{255, 0, 0}, blue{0, 0, 255}, white{255, 255, 255}, shaded{255, 166, 166};
+    struct Case {
+        PlotType type;
+        bool shared;
+        std::vector<double> y_min, y_max;
+        ColorLimits panel_1, panel_2;  // the ranges drawn
+        Rgb at_6;                      // panel 1 at value 6, between group 1's line and zero
+    };
+    const Case cases[] = {
+        {PlotType::lines, false, {0}, {20}, {0, 20}, {0, 20}, white},
+        {PlotType::fill, false, {0}, {20, 10}, {0, 20}, {0, 10}, shaded},
+        {PlotType::lines, true, {}, {}, {0.55, 10.45}, {0.55, 10.45}, white},
+    };
+    TempDir dir;
+    for (const Case& c : cases) {
+        FigureStyle style;
+        style.dpi = 144;
+        ProfileSettings settings;
+        settings.plot_type = c.type;
+        settings.shared_y = c.shared;
+        settings.y_min = c.y_min;
+        settings.y_max = c.y_max;
+        settings.colors = {"red", "#0000FF"};
+        ASSERT_TRUE(draw_profile(owned->input, style, settings, dir.file("p.png"), 2));
+        cairo_surface_t* image = cairo_image_surface_create_from_png(dir.file("p.png").c_str());
+        ASSERT_EQ(cairo_surface_status(image), CAIRO_STATUS_SUCCESS);
+        const ProfileLayout layout = layout_profiles(profile_sizes(owned->input, style, settings));
+        auto at = [&](std::size_t panel, double value) {
+            const Box box = layout.panels[panel];
+            const ColorLimits range = panel == 0 ? c.panel_1 : c.panel_2;
+            const double y = box.bottom() - box.height * (value - range.low) / (range.high - range.low);
+            return pixel_at(image, box.x + box.width * 0.55, y, style.dpi);
+        };
+        EXPECT_EQ(at(0, 10), red);
+        EXPECT_EQ(at(0, 2), blue);
+        EXPECT_EQ(at(1, 5), red);
+        EXPECT_EQ(at(1, 1), blue);
+        const Rgb between = at(0, 6);
+        EXPECT_LE(std::abs(between.g - c.at_6.g) + std::abs(between.r - c.at_6.r), 2) << int(between.g);
+        cairo_surface_destroy(image);
+    }
+}
+
 TEST(HeatmapFigure, FailuresNameTheFileAndTheReason) {
     auto owned = known_pattern();
     auto drawn = draw_heatmap(owned->input, FigureStyle{}, ColorSettings{}, ProfileSettings{}, "/nonexistent/h.png", 1);
@@ -208,6 +269,26 @@ TEST(HeatmapFigure, FailuresNameTheFileAndTheReason) {
     flat.dpi = NAN;
     drawn = draw_profile(owned->input, flat, ProfileSettings{}, "/nonexistent/p.png", 1);
     EXPECT_EQ(drawn.error().message(), "Cannot draw the figure: its resolution is nan, not a positive number");
+    auto look = [](std::vector<std::string> colors, std::vector<double> y_min) {
+        ProfileSettings settings;
+        settings.colors = std::move(colors);
+        settings.y_min = std::move(y_min);
+        return settings;
+    };
+    const std::pair<ProfileSettings, std::vector<std::string>> looks[] = {
+        {look({"red"}, {}), {"Invalid --colors: 1 colour for 2 lines (give one per line)"}},
+        {look({"red", "rouge"}, {}),
+         {"Invalid --colors", "The colour 'rouge' is neither a colour name nor of the form #rrggbb"}},
+        {look({}, {0, 1, 2}), {"Invalid --yMin: 3 values for 1 panel (give one for every panel, or one per panel)"}},
+        {look({}, {20}), {"Invalid --yMin or --yMax: the value range of panel 1 would run from 20 to 10.5"}},
+    };
+    for (const auto& [settings, chain] : looks)
+        for (bool profile : {false, true}) {
+            drawn = profile ? draw_profile(owned->input, FigureStyle{}, settings, "/nonexistent/p.png", 1)
+                            : draw_heatmap(owned->input, FigureStyle{}, ColorSettings{}, settings, "/nonexistent/p.png", 1);
+            ASSERT_FALSE(drawn);
+            EXPECT_EQ(drawn.error().chain(), chain);
+        }
     owned->input.group_boundaries = {0, 20, 41};
     drawn = draw_profile(owned->input, FigureStyle{}, ProfileSettings{}, "/nonexistent/p.png", 1);
     EXPECT_EQ(drawn.error().message(),

@@ -12,22 +12,18 @@
 #include <random>
 #include <vector>
 
+#include "figure/test_points.hpp"
+
 namespace binscope {
 namespace {
 
 constexpr float kNaN = NAN;
 
 // A matrix of rows x cols and the clusters of all its columns.
-struct Points {
-    std::vector<float> values;
-    std::size_t rows = 0, cols = 0;
-    std::vector<std::size_t> columns;
-
-    Points(std::vector<float> v, std::size_t c) : values(std::move(v)), rows(values.size() / c), cols(c), columns(c) {
-        std::iota(columns.begin(), columns.end(), std::size_t{0});
-    }
+struct Points : testing::OwnedPoints {
+    using OwnedPoints::OwnedPoints;
     Result<std::vector<std::size_t>> clusters(std::size_t k, std::uint64_t seed = 0, std::size_t threads = 1) const {
-        return kmeans_clusters(KmeansPoints{values, rows, cols, columns}, k, seed, threads);
+        return kmeans_clusters(points(), k, seed, threads);
     }
 };
 

@@ -53,5 +53,52 @@ TEST(Layout, PageGrowsForALongTitle) {
     EXPECT_GT(l.panels[0].y, l.title.y);
 }
 
+// Axis labels add their room under and left of the panels; a legend
+// inside a panel or none takes no room beside them.
+TEST(Layout, RoomForAxisLabelsAndTheLegend) {
+    ProfileSizes s;
+    s.panels = 2;
+    s.panel_width = 100;
+    s.panel_height = 100;
+    s.legend_entries = 3;
+    s.legend_label_width = 50;
+    const ProfileLayout plain = layout_profiles(s);
+    s.x_label = s.y_label = true;
+    const ProfileLayout labelled = layout_profiles(s);
+    EXPECT_EQ(labelled.height, plain.height + kAxisLabelRoom);
+    EXPECT_EQ(labelled.panels[0].x, plain.panels[0].x + kAxisLabelRoom);
+    EXPECT_GE(labelled.panels[0].x - labelled.y_label_offset - kLabelFont, kMargin);
+    s.legend_beside = false;
+    s.legend_entries = 0;
+    EXPECT_EQ(layout_profiles(s).width, labelled.panels[1].right() + kMargin);
+    // One panel per row: the second under the first, below its axis label.
+    s.per_row = 1;
+    const ProfileLayout wrapped = layout_profiles(s);
+    EXPECT_EQ(wrapped.panels[1].x, wrapped.panels[0].x);
+    EXPECT_GT(wrapped.panel_titles[1].y - kLabelFont, wrapped.panels[0].bottom() + x_label_offset());
+    EXPECT_GE(wrapped.height - kMargin, wrapped.panels[1].bottom() + x_label_offset());
+
+    HeatmapSizes h;
+    h.panel_width = h.panel_height = h.profile_height = 100;
+    const HeatmapLayout heat = layout_heatmap(h);
+    h.x_label = h.y_label = true;
+    const HeatmapLayout heat_labelled = layout_heatmap(h);
+    EXPECT_GE(heat_labelled.height - kMargin, heat_labelled.heatmaps[0].bottom() + x_label_offset());
+
+    // Parts left out take no room: heat maps where the profiles were, a
+    // page that ends under the profiles, no colour bar.
+    h = {};
+    h.panel_width = h.panel_height = h.profile_height = 100;
+    h.profile = false;
+    EXPECT_EQ(layout_heatmap(h).heatmaps[0].y, heat.profiles[0].y);
+    h.profile = true;
+    h.heatmap = h.color_bar = false;
+    const HeatmapLayout profiles_only = layout_heatmap(h);
+    EXPECT_TRUE(profiles_only.color_bars.empty());
+    EXPECT_LT(profiles_only.height, heat.heatmaps[0].y + kMargin + 1);
+    EXPECT_GE(profiles_only.height, heat.profiles[0].bottom() + kMargin);
+    EXPECT_EQ(heat_labelled.profiles[0].x, heat.profiles[0].x + kAxisLabelRoom);
+}
+
 }  // namespace
 }  // namespace binscope

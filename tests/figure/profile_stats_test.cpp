@@ -40,7 +40,9 @@ TEST(ProfileStats, StatisticsPerBinLeaveMissingValuesOut) {
 TEST(ProfileStats, SameAtEveryThreadCount) {
     auto owned = testing::random_input({500}, {70}, 0.2, 3);
     for (auto statistic : {ProfileStatistic::mean, ProfileStatistic::median}) {
-        ProfileSettings settings{statistic, ProfileBand::standard_error, false};
+        ProfileSettings settings;
+        settings.statistic = statistic;
+        settings.band = ProfileBand::standard_error;
         auto one = profile_line(owned->input, 0, 500, 0, 70, settings, 1);
         auto four = profile_line(owned->input, 0, 500, 0, 70, settings, 4);
         ASSERT_TRUE(one && four);

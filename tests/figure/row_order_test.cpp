@@ -118,25 +118,43 @@ TEST(RowOrder, EqualRowsKeepTheMatrixOrder) {
     }
 }
 
-// Clusters replace the groups, highest mean first, rows in matrix order
-// unless sorted.
-TEST(RowOrder, KmeansClustersReplaceTheGroups) {
+// Clusters of either method replace the groups, highest mean first, rows
+// in matrix order unless sorted.
+TEST(RowOrder, ClustersReplaceTheGroups) {
     const Matrix m = matrix_of(1, {{0}, {10}, {0.5f}, {9.5f}, {0.2f}, {10.2f}}, {0, 0, 0, 1, 1, 1}, {0, 3, 6});
-    RowOrderSettings settings;
-    settings.kmeans = 2;
-    const RowOrder order = ordered(m, {0, 1}, settings);
-    EXPECT_EQ(drawn(m, order), "bdf|ace");
-    EXPECT_EQ(order.group_labels, (std::vector<std::string>{"cluster_1", "cluster_2"}));
-    settings.sort = SortOrder::ascend;
-    EXPECT_EQ(drawn(m, ordered(m, {0, 1}, settings, 4)), "dbf|aec");
-
-    // One row each: a cluster without any value comes last.
     const Matrix three = matrix_of(1, {{0}, {100}, {kNaN}}, {0, 0, 0}, {0, 3});
-    settings = {};
-    settings.kmeans = 3;
-    const RowOrder each = ordered(three, {0, 1}, settings);
-    EXPECT_EQ(drawn(three, each), "b|a|c");
-    EXPECT_EQ(each.group_labels, (std::vector<std::string>{"cluster_1", "cluster_2", "cluster_3"}));
+    for (std::size_t RowOrderSettings::*method : {&RowOrderSettings::kmeans, &RowOrderSettings::hclust}) {
+        RowOrderSettings settings;
+        settings.*method = 2;
+        const RowOrder order = ordered(m, {0, 1}, settings);
+        EXPECT_EQ(drawn(m, order), "bdf|ace");
+        EXPECT_EQ(order.group_labels, (std::vector<std::string>{"cluster_1", "cluster_2"}));
+        settings.sort = SortOrder::ascend;
+        EXPECT_EQ(drawn(m, ordered(m, {0, 1}, settings, 4)), "dbf|aec");
+
+        // One row each: a cluster without any value comes last.
+        settings = {};
+        settings.*method = 3;
+        const RowOrder each = ordered(three, {0, 1}, settings);
+        EXPECT_EQ(drawn(three, each), "b|a|c");
+        EXPECT_EQ(each.group_labels, (std::vector<std::string>{"cluster_1", "cluster_2", "cluster_3"}));
+    }
+}
+
+// An outlier makes a cluster of its own on raw values; clipped to each
+// sample's range (here the second sample's), the rows follow their pattern.
+TEST(RowOrder, ClippedValuesClusterByPattern) {
+    const Matrix m = matrix_of(2, {{0, 0}, {0, 0.1f}, {0, 10}, {0, 10.1f}, {0, 1000}, {0, 9.9f}}, {0, 0, 0, 0, 0, 0},
+                               {0, 6});
+    const std::vector<ColorLimits> clip{{0, 1}, {0, 10}};
+    for (std::size_t RowOrderSettings::*method : {&RowOrderSettings::kmeans, &RowOrderSettings::hclust}) {
+        RowOrderSettings settings;
+        settings.*method = 2;
+        EXPECT_EQ(drawn(m, ordered(m, {0, 1, 2}, settings)), "e|abcdf");
+        auto clipped = order_rows(m, std::vector<std::size_t>{0, 1, 2}, settings, 2, clip);
+        ASSERT_TRUE(clipped);
+        EXPECT_EQ(drawn(m, *clipped), "cdef|ab");
+    }
 }
 
 TEST(RowOrder, Refusals) {
@@ -152,6 +170,16 @@ TEST(RowOrder, Refusals) {
     ASSERT_FALSE(order);
     EXPECT_EQ(order.error().chain(),
               (std::vector<std::string>{"Invalid --kmeans: 3", "k-means cannot make 3 clusters of 2 rows"}));
+    settings.hclust = 2;
+    order = order_rows(m, std::vector<std::size_t>{0, 1, 2}, settings, 1);
+    ASSERT_FALSE(order);
+    EXPECT_EQ(order.error().message(), "Invalid --hclust: --kmeans is given too (cluster by one of them)");
+    settings.kmeans = 0;
+    settings.hclust = 3;
+    order = order_rows(m, std::vector<std::size_t>{0, 1, 2}, settings, 1);
+    ASSERT_FALSE(order);
+    EXPECT_EQ(order.error().chain(), (std::vector<std::string>{
+                                         "Invalid --hclust: 3", "hierarchical clustering cannot make 3 clusters of 2 rows"}));
 }
 
 // The sorted-regions file lists the drawn rows with the labels drawn.
