@@ -74,6 +74,7 @@ public:
 private:
     void take(void* out, std::size_t n) {
         n = std::min(n, bytes_.size());
+        if (n == 0) return;  // an empty list has no buffer to copy into
         std::memcpy(out, bytes_.data(), n);
         bytes_.remove_prefix(n);
     }

@@ -67,6 +67,9 @@ std::pair<int, long> run_measured(std::vector<std::string> args) {
 }
 
 TEST(StreamingMemory, RbindAndSubsetHoldAFewRowsAtATime) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "a sanitizer's shadow memory and quarantine say nothing of the program's own peak";
+#endif
     TempDir dir;
     const std::string big = dir.file("big.gz");
     write_big_matrix(big);
