@@ -44,9 +44,9 @@ struct OptionSpec {
 };
 
 // The row, taking a lone "-" as a value (a strand, say).
-inline OptionSpec with_lone_dash_value(OptionSpec spec) {
-    spec.lone_dash_value = true;
-    return spec;
+inline OptionSpec with_lone_dash_value(OptionSpec row) {
+    row.lone_dash_value = true;
+    return row;
 }
 
 // A subcommand. Subcommands of one family are called as
@@ -144,10 +144,10 @@ template <auto Member>
 OptionSpec option(OptionText text, ValueCheck check = nullptr) {
     using R = typename MemberOf<decltype(Member)>::Record;
     using T = typename MemberOf<decltype(Member)>::Type;
-    OptionSpec spec{text};
-    spec.kind = std::is_same_v<T, bool> ? ValueKind::flag : kIsList<T> ? ValueKind::list : ValueKind::single;
-    spec.store = [](Cli& cli, std::string_view value) { return store(record_for<R>(cli).*Member, value); };
-    spec.default_value = []() -> std::optional<std::string> {
+    OptionSpec row{text};
+    row.kind = std::is_same_v<T, bool> ? ValueKind::flag : kIsList<T> ? ValueKind::list : ValueKind::single;
+    row.store = [](Cli& cli, std::string_view value) { return store(record_for<R>(cli).*Member, value); };
+    row.default_value = []() -> std::optional<std::string> {
         if constexpr (std::is_same_v<T, std::int64_t> || std::is_same_v<T, std::size_t> ||
                       std::is_same_v<T, double> || std::is_same_v<T, std::string>) {
             static const R defaults{};
@@ -156,8 +156,8 @@ OptionSpec option(OptionText text, ValueCheck check = nullptr) {
             return std::nullopt;
         }
     };
-    spec.check = check;
-    return spec;
+    row.check = check;
+    return row;
 }
 
 // The subcommand starter of record type R.

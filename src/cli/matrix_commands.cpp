@@ -113,7 +113,7 @@ std::vector<OptionSpec> relabel_options() {
 
 const CommandSpec& make(std::string_view name, std::string_view about, const std::vector<OptionSpec>& options,
                         void (*start)(Cli&)) {
-    // One spec per name, kept for the process.
+    // One subcommand record per name, kept for the process.
     static std::vector<std::unique_ptr<CommandSpec>> specs;
     specs.push_back(std::make_unique<CommandSpec>(CommandSpec{"matrix", name, about, kMatrixTips, options, start}));
     return *specs.back();
