@@ -8,7 +8,7 @@
 
 #include "cli.hpp"
 #include "error.hpp"
-#include "figure/figure_params.hpp"
+#include "figure_params_from_cli.hpp"
 #include "params.hpp"
 #include "params_from_cli.hpp"
 
