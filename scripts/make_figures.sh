@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # make_figures.sh - draws the README's figures, docs/heatmap.png,
-# docs/profile.png and docs/profile_per_group.png, from the small example
-# in examples/.
+# docs/profile.png, docs/profile_per_group.png and
+# docs/heatmap_per_group.png, from the small example in examples/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/deps.sh
@@ -25,4 +25,7 @@ mkdir -p docs
 "$bin" profile -m "$work/tss.gz" -o docs/profile_per_group.png --kmeans 2 --perGroup --yAxis shared \
     --plotType fill --colors darkblue --yAxisLabel "mean signal" --xAxisLabel "distance to the TSS" \
     --legendLocation upper-left --dpi 100 --plotTitle "Example: TSS profiles per cluster"
-ls -l docs/heatmap.png docs/profile.png docs/profile_per_group.png
+"$bin" heatmap -m "$work/tss.gz" -o docs/heatmap_per_group.png --kmeans 2 --perGroup --yAxis shared \
+    --sortRegions descend --panelHeight 6 --profileHeight 3 --dpi 100 \
+    --plotTitle "Example: heat maps per cluster"
+ls -l docs/heatmap.png docs/profile.png docs/profile_per_group.png docs/heatmap_per_group.png

@@ -41,7 +41,7 @@ ProfileSettings profile_settings(const FigureArgs& a) {
     p.statistic = a.average_type == "median" ? ProfileStatistic::median : ProfileStatistic::mean;
     if (a.band == "se") p.band = ProfileBand::standard_error;
     else if (a.band == "std") p.band = ProfileBand::standard_deviation;
-    p.plot_type = a.plot_type == "fill" ? PlotType::fill : PlotType::lines;
+    p.plot_type = a.plot_type == "fill" ? PlotType::fill : a.plot_type == "heatmap" ? PlotType::heatmap : PlotType::lines;
     p.colors = a.colors.value_or(std::vector<std::string>{});
     p.y_min = a.y_min.value_or(std::vector<double>{});
     p.y_max = a.y_max.value_or(std::vector<double>{});
@@ -90,6 +90,8 @@ FigureParams make_figure_params(const Heatmap& args) {
     p.row_order.sort_using = row_statistic(args.sort_using);
     p.style.panel_height_cm = args.panel_height;
     p.style.profile_height_cm = args.profile_height;
+    p.profile.per_group = args.per_group;
+    p.style.plots_per_row = args.num_plots_per_row.value_or(0);
     const std::vector<std::string> maps = args.color_map.value_or(std::vector<std::string>{p.color.color_map});
     std::string_view map = maps.front();
     p.color.reverse = map.ends_with("_r");

@@ -43,8 +43,7 @@ Result<std::vector<ColorLimits>> clustering_clip(const MatrixFile& file, const F
 }
 
 Status write_profile_numbers(const FigureInput& input, const FigureParams& params) {
-    const bool per_group = params.kind == FigureKind::profile && params.profile.per_group;
-    auto lines = drawn_lines(input, params.profile, per_group, params.threads);
+    auto lines = drawn_lines(input, params.profile, params.profile.per_group, params.threads);
     if (!lines) return fail(std::move(lines).error());
     return write_profile_data(*params.out_file_name_data, input, *lines, params.profile);
 }

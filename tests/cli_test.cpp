@@ -175,8 +175,11 @@ TEST(FigureCli, AcceptedForms) {
                                 "10", "--profileHeight", "3", "--dpi", "300", "--plotTitle", "My title",
                                 "--averageType", "median", "--band", "se", "-p", "2", "--outFileSortedRegions", "r.bed",
                                 "--outFileNameData", "d.tsv", "--samples", "b", "1", "--groups", "2",
-                                "--hclust", "4", "--clusterOn", "clipped"});
+                                "--hclust", "4", "--clusterOn", "clipped", "--perGroup", "--numPlotsPerRow", "2",
+                                "--plotType", "heatmap"});
     const auto& h = std::get<Heatmap>(std::get<Cli>(heatmap).command);
+    EXPECT_EQ(std::tie(h.per_group, h.num_plots_per_row, h.figure.plot_type),
+              std::tuple(true, std::optional<std::size_t>(2), "heatmap"));
     EXPECT_EQ(std::tie(h.figure.matrix_file, h.figure.out_file_name, h.sort_regions, h.sort_using,
                        h.missing_data_color, h.figure.out_file_sorted_regions, h.figure.out_file_name_data),
               std::tuple("m.gz", "f.PNG", "descend", "max", "#808080", "r.bed", "d.tsv"));
@@ -250,8 +253,6 @@ TEST(FigureCli, Refusals) {
         {heatmap({"--dpi", "0"}), "invalid value '0' for '--dpi <DPI>': must be a number above 0"},
         {heatmap({"--panelWidth=-1"}), "invalid value '-1' for '--panelWidth <PANEL_WIDTH>': must be a number above 0"},
         {heatmap({"--panelHeight", "inf"}), "'--panelHeight <PANEL_HEIGHT>': must be a number above 0"},
-        {heatmap({"--perGroup"}), "unexpected argument '--perGroup' found\n\n  tip: '--perGroup' is an option of "
-                                  "'profile'"},
         {{"profile", "-m", "m", "-o", "f.png", "--colorMap", "magma"},
          "unexpected argument '--colorMap' found\n\n  tip: '--colorMap' is an option of 'heatmap'\n\nUsage: "
          "binscope profile [OPTIONS] --matrixFile <MATRIX_FILE> --outFileName <OUT_FILE_NAME>\n"},
@@ -304,9 +305,10 @@ TEST(FigureCli, Help) {
                               "heat-map panel (cm) [default: 20]\n", "heat-map panel (cm) [default: 4]\n",
                               "\n          [default: 150]\n", "mean, median [default: mean]\n",
                               "\n          [default: none]\n", "body's end [default: TES]\n",
-                              "\n  -p, --numberOfProcessors <NUMBER_OF_PROCESSORS>\n"})
+                              "\n  -p, --numberOfProcessors <NUMBER_OF_PROCESSORS>\n", "\n      --perGroup\n",
+                              "\n      --numPlotsPerRow <NUM_PLOTS_PER_ROW>\n"})
         EXPECT_NE(heatmap.find(entry), std::string::npos) << entry;
-    for (const char* absent : {"perGroup", "Height of each profile panel", "scoreFileName"})
+    for (const char* absent : {"Height of each profile panel", "scoreFileName"})
         EXPECT_EQ(heatmap.find(absent), std::string::npos) << absent;
     const std::string profile = exit_of(parse({"profile", "--help"})).text;
     for (const char* entry : {"Height of each profile panel (cm) [default: 4]\n", "\n      --perGroup\n",

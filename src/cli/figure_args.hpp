@@ -61,6 +61,8 @@ struct Heatmap {
     std::string missing_data_color = ColorSettings{}.missing_color;
     double panel_height = FigureStyle{}.panel_height_cm;
     double profile_height = FigureStyle{}.profile_height_cm;
+    bool per_group = false;
+    std::optional<std::size_t> num_plots_per_row;
 };
 
 struct Profile {

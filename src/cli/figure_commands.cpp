@@ -17,7 +17,7 @@ constexpr std::string_view kParts[] = {"profile", "heatmap", "colorbar"};
 constexpr std::string_view kAverageTypes[] = {"mean", "median"};
 constexpr std::string_view kBands[] = {"none", "se", "std"};
 constexpr std::string_view kClusterOn[] = {"raw", "clipped"};
-constexpr std::string_view kPlotTypes[] = {"lines", "fill"};
+constexpr std::string_view kPlotTypes[] = {"lines", "fill", "heatmap"};
 constexpr std::string_view kYAxes[] = {"panel", "shared"};
 constexpr std::string_view kLegendLocations[] = {"beside", "upper-right", "upper-left", "lower-right", "lower-left",
                                                  "none"};
@@ -93,7 +93,8 @@ const SharedRows& shared_rows() {
                           "Band around each profile line: none, se (standard error), std (standard deviation)"},
                          one_of<kBands, std::size(kBands)>),
         option<&F::plot_type>({"plotType", 0, "PLOT_TYPE", false,
-                               "How a profile is drawn: lines, or fill (the area between each line and zero shaded)"},
+                               "How a profile is drawn: lines, fill (the area between each line and zero shaded), or heatmap (a "
+                               "small heat map with one row per line and a colour scale; no --band)"},
                               one_of<kPlotTypes, std::size(kPlotTypes)>),
         option<&F::colors>({"colors", 0, "COLORS", false,
                             "Colours of the profile lines, one per line: names (black, red, blue, ...) or #rrggbb "
@@ -194,6 +195,12 @@ std::vector<OptionSpec> heatmap_options() {
         s.legend_location,
         s.x_axis_label,
         s.y_axis_label,
+        option<&H::per_group>({"perGroup", 0, "", false,
+                               "One column per group, each with a profile of one line per sample over the samples' "
+                               "heat maps stacked, instead of one column per sample"}),
+        option<&H::num_plots_per_row>({"numPlotsPerRow", 0, "NUM_PLOTS_PER_ROW", false,
+                                       "Columns in a row before the next row starts (default: all in one row)"},
+                                      at_least_one),
         s.threads,
     };
 }

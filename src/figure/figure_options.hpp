@@ -42,7 +42,7 @@ struct FigureStyle {
     bool show_profile = true;
     bool show_heatmap = true;
     bool show_color_bar = true;
-    std::size_t plots_per_row = 0;  // profile figures: panels in a row before the next (0: all in one row)
+    std::size_t plots_per_row = 0;  // panels (heat-map columns) in a row before the next (0: all in one row)
 };
 
 // How heat-map values become colours.
@@ -80,7 +80,9 @@ struct RowOrderSettings {
 
 enum class ProfileStatistic { mean, median };
 enum class ProfileBand { none, standard_error, standard_deviation };
-enum class PlotType { lines, fill };  // fill: the area between a line and zero, shaded
+// fill: the area between a line and zero, shaded; heatmap: a small heat
+// map of the lines, one row per line, its colours spanning the panel's range.
+enum class PlotType { lines, fill, heatmap };
 // Where a profile legend goes: beside the panels (right of the last one),
 // in a corner of the first panel, or nowhere.
 enum class LegendLocation { beside, upper_right, upper_left, lower_right, lower_left, none };
@@ -88,7 +90,9 @@ enum class LegendLocation { beside, upper_right, upper_left, lower_right, lower_
 struct ProfileSettings {
     ProfileStatistic statistic = ProfileStatistic::mean;
     ProfileBand band = ProfileBand::none;
-    bool per_group = false;  // one panel per group with a line per sample
+    // One panel per group with a line per sample; in a heat-map figure one
+    // column per group, its samples' heat maps stacked under the profile.
+    bool per_group = false;
     PlotType plot_type = PlotType::lines;
     std::vector<std::string> colors;  // one per line, a name or "#rrggbb"; empty: the palette
     // A panel's value range: empty for its lines' range (with a little

@@ -1,5 +1,7 @@
-// heatmap_figure.hpp - the heat-map figure: a panel per sample, rows in
-// one order across panels, each under the average profile of its sample.
+// heatmap_figure.hpp - the heat-map figure: a column per sample, rows in
+// one order across them, each heat map under the average profile of its
+// sample; or a column per group, its samples' heat maps stacked under one
+// profile with a line per sample.
 #pragma once
 
 #include <cstddef>
@@ -25,6 +27,11 @@ Status draw_heatmap(const FigureInput& input, const FigureStyle& style, const Co
 
 // The sizes draw_heatmap lays its figure out from; `shared_scale` when
 // every sample has the same colour limits (one colour bar).
-HeatmapSizes heatmap_sizes(const FigureInput& input, const FigureStyle& style, bool shared_scale);
+HeatmapSizes heatmap_sizes(const FigureInput& input, const FigureStyle& style, const ProfileSettings& profile,
+                           bool shared_scale);
+
+// Whether every sample has the x axis of the first: as many bins, the
+// same ticks. Stacked heat maps of samples that differ each get their own.
+bool same_axes(const FigureInput& input);
 
 }  // namespace binscope

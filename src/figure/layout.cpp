@@ -11,6 +11,8 @@ constexpr double kPanelGap = 12;       // between a panel and the next one's val
 constexpr double kTickRoom = 3 + kTickFont + 6;  // under a panel: ticks and their labels
 constexpr double kLegendGap = 16;      // between the last panel and the legends
 constexpr double kBarRoom = 3 + 34 + 8;  // right of a colour bar: its ticks and labels
+constexpr double kStackGap = 6;        // between heat maps stacked in a column
+constexpr double kScaleRoom = 30;      // right of the last profile drawn as a heat map: its colour scale
 
 // Puts the title (widening the figure to hold it) and returns the top of
 // what follows it.
@@ -48,17 +50,53 @@ double legend_label_width(const std::vector<std::string>& labels) {
     return width;
 }
 
+double widest_text(const std::vector<std::string>& texts, double font_size) {
+    double width = 0;
+    for (const auto& text : texts) width = std::max(width, text_width(text, font_size));
+    return width;
+}
+
 double cm_to_points(double cm) { return cm / 2.54 * 72.0; }
 
 double x_label_offset() { return kTickRoom + kLabelFont + 2; }
 
+Box profile_scale_box(Box panel) { return {panel.right() + 4, panel.y, 5, panel.height}; }
+
+namespace {
+
+// The columns of a heat-map figure, row after row, each a profile over
+// its stacked heat maps; `row_pitch` from one row's titles to the next's.
+void place_columns(const HeatmapSizes& s, HeatmapLayout& out, double left, double pitch, double titles_baseline,
+                   double heatmap_top, double row_pitch) {
+    const double profile_top = titles_baseline + 5;
+    const double heatmap_height = s.heatmap ? s.panel_height : 0;
+    const double stack_pitch = s.panel_height + (s.stack_axes ? kTickRoom : 0) + kStackGap;
+    for (std::size_t c = 0; c < s.columns; ++c) {
+        const double x = left + static_cast<double>(c % out.per_row) * pitch;
+        const double down = static_cast<double>(c / out.per_row) * row_pitch;
+        out.column_titles.push_back({x + s.panel_width / 2, titles_baseline + down});
+        out.profiles.push_back({x, profile_top + down, s.panel_width, s.profile_height});
+        if (s.profile_scale) out.profile_scales.push_back(profile_scale_box(out.profiles.back()));
+        for (std::size_t k = 0; k < s.stack; ++k)
+            out.heatmaps.push_back(
+                {x, heatmap_top + down + static_cast<double>(k) * stack_pitch, s.panel_width, heatmap_height});
+    }
+}
+
+}  // namespace
+
 HeatmapLayout layout_heatmap(const HeatmapSizes& s) {
     HeatmapLayout out;
     const double y_room = s.y_label ? kAxisLabelRoom : 0;
-    const double left = kMargin + std::max(kValueAxisRoom + y_room, s.group_label_width + 6);
-    out.y_label_offset = kValueAxisRoom + 2;
+    const double label_room = std::max(kValueAxisRoom, s.group_label_width + 6);  // profiles as heat maps
+    const double left = s.profile_scale ? kMargin + label_room + y_room
+                                        : kMargin + std::max(kValueAxisRoom + y_room, s.group_label_width + 6);
+    out.y_label_offset = (s.profile_scale ? label_room : kValueAxisRoom) + 2;
     const double pitch = s.panel_width + kPanelGap + kValueAxisRoom;
-    const double legend_x = left + static_cast<double>(s.samples) * pitch - kPanelGap - kValueAxisRoom + kLegendGap;
+    out.per_row = std::max<std::size_t>(s.per_row == 0 ? s.columns : std::min(s.per_row, s.columns), 1);
+    const std::size_t rows = (s.columns + out.per_row - 1) / out.per_row;
+    const double legend_x = left + static_cast<double>(out.per_row) * pitch - kPanelGap - kValueAxisRoom + kLegendGap +
+                            (s.profile_scale ? kScaleRoom : 0);
     const double bar_pitch = std::max(kSwatch + kBarRoom, s.color_bar_label_width + 6);
     const double bars_width = s.color_bar ? std::max(kSwatch + 4 + text_width("missing", kLabelFont),
                                                      static_cast<double>(s.color_bars) * bar_pitch)
@@ -66,17 +104,16 @@ HeatmapLayout layout_heatmap(const HeatmapSizes& s) {
     const double legend_width = std::max(18 + s.legend_label_width, bars_width);
     out.width = legend_x + legend_width + kMargin;
 
-    double y = place_title(s.title_width, out.width, out.title);
+    const double y = place_title(s.title_width, out.width, out.title);
     const double titles_baseline = y + kLabelFont;
     const double profile_top = titles_baseline + 5;
     const double heatmap_top = s.profile ? profile_top + s.profile_height + kTickRoom + 6 : profile_top;
-    const double heatmap_height = s.heatmap ? s.panel_height : 0;
-    for (std::size_t i = 0; i < s.samples; ++i) {
-        const double x = left + static_cast<double>(i) * pitch;
-        out.sample_titles.push_back({x + s.panel_width / 2, titles_baseline});
-        out.profiles.push_back({x, profile_top, s.panel_width, s.profile_height});
-        out.heatmaps.push_back({x, heatmap_top, s.panel_width, heatmap_height});
-    }
+    const double stack_pitch = s.panel_height + (s.stack_axes ? kTickRoom : 0) + kStackGap;
+    const double under = s.heatmap ? static_cast<double>(s.stack - 1) * stack_pitch + s.panel_height + kTickRoom +
+                                         (s.x_label ? kAxisLabelRoom : 0)
+                                   : 0;
+    const double row_pitch = heatmap_top - y + under + 8;
+    place_columns(s, out, left, pitch, titles_baseline, heatmap_top, row_pitch);
     out.group_label_right = left - 6;
 
     out.legend = {legend_x, profile_top};
@@ -91,19 +128,23 @@ HeatmapLayout layout_heatmap(const HeatmapSizes& s) {
     }
     out.missing_swatch = s.color_bar ? Box{legend_x, bars_top + bar_height + 12, kSwatch, kSwatch}
                                      : Box{legend_x, profile_top, 0, 0};
-    const double under = s.heatmap ? s.panel_height + kTickRoom + (s.x_label ? kAxisLabelRoom : 0) : 0;
-    out.height = std::max({heatmap_top + under, out.missing_swatch.bottom(), legend_bottom}) + kMargin;
+    const double last_row = heatmap_top + static_cast<double>(rows - 1) * row_pitch;
+    out.height = std::max({last_row + under, out.missing_swatch.bottom(), legend_bottom}) + kMargin;
     return out;
 }
 
 ProfileLayout layout_profiles(const ProfileSizes& s) {
     ProfileLayout out;
-    const double left = kMargin + kValueAxisRoom + (s.y_label ? kAxisLabelRoom : 0);
-    out.y_label_offset = kValueAxisRoom + 2;
+    const double label_room = std::max(kValueAxisRoom, s.row_label_width + 6);
+    const double left = kMargin + label_room + (s.y_label ? kAxisLabelRoom : 0);
+    out.y_label_offset = label_room + 2;
+    out.row_label_right = left - 6;
     const double pitch = s.panel_width + kPanelGap + kValueAxisRoom;
     const std::size_t per_row = s.per_row == 0 ? s.panels : std::min(s.per_row, s.panels);
+    out.per_row = std::max<std::size_t>(per_row, 1);
     const std::size_t rows = per_row == 0 ? 1 : (s.panels + per_row - 1) / per_row;
-    const double legend_x = left + static_cast<double>(per_row) * pitch - kPanelGap - kValueAxisRoom + kLegendGap;
+    const double legend_x = left + static_cast<double>(per_row) * pitch - kPanelGap - kValueAxisRoom + kLegendGap +
+                            (s.profile_scale ? kScaleRoom : 0);
     out.width = s.legend_beside ? legend_x + 18 + s.legend_label_width + kMargin : legend_x - kLegendGap + kMargin;
     const double y = place_title(s.title_width, out.width, out.title);
     const double top = y + kLabelFont + 5;
@@ -114,6 +155,7 @@ ProfileLayout layout_profiles(const ProfileSizes& s) {
         const double row_top = top + static_cast<double>(i / per_row) * row_pitch;
         out.panel_titles.push_back({x + s.panel_width / 2, row_top - 5});
         out.panels.push_back({x, row_top, s.panel_width, s.panel_height});
+        if (s.profile_scale) out.scales.push_back(profile_scale_box(out.panels.back()));
     }
     out.legend = {legend_x, top};
     out.height = std::max(top + static_cast<double>(rows - 1) * row_pitch + s.panel_height + kTickRoom +

@@ -49,14 +49,19 @@ std::size_t legend_lines(std::size_t entries);
 // The widest text of a legend of `labels`, at the label font.
 double legend_label_width(const std::vector<std::string>& labels);
 
+// The widest of `texts` at `font_size` points (0 for none).
+double widest_text(const std::vector<std::string>& texts, double font_size);
+
 // Centimetres to points.
 double cm_to_points(double cm);
 
 struct HeatmapSizes {
-    std::size_t samples = 1;
+    std::size_t columns = 1;         // a column per sample, or per group
+    std::size_t stack = 1;           // heat maps stacked in each column
+    std::size_t per_row = 0;         // columns in a row before the next row starts (0: all in one row)
     double panel_width = 0, panel_height = 0, profile_height = 0;  // points
     double title_width = 0;          // 0: no title
-    double group_label_width = 0;    // the widest group label
+    double group_label_width = 0;    // the widest label left of the panels (groups, or stacked samples)
     std::size_t legend_entries = 0;  // lines of the profile legend
     double legend_label_width = 0;   // the widest of their labels
     std::size_t color_bars = 1;      // one, or one per sample
@@ -64,15 +69,19 @@ struct HeatmapSizes {
     bool x_label = false;            // an axis label under the heat maps
     bool y_label = false;            // an axis label left of the first profile
     bool profile = true, heatmap = true, color_bar = true;  // the parts drawn (a part left out takes no room)
+    bool stack_axes = false;         // an x axis under every stacked heat map, not just the bottom one
+    bool profile_scale = false;      // profiles drawn as heat maps: a colour scale right of each
 };
 
 struct HeatmapLayout {
     double width = 0, height = 0;
+    std::size_t per_row = 1;             // columns in a row
     Anchor title;                        // centred
-    std::vector<Anchor> sample_titles;   // centred over each panel
-    std::vector<Box> profiles;           // one per sample
-    std::vector<Box> heatmaps;           // one per sample, under its profile
-    double group_label_right = 0;        // group labels end here (right-aligned)
+    std::vector<Anchor> column_titles;   // centred over each column
+    std::vector<Box> profiles;           // one per column
+    std::vector<Box> profile_scales;     // right of each profile, with HeatmapSizes::profile_scale
+    std::vector<Box> heatmaps;           // column c's k-th from the top at c * stack + k
+    double group_label_right = 0;        // labels left of a row's first column end here (right-aligned)
     double y_label_offset = 0;           // the y-axis label's baseline, left of the first profile
     Anchor legend;                       // the profile legend's first line (top-left)
     std::vector<Box> color_bars;         // low at the bottom
@@ -92,13 +101,18 @@ struct ProfileSizes {
     std::size_t per_row = 0;    // panels in a row before the next row starts (0: all in one row)
     bool x_label = false;       // an axis label under the panels
     bool y_label = false;       // an axis label left of the first panel
+    bool profile_scale = false; // panels drawn as heat maps: a colour scale right of each
+    double row_label_width = 0; // the widest label left of a row's first panel
 };
 
 struct ProfileLayout {
     double width = 0, height = 0;
+    std::size_t per_row = 1;    // panels in a row
     Anchor title;
     std::vector<Anchor> panel_titles;
     std::vector<Box> panels;
+    std::vector<Box> scales;    // right of each panel, with ProfileSizes::profile_scale
+    double row_label_right = 0; // labels left of a row's first panel end here (right-aligned)
     Anchor legend;
     double y_label_offset = 0;  // the y-axis label's baseline, left of the first panel
 };
@@ -107,6 +121,9 @@ struct ProfileLayout {
 // the tick labels), and the room the label takes.
 inline constexpr double kAxisLabelRoom = kLabelFont + 6;
 double x_label_offset();
+
+// The colour scale of a profile drawn as a heat map, right of `panel`.
+Box profile_scale_box(Box panel);
 
 ProfileLayout layout_profiles(const ProfileSizes& sizes);
 

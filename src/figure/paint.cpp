@@ -101,7 +101,7 @@ void draw_x_axis(cairo_t* cr, Box box, const std::vector<AxisTick>& ticks, doubl
     }
 }
 
-ColorLimits profile_range(const std::vector<ProfileLine>& lines) {
+ColorLimits profile_range(const std::vector<ProfileLine>& lines, bool room) {
     double low = std::numeric_limits<double>::infinity(), high = -low;
     for (const auto& line : lines)
         for (std::size_t i = 0; i < line.center.size(); ++i)
@@ -111,6 +111,7 @@ ColorLimits profile_range(const std::vector<ProfileLine>& lines) {
             }
     if (!(low <= high)) return kLimitsWithoutValues;
     if (low == high) return {low - 0.5, high + 0.5};
+    if (!room) return {low, high};
     const double pad = (high - low) * 0.05;
     return {low - pad, high + pad};
 }
@@ -188,6 +189,36 @@ void draw_profile_panel(cairo_t* cr, Box box, const std::vector<ProfileLine>& li
     cairo_stroke(cr);
     draw_value_axis(cr, box, range, box.x, Align::right);
     draw_x_axis(cr, box, ticks, bins);
+}
+
+void draw_profile_heatmap(cairo_t* cr, Box box, const std::vector<ProfileLine>& lines, const ColorLimits& range,
+                          const ColorMap& map, Rgb missing, const std::vector<AxisTick>& ticks, double bins) {
+    const double strip = box.height / static_cast<double>(std::max<std::size_t>(lines.size(), 1));
+    const double span = range.high - range.low;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const std::vector<double>& center = lines[i].center;
+        if (center.empty()) continue;
+        const Box part{box.x, box.y + static_cast<double>(i) * strip, box.width, strip};
+        paint_image(cr, static_cast<int>(center.size()), 1, part, [&](int x, int) {
+            const double v = center[static_cast<std::size_t>(x)];
+            return std::isfinite(v) ? map.at((v - range.low) / span) : missing;
+        });
+    }
+    set_color(cr, Rgb{0, 0, 0});
+    cairo_set_line_width(cr, kLineWidth);
+    cairo_rectangle(cr, box.x, box.y, box.width, box.height);
+    cairo_stroke(cr);
+    draw_x_axis(cr, box, ticks, bins);
+    draw_color_bar(cr, profile_scale_box(box), map, range);
+}
+
+void draw_strip_labels(cairo_t* cr, Box box, const std::vector<std::string>& labels, double right) {
+    const double strip = box.height / static_cast<double>(std::max<std::size_t>(labels.size(), 1));
+    set_color(cr, Rgb{0, 0, 0});
+    for (std::size_t i = 0; i < labels.size(); ++i)
+        if (strip >= kLabelFont)
+            draw_text(cr, labels[i], {right, box.y + (static_cast<double>(i) + 0.5) * strip + kLabelFont / 3},
+                      kLabelFont, Align::right);
 }
 
 void draw_line_legend(cairo_t* cr, Anchor top_left, const std::vector<std::string>& labels, const LineLook& look) {

@@ -41,14 +41,26 @@ void paint_raster(cairo_t* cr, const Raster& raster, const ColorLimits& limits, 
 void draw_x_axis(cairo_t* cr, Box box, const std::vector<AxisTick>& ticks, double bins);
 
 // The value range of a profile panel's lines: their centres plus and
-// minus their spreads, with a little room above and below.
-ColorLimits profile_range(const std::vector<ProfileLine>& lines);
+// minus their spreads, with a little room above and below (none without
+// `room`).
+ColorLimits profile_range(const std::vector<ProfileLine>& lines, bool room = true);
 
 // A profile panel: frame, value axis on the left, x axis under it, one
 // line per entry of `lines` (a band around it when it has a spread, the
 // area down to zero shaded with PlotType::fill).
 void draw_profile_panel(cairo_t* cr, Box box, const std::vector<ProfileLine>& lines, const ColorLimits& range,
                         const std::vector<AxisTick>& ticks, double bins, const LineLook& look = {});
+
+// A profile panel drawn as a heat map: a strip per line, top to bottom,
+// its bins coloured through `map` between `range` (bins without a value
+// in `missing`); a frame, the x axis under it and a colour scale at
+// profile_scale_box(box).
+void draw_profile_heatmap(cairo_t* cr, Box box, const std::vector<ProfileLine>& lines, const ColorLimits& range,
+                          const ColorMap& map, Rgb missing, const std::vector<AxisTick>& ticks, double bins);
+
+// `labels[i]` right-aligned at `right`, centred on the i-th of as many
+// equal strips of `box`, top to bottom; a strip lower than a label gets none.
+void draw_strip_labels(cairo_t* cr, Box box, const std::vector<std::string>& labels, double right);
 
 // A legend: a short line in look.color(i) and labels[i], one per row; past
 // kMaxLegendLines rows, a last row "and N more" stands for the rest.

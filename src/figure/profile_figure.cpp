@@ -6,6 +6,7 @@
 #include <fmt/format.h>
 
 #include "figure/canvas.hpp"
+#include "figure/colormap.hpp"
 #include "figure/figure_check.hpp"
 #include "figure/layout.hpp"
 #include "figure/paint.hpp"
@@ -45,6 +46,8 @@ struct ProfilePicture {
     std::vector<ProfilePanel> panels;
     std::vector<ColorLimits> ranges;  // per panel
     LineLook look;
+    ColorMap map;  // panels drawn as heat maps: the default colour map and missing-value colour
+    Rgb missing;
 };
 
 Result<ProfilePicture> compute_picture(const FigureInput& input, const ProfileSettings& settings,
@@ -61,7 +64,26 @@ Result<ProfilePicture> compute_picture(const FigureInput& input, const ProfileSe
     auto look = line_look(settings, settings.per_group ? input.sample_labels.size() : input.group_labels.size());
     if (!look) return fail(std::move(look).error());
     picture.look = std::move(*look);
+    auto map = find_color_map(ColorSettings{}.color_map, false);
+    if (!map) return fail(std::move(map).error());
+    picture.map = std::move(*map);
+    auto missing = parse_color(ColorSettings{}.missing_color);
+    if (!missing) return fail(std::move(missing).error());
+    picture.missing = *missing;
     return picture;
+}
+
+void paint_panel(cairo_t* cr, const ProfilePicture& picture, const ProfileLayout& layout,
+                 const std::vector<std::string>& line_labels, std::size_t p) {
+    const ProfilePanel& panel = picture.panels[p];
+    if (picture.look.type != PlotType::heatmap) {
+        draw_profile_panel(cr, layout.panels[p], panel.lines, picture.ranges[p], *panel.ticks, panel.bins,
+                           picture.look);
+        return;
+    }
+    draw_profile_heatmap(cr, layout.panels[p], panel.lines, picture.ranges[p], picture.map, picture.missing,
+                         *panel.ticks, panel.bins);
+    if (p % layout.per_row == 0) draw_strip_labels(cr, layout.panels[p], line_labels, layout.row_label_right);
 }
 
 }  // namespace
@@ -73,7 +95,9 @@ ProfileSizes profile_sizes(const FigureInput& input, const FigureStyle& style, c
     sizes.panel_width = cm_to_points(style.panel_width_cm);
     sizes.panel_height = cm_to_points(style.profile_height_cm);
     sizes.title_width = style.title.empty() ? 0 : text_width(style.title, kTitleFont);
-    sizes.legend_beside = profile.legend == LegendLocation::beside;
+    sizes.profile_scale = profile.plot_type == PlotType::heatmap;  // rows labelled, no legend
+    sizes.legend_beside = profile.legend == LegendLocation::beside && !sizes.profile_scale;
+    sizes.row_label_width = sizes.profile_scale ? widest_text(legend, kLabelFont) : 0;
     sizes.legend_entries = sizes.legend_beside ? legend_lines(legend.size()) : 0;
     sizes.legend_label_width = sizes.legend_beside ? legend_label_width(legend) : 0;
     sizes.per_row = style.plots_per_row;
@@ -101,14 +125,13 @@ Status draw_profile(const FigureInput& input, const FigureStyle& style, const Pr
         const ProfilePanel& panel = picture->panels[p];
         set_color(cr, Rgb{0, 0, 0});
         draw_text(cr, panel.title, layout.panel_titles[p], kLabelFont, Align::center);
-        draw_profile_panel(cr, layout.panels[p], panel.lines, picture->ranges[p], *panel.ticks, panel.bins,
-                           picture->look);
+        paint_panel(cr, *picture, layout, legend, p);
         if (!profile.x_axis_label.empty())
             draw_axis_label(cr, layout.panels[p], profile.x_axis_label, false, x_label_offset());
     }
     if (!profile.y_axis_label.empty())
         draw_axis_label(cr, layout.panels.front(), profile.y_axis_label, true, layout.y_label_offset);
-    if (!layout.panels.empty())
+    if (!layout.panels.empty() && picture->look.type != PlotType::heatmap)
         draw_profile_legend(cr, profile.legend, layout.legend, layout.panels.front(), legend, picture->look);
     return canvas->write(path);
 }

@@ -18,6 +18,10 @@ std::string plural(std::size_t count, std::string_view noun) {
 Result<LineLook> line_look(const ProfileSettings& settings, std::size_t lines) {
     LineLook look;
     look.type = settings.plot_type;
+    if (settings.plot_type == PlotType::heatmap && settings.band != ProfileBand::none)
+        return fail("Invalid --band: a profile drawn as a heat map has no band (use --plotType lines or fill)");
+    if (settings.plot_type == PlotType::heatmap && !settings.colors.empty())
+        return fail("Invalid --colors: a profile drawn as a heat map has no lines to colour");
     if (settings.colors.empty()) return look;
     if (settings.colors.size() != lines)
         return fail(fmt::format("Invalid --colors: {} for {} (give one per line)", plural(settings.colors.size(), "colour"),
@@ -40,9 +44,10 @@ Result<std::vector<ColorLimits>> panel_ranges(const std::vector<std::vector<Prof
     std::vector<ProfileLine> every;
     if (settings.shared_y)
         for (const auto& lines : panels) every.insert(every.end(), lines.begin(), lines.end());
-    const ColorLimits shared = settings.shared_y ? profile_range(every) : ColorLimits{};
+    const bool room = settings.plot_type != PlotType::heatmap;  // a heat map's colours span the values exactly
+    const ColorLimits shared = settings.shared_y ? profile_range(every, room) : ColorLimits{};
     for (std::size_t p = 0; p < panels.size(); ++p) {
-        ColorLimits range = settings.shared_y ? shared : profile_range(panels[p]);
+        ColorLimits range = settings.shared_y ? shared : profile_range(panels[p], room);
         if (settings.plot_type == PlotType::fill) {  // the shading reaches zero
             range.low = std::min(range.low, 0.0);
             range.high = std::max(range.high, 0.0);

@@ -18,7 +18,8 @@ namespace binscope {
 // one, another count of colours than of lines.
 Result<LineLook> line_look(const ProfileSettings& settings, std::size_t lines);
 
-// Each panel's value range: its lines' range (profile_range), or with
+// Each panel's value range: its lines' range (profile_range, without room
+// for PlotType::heatmap), or with
 // shared_y the range of every panel's lines, widened to reach zero for
 // PlotType::fill; then the given limits in
 // place of the low and high ends. Errors: another count of limits than one

@@ -90,10 +90,15 @@ TEST_F(Figures, SameBytesAtEveryThreadCount) {
                                               "--outFileSortedRegions", file("h.bed"), "-p", threads});
         ASSERT_EQ(h.status, 0) << h.err;
         outputs.push_back(read_file(file("h.png")) + read_file(file("h.tsv")) + read_file(file("h.bed")));
+        const ProcessResult g = run_binscope({"heatmap", "-m", file("rp.gz"), "-o", file("g.svg"), "--kmeans", "2",
+                                              "--perGroup", "--numPlotsPerRow", "1", "--plotType", "heatmap",
+                                              "--outFileNameData", file("g.tsv"), "-p", threads});
+        ASSERT_EQ(g.status, 0) << g.err;
+        outputs.push_back(read_file(file("g.svg")) + read_file(file("g.tsv")));
     }
-    for (std::size_t i = 0; i < 5; ++i) {
-        EXPECT_EQ(outputs[i], outputs[i + 5]) << i;
-        EXPECT_EQ(outputs[i], outputs[i + 10]) << i;
+    for (std::size_t i = 0; i < 6; ++i) {
+        EXPECT_EQ(outputs[i], outputs[i + 6]) << i;
+        EXPECT_EQ(outputs[i], outputs[i + 12]) << i;
     }
     const std::vector<std::string> lines = split(read_file(file("k.bed")), '\n');
     ASSERT_EQ(lines.size(), 7u);
@@ -114,20 +119,21 @@ TEST_F(Figures, ASelectionIsTheMatrixOfTheChosenOnly) {
                   .status,
               0);
     std::vector<std::string> outputs;
+    const std::vector<std::vector<std::string>> commands{
+        {"heatmap", "--zMax", "2", "7"}, {"profile"}, {"heatmap", "--perGroup", "--zMax", "2", "7"}};
     for (const std::vector<std::string>& input :
          {std::vector<std::string>{"-m", file("rp.gz"), "--samples", "b", "1", "--groups", "down"},
           std::vector<std::string>{"-m", file("chosen.gz")}})
-        for (const char* command : {"heatmap", "profile"}) {
-            std::vector<std::string> args{command, "-o", file("s.png"), "--outFileNameData", file("s.tsv"),
-                                          "--outFileSortedRegions", file("s.bed"), "--zMax", "2", "7"};
-            if (command == std::string("profile")) args.resize(args.size() - 3);
+        for (const std::vector<std::string>& command : commands) {
+            std::vector<std::string> args{"-o", file("s.png"), "--outFileNameData", file("s.tsv"),
+                                          "--outFileSortedRegions", file("s.bed")};
+            args.insert(args.begin(), command.begin(), command.end());
             args.insert(args.end(), input.begin(), input.end());
             const ProcessResult r = run_binscope(args);
             ASSERT_EQ(r.status, 0) << r.err;
             outputs.push_back(read_file(file("s.png")) + read_file(file("s.tsv")) + read_file(file("s.bed")));
         }
-    EXPECT_EQ(outputs[0], outputs[2]);
-    EXPECT_EQ(outputs[1], outputs[3]);
+    for (std::size_t i = 0; i < commands.size(); ++i) EXPECT_EQ(outputs[i], outputs[i + commands.size()]) << i;
     EXPECT_TRUE(read_file(file("s.tsv")).starts_with("sample\tgroup\tbin\tlabel\tvalue\tband\tcount\nb\tdown\t1\t-1kb\t"));
 }
 
@@ -157,6 +163,10 @@ TEST_F(Figures, Refusals) {
          "Error: Invalid --groups: \"UP\" is neither a group label nor a number from 1 to 2\n"},
         {heatmap({"--hclust", "2", "--kmeans", "2"}), 1,
          "Error: Invalid --hclust: --kmeans is given too (cluster by one of them)\n"},
+        {heatmap({"--plotType", "heatmap", "--band", "se"}), 1,
+         "Error: Invalid --band: a profile drawn as a heat map has no band (use --plotType lines or fill)\n"},
+        {heatmap({"--perGroup", "--samples", "1", "--colors", "red", "blue"}), 1,  // a line per sample
+         "Error: Invalid --colors: 2 colours for 1 line (give one per line)\n"},
         {heatmap({"--zMin", "0", "1", "2"}), 1,
          "Error: Invalid --zMin: 3 values for 2 samples (give one for every sample, or one per sample)\n"},
     };

@@ -65,7 +65,7 @@ TEST(HeatmapFigure, PngShowsTheValuesTheSeparatorAndTheMissingColour) {
     ASSERT_TRUE(draw_heatmap(owned->input, style, colors, ProfileSettings{}, dir.file("h.png"), 2));
     cairo_surface_t* image = cairo_image_surface_create_from_png(dir.file("h.png").c_str());
     ASSERT_EQ(cairo_surface_status(image), CAIRO_STATUS_SUCCESS);
-    const HeatmapLayout layout = layout_heatmap(heatmap_sizes(owned->input, style, true));
+    const HeatmapLayout layout = layout_heatmap(heatmap_sizes(owned->input, style, ProfileSettings{}, true));
     EXPECT_EQ(cairo_image_surface_get_width(image), static_cast<int>(std::ceil(layout.width * style.dpi / 72)));
     const Box box = layout.heatmaps[0];
     const auto viridis = find_color_map("viridis", false).value();
@@ -244,6 +244,130 @@ TEST(ProfileFigure, LinesReadBackInTheirColoursRangesAndFill) {
     }
 }
 
+// Two groups of constant rows over two samples: group 1 at 10 and 4,
+// group 2 at 2 and 8 (three rows each, ten bins per sample).
+std::unique_ptr<testing::OwnedInput> two_by_two() {
+    std::vector<float> values;
+    for (int r = 0; r < 6; ++r)
+        for (int c = 0; c < 20; ++c) values.push_back(r < 3 ? (c < 10 ? 10.0f : 4.0f) : (c < 10 ? 2.0f : 8.0f));
+    return testing::make_input(values, {3, 3}, {10, 10});
+}
+
+// The heat-map layouts read back: a column per group with the samples'
+// heat maps stacked (each with that group's rows, in its sample's colour
+// limits) under a profile with a line per sample; columns wrapped onto
+// rows; profiles drawn as heat maps with a strip per line.
+TEST(HeatmapFigure, PerGroupWrappedAndProfileHeatmapsReadBack) {
+    auto owned = two_by_two();
+    const Rgb red{255, 0, 0}, blue{0, 0, 255};
+    const auto viridis = find_color_map("viridis", false).value();
+    struct Case {
+        bool per_group;
+        std::size_t per_row;
+        PlotType type;
+        std::vector<double> heat;  // the value each heat map shows, in layout order
+        std::vector<std::vector<double>> profile;  // per column, each line's value (heat map: its strip's)
+    };
+    const Case cases[] = {
+        {true, 0, PlotType::lines, {10, 4, 2, 8}, {{10, 4}, {2, 8}}},
+        {true, 1, PlotType::lines, {10, 4, 2, 8}, {{10, 4}, {2, 8}}},
+        {false, 1, PlotType::lines, {-1, -1}, {{10, 2}, {4, 8}}},  // -1: group 1 at the top, group 2 under it
+        {false, 0, PlotType::heatmap, {-1, -1}, {{10, 2}, {4, 8}}},
+        {true, 0, PlotType::heatmap, {10, 4, 2, 8}, {{10, 4}, {2, 8}}},
+    };
+    TempDir dir;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.per_group << " " << c.per_row << " " << int(c.type));
+        FigureStyle style;
+        style.dpi = 144;
+        style.panel_height_cm = 6;
+        style.plots_per_row = c.per_row;
+        ColorSettings colors;
+        colors.z_min = {0};
+        colors.z_max = {10};
+        ProfileSettings settings;
+        settings.per_group = c.per_group;
+        settings.plot_type = c.type;
+        settings.y_min = {0};
+        settings.y_max = {20};
+        if (c.type != PlotType::heatmap) settings.colors = {"red", "blue"};
+        else settings.shared_y = true, settings.y_min.clear(), settings.y_max.clear();  // strips from 2 to 10
+        ASSERT_TRUE(draw_heatmap(owned->input, style, colors, settings, dir.file("h.png"), 2));
+        cairo_surface_t* image = cairo_image_surface_create_from_png(dir.file("h.png").c_str());
+        ASSERT_EQ(cairo_surface_status(image), CAIRO_STATUS_SUCCESS);
+        const HeatmapLayout layout = layout_heatmap(heatmap_sizes(owned->input, style, settings, true));
+        ASSERT_EQ(layout.heatmaps.size(), c.heat.size());
+        EXPECT_EQ(cairo_image_surface_get_height(image), static_cast<int>(std::ceil(layout.height * style.dpi / 72)));
+        auto at = [&](Box box, double x, double y) { return pixel_at(image, box.x + box.width * x, box.y + box.height * y, style.dpi); };
+        for (std::size_t h = 0; h < c.heat.size(); ++h) {
+            const Box box = layout.heatmaps[h];
+            if (c.heat[h] >= 0) {
+                EXPECT_EQ(at(box, 0.5, 0.5), viridis.at(c.heat[h] / 10)) << h;
+                continue;
+            }
+            EXPECT_EQ(at(box, 0.5, 0.25), viridis.at((h == 0 ? 10 : 4) / 10.0)) << h;
+            EXPECT_EQ(at(box, 0.5, 0.75), viridis.at((h == 0 ? 2 : 8) / 10.0)) << h;
+        }
+        if (c.per_row == 1) {  // one column a row: the second under the first
+            EXPECT_EQ(layout.profiles[1].x, layout.profiles[0].x);
+            EXPECT_GT(layout.profiles[1].y, layout.heatmaps[c.heat.size() / 2 - 1].bottom());
+        }
+        for (std::size_t col = 0; col < 2; ++col) {
+            const Box box = layout.profiles[col];
+            const auto& values = c.profile[col];
+            for (std::size_t line = 0; line < 2; ++line) {
+                if (c.type == PlotType::heatmap) {  // strips top to bottom, colours from 2 to 10
+                    EXPECT_EQ(at(box, 0.5, (line + 0.5) / 2), viridis.at((values[line] - 2) / 8)) << col << line;
+                    continue;
+                }
+                EXPECT_EQ(at(box, 0.55, 1 - values[line] / 20), line == 0 ? red : blue) << col << line;
+            }
+            if (c.type == PlotType::heatmap) {  // the scale: high at the top
+                const Box scale = layout.profile_scales[col];
+                const Rgb top = at(scale, 0.5, 0.03), bottom = at(scale, 0.5, 0.97);
+                EXPECT_NE(std::find(viridis.colors.end() - 10, viridis.colors.end(), top), viridis.colors.end());
+                EXPECT_NE(std::find(viridis.colors.begin(), viridis.colors.begin() + 10, bottom),
+                          viridis.colors.begin() + 10);
+            }
+        }
+        cairo_surface_destroy(image);
+    }
+}
+
+// The profile figure's panels as heat maps: a strip per line, per panel
+// its own range, wrapped one panel a row.
+TEST(ProfileFigure, PanelsDrawnAsHeatMapsReadBack) {
+    auto owned = two_by_two();
+    const auto viridis = find_color_map("viridis", false).value();
+    TempDir dir;
+    for (bool per_group : {false, true}) {
+        FigureStyle style;
+        style.dpi = 144;
+        style.plots_per_row = 1;
+        ProfileSettings settings;
+        settings.plot_type = PlotType::heatmap;
+        settings.per_group = per_group;
+        ASSERT_TRUE(draw_profile(owned->input, style, settings, dir.file("p.png"), 2));
+        cairo_surface_t* image = cairo_image_surface_create_from_png(dir.file("p.png").c_str());
+        ASSERT_EQ(cairo_surface_status(image), CAIRO_STATUS_SUCCESS);
+        const ProfileLayout layout = layout_profiles(profile_sizes(owned->input, style, settings));
+        ASSERT_EQ(layout.scales.size(), 2u);
+        EXPECT_GT(layout.panels[1].y, layout.panels[0].bottom());
+        auto strip = [&](std::size_t panel, std::size_t line) {
+            const Box box = layout.panels[panel];
+            return pixel_at(image, box.x + box.width / 2, box.y + box.height * (line + 0.5) / 2, style.dpi);
+        };
+        // Panel 1 holds 10 and 2 (per sample) or 10 and 4 (per group), panel
+        // 2 holds 4 and 8, or 2 and 8: each panel's highest line in the
+        // map's last colour, its lowest in its first.
+        EXPECT_EQ(strip(0, 0), viridis.colors.back());
+        EXPECT_EQ(strip(0, 1), viridis.colors.front());
+        EXPECT_EQ(strip(1, 0), viridis.colors.front());
+        EXPECT_EQ(strip(1, 1), viridis.colors.back());
+        cairo_surface_destroy(image);
+    }
+}
+
 TEST(HeatmapFigure, FailuresNameTheFileAndTheReason) {
     auto owned = known_pattern();
     auto drawn = draw_heatmap(owned->input, FigureStyle{}, ColorSettings{}, ProfileSettings{}, "/nonexistent/h.png", 1);
@@ -269,8 +393,11 @@ TEST(HeatmapFigure, FailuresNameTheFileAndTheReason) {
     flat.dpi = NAN;
     drawn = draw_profile(owned->input, flat, ProfileSettings{}, "/nonexistent/p.png", 1);
     EXPECT_EQ(drawn.error().message(), "Cannot draw the figure: its resolution is nan, not a positive number");
-    auto look = [](std::vector<std::string> colors, std::vector<double> y_min) {
+    auto look = [](std::vector<std::string> colors, std::vector<double> y_min, PlotType type = PlotType::lines,
+                   ProfileBand band = ProfileBand::none) {
         ProfileSettings settings;
+        settings.plot_type = type;
+        settings.band = band;
         settings.colors = std::move(colors);
         settings.y_min = std::move(y_min);
         return settings;
@@ -281,6 +408,8 @@ TEST(HeatmapFigure, FailuresNameTheFileAndTheReason) {
          {"Invalid --colors", "The colour 'rouge' is neither a colour name nor of the form #rrggbb"}},
         {look({}, {0, 1, 2}), {"Invalid --yMin: 3 values for 1 panel (give one for every panel, or one per panel)"}},
         {look({}, {20}), {"Invalid --yMin or --yMax: the value range of panel 1 would run from 20 to 10.5"}},
+        {look({"red", "blue"}, {}, PlotType::heatmap), {"Invalid --colors: a profile drawn as a heat map has no lines to colour"}},
+        {look({}, {}, PlotType::heatmap, ProfileBand::standard_error), {"Invalid --band: a profile drawn as a heat map has no band (use --plotType lines or fill)"}},
     };
     for (const auto& [settings, chain] : looks)
         for (bool profile : {false, true}) {

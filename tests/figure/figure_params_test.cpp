@@ -70,9 +70,15 @@ TEST(FigureParams, ValuesMapped) {
     h.shared_scale = true;
     h.box_around_heatmaps = "yes";
     h.what_to_show = {{"heatmap", "colorbar"}};
+    h.per_group = true;
+    h.num_plots_per_row = 2;
+    h.figure.plot_type = "heatmap";
     const FigureParams maps = make_figure_params(h);
     EXPECT_EQ(std::tuple(maps.style.show_profile, maps.style.show_heatmap, maps.style.show_color_bar),
               std::tuple(false, true, true));
+    EXPECT_EQ(std::tuple(maps.profile.per_group, maps.style.plots_per_row, maps.profile.plot_type),
+              std::tuple(true, 2u, PlotType::heatmap));
+    EXPECT_EQ(std::tuple(p.profile.per_group, p.style.plots_per_row), std::tuple(false, 0u));
     EXPECT_EQ(std::tie(maps.color.sample_color_maps, maps.color.color_list, maps.color.shared_scale,
                        maps.color.box_around_heatmaps),
               std::tuple(std::vector<std::string>{"magma_r", "greys"}, std::vector<std::string>{"white", "#ff0000"},

@@ -14,7 +14,7 @@ bool apart(const Box& a, const Box& b) {
 TEST(Layout, HeatmapPartsDoNotOverlapAndFitThePage) {
     for (std::size_t bars : {1, 3}) {
         HeatmapSizes s;
-        s.samples = 3;
+        s.columns = 3;
         s.panel_width = 113;
         s.panel_height = 567;
         s.profile_height = 113;
@@ -38,6 +38,59 @@ TEST(Layout, HeatmapPartsDoNotOverlapAndFitThePage) {
         EXPECT_GE(l.color_bars.front().y, l.legend.y + 12 * kLegendRow);  // bars below the legend
         EXPECT_GE(l.legend.x, l.heatmaps.back().right());
     }
+}
+
+// Columns of stacked heat maps wrapped onto rows, with profiles drawn as
+// heat maps: nothing overlaps, everything on the page, a column's heat
+// maps one under the other, each row of columns under the previous one's
+// axes, and each profile's colour scale clear of the next column.
+TEST(Layout, StackedColumnsWrapOntoRows) {
+    for (bool stack_axes : {false, true})
+        for (bool scale : {false, true}) {
+            HeatmapSizes s;
+            s.columns = 5;
+            s.stack = 3;
+            s.per_row = 2;
+            s.panel_width = 100;
+            s.panel_height = 80;
+            s.profile_height = 60;
+            s.group_label_width = 70;
+            s.color_bars = 3;
+            s.x_label = s.y_label = true;
+            s.stack_axes = stack_axes;
+            s.profile_scale = scale;
+            const HeatmapLayout l = layout_heatmap(s);
+            ASSERT_EQ(l.heatmaps.size(), 15u);
+            ASSERT_EQ(l.profile_scales.size(), scale ? 5u : 0u);
+            EXPECT_EQ(l.per_row, 2u);
+            std::vector<Box> boxes = l.profiles;
+            boxes.insert(boxes.end(), l.heatmaps.begin(), l.heatmaps.end());
+            boxes.insert(boxes.end(), l.color_bars.begin(), l.color_bars.end());
+            boxes.insert(boxes.end(), l.profile_scales.begin(), l.profile_scales.end());
+            for (std::size_t i = 0; i < boxes.size(); ++i) {
+                EXPECT_GE(boxes[i].x, kMargin);
+                EXPECT_LE(boxes[i].right(), l.width - kMargin);
+                EXPECT_LE(boxes[i].bottom(), l.height - kMargin);
+                for (std::size_t j = i + 1; j < boxes.size(); ++j) EXPECT_TRUE(apart(boxes[i], boxes[j])) << i << " " << j;
+            }
+            for (std::size_t c = 0; c < 5; ++c) {
+                EXPECT_EQ(l.profiles[c].x, l.profiles[c % 2].x);
+                for (std::size_t k = 1; k < 3; ++k) {
+                    const Box above = l.heatmaps[c * 3 + k - 1], box = l.heatmaps[c * 3 + k];
+                    EXPECT_EQ(box.x, above.x);
+                    EXPECT_GE(box.y, above.bottom() + (stack_axes ? x_label_offset() - kLabelFont : 0));
+                }
+                if (c >= 2) {  // the title of a row's column under the axis label of the row above
+                    EXPECT_GT(l.column_titles[c].y - kLabelFont, l.heatmaps[(c - 2) * 3 + 2].bottom() + x_label_offset());
+                }
+                if (scale) {  // room for the scale's tick labels before the next column or the legend
+                    EXPECT_LE(l.profile_scales[c].right() + 25, c % 2 == 0 && c + 1 < 5 ? l.profiles[c + 1].x : l.legend.x);
+                }
+            }
+            EXPECT_GE(l.heatmaps[0].x - l.y_label_offset - kLabelFont, kMargin);
+            EXPECT_GE(l.group_label_right - 70, kMargin);
+            EXPECT_GE(l.legend.x, l.heatmaps[3].right() + (scale ? 30 : 0));
+        }
 }
 
 TEST(Layout, PageGrowsForALongTitle) {

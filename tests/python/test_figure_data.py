@@ -1,7 +1,8 @@
 """test_figure_data.py - the numbers behind a figure's profiles
 (--outFileNameData) against numpy, on random matrices with missing
 values: mean and median, each band, a line per group and per sample, and
-the samples and groups chosen by --samples and --groups."""
+the samples and groups chosen by --samples and --groups, and the lines of
+`heatmap --perGroup` (per sample within each group's column)."""
 import csv
 import gzip
 import json
@@ -88,6 +89,9 @@ CASES = [
     (["profile", "--perGroup"], [0, 1], [0, 1, 2, 3], True),
     (["heatmap", "--samples", "2", "s1", "--groups", "down", "1"], [1, 0], [2, 0], False),
     (["profile", "--perGroup", "--samples", "s2", "--groups", "4", "one"], [1], [3, 1], True),
+    (["heatmap", "--perGroup"], [0, 1], [0, 1, 2, 3], True),
+    (["heatmap", "--perGroup", "--numPlotsPerRow", "2", "--samples", "s2", "1", "--groups", "gaps", "2"],
+     [1, 0], [3, 1], True),
 ]
 
 
