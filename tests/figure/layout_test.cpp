@@ -11,6 +11,23 @@ bool apart(const Box& a, const Box& b) {
     return a.right() <= b.x || b.right() <= a.x || a.bottom() <= b.y || b.bottom() <= a.y;
 }
 
+// Every box of a heat-map layout (the profiles and their scales, the heat
+// maps, the colour bars, the missing-value swatch) is inside the page's
+// margins and clear of every other.
+void expect_apart_on_the_page(const HeatmapLayout& l) {
+    std::vector<Box> boxes = l.profiles;
+    boxes.insert(boxes.end(), l.profile_scales.begin(), l.profile_scales.end());
+    boxes.insert(boxes.end(), l.heatmaps.begin(), l.heatmaps.end());
+    boxes.insert(boxes.end(), l.color_bars.begin(), l.color_bars.end());
+    boxes.push_back(l.missing_swatch);
+    for (std::size_t i = 0; i < boxes.size(); ++i) {
+        EXPECT_GE(boxes[i].x, kMargin);
+        EXPECT_LE(boxes[i].right(), l.width - kMargin);
+        EXPECT_LE(boxes[i].bottom(), l.height - kMargin);
+        for (std::size_t j = i + 1; j < boxes.size(); ++j) EXPECT_TRUE(apart(boxes[i], boxes[j])) << i << " " << j;
+    }
+}
+
 TEST(Layout, HeatmapPartsDoNotOverlapAndFitThePage) {
     for (std::size_t bars : {1, 3}) {
         HeatmapSizes s;
@@ -24,16 +41,7 @@ TEST(Layout, HeatmapPartsDoNotOverlapAndFitThePage) {
         s.color_bars = bars;
         s.color_bar_label_width = bars > 1 ? 60 : 0;
         const HeatmapLayout l = layout_heatmap(s);
-        std::vector<Box> boxes = l.profiles;
-        boxes.insert(boxes.end(), l.heatmaps.begin(), l.heatmaps.end());
-        boxes.insert(boxes.end(), l.color_bars.begin(), l.color_bars.end());
-        boxes.push_back(l.missing_swatch);
-        for (std::size_t i = 0; i < boxes.size(); ++i) {
-            EXPECT_GE(boxes[i].x, kMargin);
-            EXPECT_LE(boxes[i].right(), l.width - kMargin);
-            EXPECT_LE(boxes[i].bottom(), l.height - kMargin);
-            for (std::size_t j = i + 1; j < boxes.size(); ++j) EXPECT_TRUE(apart(boxes[i], boxes[j])) << i << " " << j;
-        }
+        expect_apart_on_the_page(l);
         EXPECT_GE(l.group_label_right - 80, kMargin);  // the widest group label fits left of the panels
         EXPECT_GE(l.color_bars.front().y, l.legend.y + 12 * kLegendRow);  // bars below the legend
         EXPECT_GE(l.legend.x, l.heatmaps.back().right());
@@ -63,16 +71,7 @@ TEST(Layout, StackedColumnsWrapOntoRows) {
             ASSERT_EQ(l.heatmaps.size(), 15u);
             ASSERT_EQ(l.profile_scales.size(), scale ? 5u : 0u);
             EXPECT_EQ(l.per_row, 2u);
-            std::vector<Box> boxes = l.profiles;
-            boxes.insert(boxes.end(), l.heatmaps.begin(), l.heatmaps.end());
-            boxes.insert(boxes.end(), l.color_bars.begin(), l.color_bars.end());
-            boxes.insert(boxes.end(), l.profile_scales.begin(), l.profile_scales.end());
-            for (std::size_t i = 0; i < boxes.size(); ++i) {
-                EXPECT_GE(boxes[i].x, kMargin);
-                EXPECT_LE(boxes[i].right(), l.width - kMargin);
-                EXPECT_LE(boxes[i].bottom(), l.height - kMargin);
-                for (std::size_t j = i + 1; j < boxes.size(); ++j) EXPECT_TRUE(apart(boxes[i], boxes[j])) << i << " " << j;
-            }
+            expect_apart_on_the_page(l);
             for (std::size_t c = 0; c < 5; ++c) {
                 EXPECT_EQ(l.profiles[c].x, l.profiles[c % 2].x);
                 for (std::size_t k = 1; k < 3; ++k) {
