@@ -28,7 +28,27 @@ struct SharedRows {
         sort_using_samples, kmeans, seed, hclust, cluster_on, samples_label, group_labels,
         ref_point_label, start_label, end_label, panel_width, dpi, plot_title, average_type, band, plot_type, colors,
         y_min, y_max, y_axis, legend_location, x_axis_label, y_axis_label, threads;
+
+    // The runs of shared rows that stand together in both help texts.
+    std::vector<OptionSpec> files_and_selection() const {
+        return {matrix_file, out_file_name, out_file_sorted_regions, out_file_name_data, samples, groups};
+    }
+    std::vector<OptionSpec> clustering() const { return {sort_using_samples, kmeans, seed, hclust, cluster_on}; }
+    std::vector<OptionSpec> labels_and_width() const {
+        return {samples_label, group_labels, ref_point_label, start_label, end_label, panel_width};
+    }
+    std::vector<OptionSpec> profile_look() const {
+        return {dpi,   plot_title, average_type, band,    plot_type,       colors,
+                y_min, y_max,      y_axis,       legend_location, x_axis_label, y_axis_label};
+    }
 };
+
+// The runs given, one after the other, as one table.
+std::vector<OptionSpec> joined(std::initializer_list<std::vector<OptionSpec>> runs) {
+    std::vector<OptionSpec> rows;
+    for (const auto& run : runs) rows.insert(rows.end(), run.begin(), run.end());
+    return rows;
+}
 
 const SharedRows& shared_rows() {
     using F = FigureArgs;
@@ -127,26 +147,18 @@ const SharedRows& shared_rows() {
 std::vector<OptionSpec> heatmap_options() {
     using H = Heatmap;
     const SharedRows& s = shared_rows();
-    return {
-        s.matrix_file,
-        s.out_file_name,
-        s.out_file_sorted_regions,
-        s.out_file_name_data,
-        s.samples,
-        s.groups,
-        option<&H::sort_regions>({"sortRegions", 0, "SORT_REGIONS", false,
+    return joined({
+        s.files_and_selection(),
+        {option<&H::sort_regions>({"sortRegions", 0, "SORT_REGIONS", false,
                                   "Order of the rows within each group: keep (the matrix order), descend, ascend"},
                                  one_of<kSortOrders, std::size(kSortOrders)>),
         option<&H::sort_using>(
-            {"sortUsing", 0, "SORT_USING", false, "Statistic of each row that sorts it: mean, median, max, min, sum, region_length (the region's end less "
-             "its start)"},
-            one_of<kSortStatistics, std::size(kSortStatistics)>),
-        s.sort_using_samples,
-        s.kmeans,
-        s.seed,
-        s.hclust,
-        s.cluster_on,
-        option<&H::color_map>({"colorMap", 0, "COLOR_MAP", false,
+            {"sortUsing", 0, "SORT_USING", false,
+             "Statistic of each row that sorts it: mean, median, max, min, sum, region_length (the region's end "
+             "less its start)"},
+            one_of<kSortStatistics, std::size(kSortStatistics)>)},
+        s.clustering(),
+        {option<&H::color_map>({"colorMap", 0, "COLOR_MAP", false,
                                "Colour map of the heat maps, one for every sample or one per sample: viridis, magma, "
                                "inferno, plasma, cividis, greys, reds, blues, blue_white_red; a name ending in _r "
                                "reverses it [default: viridis]"}),
@@ -171,83 +183,42 @@ std::vector<OptionSpec> heatmap_options() {
                            "the 99th percentile of each sample's values)"},
                           finite_number),
         option<&H::missing_data_color>(
-            {"missingDataColor", 0, "MISSING_DATA_COLOR", false, "Colour of missing values, as #rrggbb"}),
-        s.samples_label,
-        s.group_labels,
-        s.ref_point_label,
-        s.start_label,
-        s.end_label,
-        s.panel_width,
-        option<&H::panel_height>({"panelHeight", 0, "PANEL_HEIGHT", false, "Height of each heat-map panel (cm)"},
+            {"missingDataColor", 0, "MISSING_DATA_COLOR", false, "Colour of missing values, as #rrggbb"})},
+        s.labels_and_width(),
+        {option<&H::panel_height>({"panelHeight", 0, "PANEL_HEIGHT", false, "Height of each heat-map panel (cm)"},
                                  positive_number),
         option<&H::profile_height>(
             {"profileHeight", 0, "PROFILE_HEIGHT", false, "Height of the profile above each heat-map panel (cm)"},
-            positive_number),
-        s.dpi,
-        s.plot_title,
-        s.average_type,
-        s.band,
-        s.plot_type,
-        s.colors,
-        s.y_min,
-        s.y_max,
-        s.y_axis,
-        s.legend_location,
-        s.x_axis_label,
-        s.y_axis_label,
-        option<&H::per_group>({"perGroup", 0, "", false,
+            positive_number)},
+        s.profile_look(),
+        {option<&H::per_group>({"perGroup", 0, "", false,
                                "One column per group, each with a profile of one line per sample over the samples' "
                                "heat maps stacked, instead of one column per sample"}),
         option<&H::num_plots_per_row>({"numPlotsPerRow", 0, "NUM_PLOTS_PER_ROW", false,
                                        "Columns in a row before the next row starts (default: all in one row)"},
                                       at_least_one),
-        s.threads,
-    };
+        s.threads},
+    });
 }
 
 std::vector<OptionSpec> profile_options() {
     using P = Profile;
     const SharedRows& s = shared_rows();
-    return {
-        s.matrix_file,
-        s.out_file_name,
-        s.out_file_sorted_regions,
-        s.out_file_name_data,
-        s.samples,
-        s.groups,
-        s.sort_using_samples,
-        s.kmeans,
-        s.seed,
-        s.hclust,
-        s.cluster_on,
-        s.samples_label,
-        s.group_labels,
-        s.ref_point_label,
-        s.start_label,
-        s.end_label,
-        s.panel_width,
-        option<&P::panel_height>({"panelHeight", 0, "PANEL_HEIGHT", false, "Height of each profile panel (cm)"},
-                                 positive_number),
-        s.dpi,
-        s.plot_title,
-        s.average_type,
-        s.band,
-        s.plot_type,
-        s.colors,
-        s.y_min,
-        s.y_max,
-        s.y_axis,
-        s.legend_location,
-        s.x_axis_label,
-        s.y_axis_label,
-        option<&P::per_group>({"perGroup", 0, "", false,
+    return joined({
+        s.files_and_selection(),
+        s.clustering(),
+        s.labels_and_width(),
+        {option<&P::panel_height>({"panelHeight", 0, "PANEL_HEIGHT", false, "Height of each profile panel (cm)"},
+                                 positive_number)},
+        s.profile_look(),
+        {option<&P::per_group>({"perGroup", 0, "", false,
                                "One panel per group with one line per sample, instead of one panel per sample with "
                                "one line per group"}),
         option<&P::num_plots_per_row>({"numPlotsPerRow", 0, "NUM_PLOTS_PER_ROW", false,
                                        "Panels in a row before the next row starts (default: all in one row)"},
                                       at_least_one),
-        s.threads,
-    };
+        s.threads},
+    });
 }
 
 }  // namespace
