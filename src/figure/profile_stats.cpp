@@ -4,8 +4,10 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 
+#include "figure/nan_bits.hpp"
 #include "worker_pool.hpp"
 
 namespace binscope {
@@ -49,9 +51,9 @@ void summarise_block(const FigureInput& input, std::size_t row_begin, std::size_
         // value adds +0.0, which changes no sum (one that starts at +0.0
         // never becomes -0.0).
         for (std::size_t i = 0; i < width; ++i) {
-            const bool missing = std::isnan(row[i]);
-            sums[i] += missing ? 0.0 : static_cast<double>(row[i]);
-            counts[i] += missing ? 0 : 1;
+            const std::uint32_t missing = nan_bit(row[i]);
+            sums[i] += static_cast<double>(zero_if_nan(row[i], missing));
+            counts[i] += 1u - missing;
         }
     }
     for (std::size_t bin = first; bin < last; ++bin) {
