@@ -192,3 +192,19 @@ def test_bad_view_in_the_address_shows_the_servers_reason(server, browser):
     WebDriverWait(browser, 10).until(lambda d: "Bad parameter k" in d.find_element(By.ID, "status").text)
     assert "expected a whole number from 0 to 100" in browser.find_element(By.ID, "status").text
     browser.get_log("browser")  # the refused request is logged as a failed load: expected here
+
+
+def test_colour_bars_and_legend_end_with_the_panels(server, browser):
+    """In a low window the bars shrink so that the legend is not cut off."""
+    browser.set_window_size(1400, 640)
+    try:
+        browser.get(server)
+        wait_ready(browser)
+        bottom = browser.execute_script(
+            "const end = (id) => document.getElementById(id).getBoundingClientRect().bottom;"
+            "return [end('scales'), end('panels')];")
+        assert bottom[0] <= bottom[1] + 1, bottom
+        assert len(browser.find_elements(By.CSS_SELECTOR, ".scale canvas")) == 2
+        no_errors(browser)
+    finally:
+        browser.set_window_size(1400, 1000)
