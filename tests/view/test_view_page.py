@@ -142,6 +142,7 @@ def test_page_explores_and_exports(server, browser):
     ready = wait_ready(browser, ready)
     assert query(browser).get("sort") == "descend"
     assert browser.find_element(By.ID, "command").text.endswith("--sortRegions descend --colorMap magma")
+    assert browser.find_element(By.ID, "hover-text").text.startswith("Move over a heat map")  # not the old rows'
     screenshot(browser, "view_sorted.png")
 
     # Find a region: the view moves to it.

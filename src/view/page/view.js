@@ -183,8 +183,12 @@ async function showRows() {
   }
 }
 
+const HOVER_HINT = 'Move over a heat map; click to keep a region here.';
+
 async function loadView() {
   setStatus('Computing the view...');
+  // What was under the cursor belongs to the rows of the view before.
+  $('hover-text').textContent = HOVER_HINT;
   try {
     page.info = await fetchJson('/api/view', page.state);
   } catch (error) {
