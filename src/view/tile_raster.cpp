@@ -9,7 +9,6 @@
 #include <limits>
 
 #include "figure/nan_bits.hpp"
-#include "worker_pool.hpp"
 
 namespace binscope {
 namespace {
@@ -19,40 +18,13 @@ constexpr float kMissing = std::numeric_limits<float>::quiet_NaN();
 constexpr const char* kMeanWork = "Drawing the heat map";
 constexpr const char* kMaxWork = "Drawing a tile";
 
-// The cells of one raster row: `cell(first, last, out)` fills out[0, parts)
-// from drawn rows [first, last). One per worker, with its own scratch.
-using RowCells = std::function<void(std::size_t first, std::size_t last, float* out)>;
-
-// The raster of `row_cuts` x `col_cuts`, its rows spread over `threads`
-// workers in chunks, each raster row filled by the worker's RowCells;
-// `what` names the work in an error.
-Result<Raster> fill_raster(const std::vector<std::size_t>& row_cuts, const std::vector<std::size_t>& col_cuts,
-                           std::size_t threads, const char* what, const std::function<RowCells()>& make_cells) {
-    Raster raster;
-    raster.rows = row_cuts.empty() ? 0 : row_cuts.size() - 1;
-    raster.cols = col_cuts.empty() ? 0 : col_cuts.size() - 1;
-    raster.values.assign(raster.rows * raster.cols, 0.0f);
-    if (raster.rows == 0 || raster.cols == 0) return raster;
-    threads = std::clamp<std::size_t>(threads, 1, raster.rows);
-    ChunkCounter counter(raster.rows, std::max<std::size_t>(1, raster.rows / (threads * 8)));
-    auto status = run_on_workers(threads, [&](std::size_t, const std::atomic<bool>& cancelled) {
-        const RowCells cells = make_cells();
-        std::size_t begin = 0, end = 0;
-        while (!cancelled && counter.next(begin, end))
-            for (std::size_t r = begin; r < end; ++r)
-                cells(row_cuts[r], row_cuts[r + 1], raster.values.data() + r * raster.cols);
-    });
-    if (!status) return fail(std::move(status).error().context(what));
-    return raster;
-}
-
 // The first value of drawn row `row` in the window's columns.
 const float* line_of(const FigureInput& input, std::size_t row, std::size_t first_col) {
     return input.values.data() + input.row_order[row] * input.cols + first_col;
 }
 
 // Maxima value by value, a branch for each missing one.
-RowCells plain_max_cells(const FigureInput& input, std::size_t col_begin, const std::vector<std::size_t>& col_cuts) {
+RasterRowCells plain_max_cells(const FigureInput& input, std::size_t col_begin, const std::vector<std::size_t>& col_cuts) {
     return [&input, col_begin, &col_cuts](std::size_t first, std::size_t last, float* out) {
         const std::size_t parts = col_cuts.size() - 1;
         std::fill(out, out + parts, kMissing);
@@ -156,14 +128,14 @@ struct MaxCells {
 Result<Raster> window_raster(const FigureInput& input, std::size_t col_begin, const std::vector<std::size_t>& row_cuts,
                              const std::vector<std::size_t>& col_cuts, TileStatistic statistic, std::size_t threads) {
     const char* what = statistic == TileStatistic::max ? kMaxWork : kMeanWork;
-    if (col_cuts.size() < 2) return fill_raster(row_cuts, col_cuts, threads, what, [] { return RowCells{}; });
+    if (col_cuts.size() < 2) return fill_raster(row_cuts, col_cuts, threads, what, [] { return RasterRowCells{}; });
     const std::size_t first_col = col_begin + col_cuts.front(), parts = col_cuts.size() - 1;
     const std::vector<std::size_t> part = one_column_each(col_cuts) ? std::vector<std::size_t>{}
                                                                     : parts_of_columns(col_cuts);
     if (statistic == TileStatistic::max)
         return fill_raster(row_cuts, col_cuts, threads, what,
-                           [&]() -> RowCells { return MaxCells{input, first_col, parts, part}; });
-    return fill_raster(row_cuts, col_cuts, threads, what, [&]() -> RowCells {
+                           [&]() -> RasterRowCells { return MaxCells{input, first_col, parts, part}; });
+    return fill_raster(row_cuts, col_cuts, threads, what, [&]() -> RasterRowCells {
         return MeanCells{input, first_col, parts, part, std::vector<double>(parts), std::vector<double>(parts)};
     });
 }
