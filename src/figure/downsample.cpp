@@ -98,8 +98,8 @@ void mean_row(const FigureInput& input, std::size_t col_begin, std::size_t first
 
 }  // namespace
 
-Result<Raster> downsample(const FigureInput& input, std::size_t col_begin, const std::vector<std::size_t>& row_cuts,
-                          const std::vector<std::size_t>& col_cuts, std::size_t threads) {
+Result<Raster> fill_raster(const std::vector<std::size_t>& row_cuts, const std::vector<std::size_t>& col_cuts,
+                           std::size_t threads, const char* what, const std::function<RasterRowCells()>& make_cells) {
     Raster raster;
     raster.rows = row_cuts.empty() ? 0 : row_cuts.size() - 1;
     raster.cols = col_cuts.empty() ? 0 : col_cuts.size() - 1;
@@ -108,16 +108,25 @@ Result<Raster> downsample(const FigureInput& input, std::size_t col_begin, const
     threads = std::clamp<std::size_t>(threads, 1, raster.rows);
     ChunkCounter counter(raster.rows, std::max<std::size_t>(1, raster.rows / (threads * 8)));
     auto status = run_on_workers(threads, [&](std::size_t, const std::atomic<bool>& cancelled) {
-        std::vector<double> sums(raster.cols);
-        std::vector<std::size_t> counts(raster.cols);
+        const RasterRowCells cells = make_cells();
         std::size_t begin = 0, end = 0;
         while (!cancelled && counter.next(begin, end))
             for (std::size_t r = begin; r < end; ++r)
-                mean_row(input, col_begin, row_cuts[r], row_cuts[r + 1], col_cuts, sums, counts,
-                         raster.values.data() + r * raster.cols);
+                cells(row_cuts[r], row_cuts[r + 1], raster.values.data() + r * raster.cols);
     });
-    if (!status) return fail(std::move(status).error().context("Drawing the heat map"));
+    if (!status) return fail(std::move(status).error().context(what));
     return raster;
+}
+
+Result<Raster> downsample(const FigureInput& input, std::size_t col_begin, const std::vector<std::size_t>& row_cuts,
+                          const std::vector<std::size_t>& col_cuts, std::size_t threads) {
+    const std::size_t parts = col_cuts.empty() ? 0 : col_cuts.size() - 1;
+    return fill_raster(row_cuts, col_cuts, threads, "Drawing the heat map", [&]() -> RasterRowCells {
+        return [&input, col_begin, &col_cuts, sums = std::vector<double>(parts),
+                counts = std::vector<std::size_t>(parts)](std::size_t first, std::size_t last, float* out) mutable {
+            mean_row(input, col_begin, first, last, col_cuts, sums, counts, out);
+        };
+    });
 }
 
 }  // namespace binscope

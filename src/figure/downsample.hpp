@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <vector>
 
 #include "error.hpp"
@@ -35,6 +36,17 @@ struct Raster {
 
     float at(std::size_t row, std::size_t col) const { return values[row * cols + col]; }
 };
+
+// The cells of one raster row: fills out[0, raster columns) from drawn
+// rows [first, last).
+using RasterRowCells = std::function<void(std::size_t first, std::size_t last, float* out)>;
+
+// A raster of row_cuts x col_cuts, its rows spread over `threads` workers
+// in chunks, each worker filling its raster rows through the RasterRowCells
+// `make_cells` makes for it (with its own scratch space); `what` is the
+// context of an error.
+Result<Raster> fill_raster(const std::vector<std::size_t>& row_cuts, const std::vector<std::size_t>& col_cuts,
+                           std::size_t threads, const char* what, const std::function<RasterRowCells()>& make_cells);
 
 // The raster of columns [col_begin, col_end) of `input` (one sample), its
 // rows cut at `row_cuts` (drawn rows) and its columns at `col_cuts`

@@ -4,14 +4,20 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 
+#include "figure/nan_bits.hpp"
 #include "worker_pool.hpp"
 
 namespace binscope {
 namespace {
 
-constexpr std::size_t kBlock = 64;  // columns summed in one pass over the rows
+// Columns summed in one pass over the rows, at most: the bins are cut into
+// one block per thread (fewer passes over the rows, each reading more of a
+// row), blocks of 16 bins at least.
+constexpr std::size_t kBlock = 256;
+constexpr std::size_t kMinBlock = 16;
 
 double median_of(std::vector<float>& values) {
     const std::size_t n = values.size();
@@ -49,9 +55,9 @@ void summarise_block(const FigureInput& input, std::size_t row_begin, std::size_
         // value adds +0.0, which changes no sum (one that starts at +0.0
         // never becomes -0.0).
         for (std::size_t i = 0; i < width; ++i) {
-            const bool missing = std::isnan(row[i]);
-            sums[i] += missing ? 0.0 : static_cast<double>(row[i]);
-            counts[i] += missing ? 0 : 1;
+            const std::uint32_t missing = nan_bit(row[i]);
+            sums[i] += static_cast<double>(zero_if_nan(row[i], missing));
+            counts[i] += 1u - missing;
         }
     }
     for (std::size_t bin = first; bin < last; ++bin) {
@@ -86,14 +92,16 @@ Result<ProfileLine> profile_line(const FigureInput& input, std::size_t row_begin
                                  std::size_t threads) {
     const std::size_t bins = col_end - col_begin;
     ProfileLine line{std::vector<double>(bins, 0.0), std::vector<double>(bins, 0.0), std::vector<std::size_t>(bins, 0)};
-    const std::size_t blocks = (bins + kBlock - 1) / kBlock;
+    const std::size_t per_thread = (bins + std::max<std::size_t>(threads, 1) - 1) / std::max<std::size_t>(threads, 1);
+    const std::size_t width = std::clamp(per_thread, kMinBlock, kBlock);
+    const std::size_t blocks = (bins + width - 1) / width;
     if (blocks == 0) return line;
     ChunkCounter counter(blocks, 1);
     auto status = run_on_workers(std::clamp<std::size_t>(threads, 1, blocks), [&](std::size_t, const std::atomic<bool>& cancelled) {
         std::size_t begin = 0, end = 0;
         while (!cancelled && counter.next(begin, end))
             for (std::size_t b = begin; b < end; ++b)
-                summarise_block(input, row_begin, row_end, col_begin, b * kBlock, std::min(bins, (b + 1) * kBlock),
+                summarise_block(input, row_begin, row_end, col_begin, b * width, std::min(bins, (b + 1) * width),
                                 settings, line);
     });
     if (!status) return fail(std::move(status).error().context("Computing a profile"));

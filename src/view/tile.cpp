@@ -1,13 +1,11 @@
-// tile.cpp - window rasters (mean or maximum) and their PNG images.
+// tile.cpp - the cuts of a window, its raster (mean or maximum) and its PNG
+// image.
 #include "view/tile.hpp"
 
 #include <algorithm>
-#include <cmath>
-#include <limits>
 
 #include "figure/canvas.hpp"
 #include "figure/paint.hpp"
-#include "worker_pool.hpp"
 
 namespace binscope {
 namespace {
@@ -16,44 +14,9 @@ std::size_t sample_bins(const FigureInput& input, std::size_t sample) {
     return input.sample_boundaries[sample + 1] - input.sample_boundaries[sample];
 }
 
-// The maxima of drawn rows [first, last) over each column part; NaN where
-// every value is missing.
-void max_row(const FigureInput& input, std::size_t col_begin, std::size_t first, std::size_t last,
-             const std::vector<std::size_t>& col_cuts, float* out) {
-    const std::size_t parts = col_cuts.size() - 1;
-    std::fill(out, out + parts, std::numeric_limits<float>::quiet_NaN());
-    for (std::size_t r = first; r < last; ++r) {
-        const float* line = input.values.data() + input.row_order[r] * input.cols + col_begin;
-        for (std::size_t p = 0; p < parts; ++p)
-            for (std::size_t c = col_cuts[p]; c < col_cuts[p + 1]; ++c)
-                if (!std::isnan(line[c]) && !(line[c] <= out[p])) out[p] = line[c];
-    }
-}
-
-Result<Raster> max_raster(const FigureInput& input, std::size_t col_begin, const std::vector<std::size_t>& row_cuts,
-                          const std::vector<std::size_t>& col_cuts, std::size_t threads) {
-    Raster raster;
-    raster.rows = row_cuts.size() - 1;
-    raster.cols = col_cuts.size() - 1;
-    raster.values.assign(raster.rows * raster.cols, 0.0f);
-    if (raster.rows == 0 || raster.cols == 0) return raster;
-    threads = std::clamp<std::size_t>(threads, 1, raster.rows);
-    ChunkCounter counter(raster.rows, std::max<std::size_t>(1, raster.rows / (threads * 8)));
-    auto status = run_on_workers(threads, [&](std::size_t, const std::atomic<bool>& cancelled) {
-        std::size_t begin = 0, end = 0;
-        while (!cancelled && counter.next(begin, end))
-            for (std::size_t r = begin; r < end; ++r)
-                max_row(input, col_begin, row_cuts[r], row_cuts[r + 1], col_cuts, raster.values.data() + r * raster.cols);
-    });
-    if (!status) return fail(std::move(status).error().context("Drawing a tile"));
-    return raster;
-}
-
 Result<Raster> raster_of(const FigureInput& input, const TileRequest& request, const std::vector<std::size_t>& row_cuts,
                          const std::vector<std::size_t>& col_cuts, std::size_t threads) {
-    const std::size_t col_begin = input.sample_boundaries[request.sample];
-    if (request.statistic == TileStatistic::max) return max_raster(input, col_begin, row_cuts, col_cuts, threads);
-    return downsample(input, col_begin, row_cuts, col_cuts, threads);
+    return window_raster(input, input.sample_boundaries[request.sample], row_cuts, col_cuts, request.statistic, threads);
 }
 
 }  // namespace

@@ -9,12 +9,11 @@
 
 #include "error.hpp"
 #include "figure/downsample.hpp"
+#include "view/tile_raster.hpp"
 #include "view/view_model.hpp"
 #include "view/view_query.hpp"
 
 namespace binscope {
-
-enum class TileStatistic { mean, max };
 
 struct TileRequest {
     std::size_t sample = 0;  // 0-based

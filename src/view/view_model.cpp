@@ -87,4 +87,9 @@ Result<std::shared_ptr<const std::string>> ViewModel::tile(const std::string& ke
     return tiles_.get(key, render, [](const std::string& bytes) { return bytes.size() + 256; });
 }
 
+Result<std::shared_ptr<const std::string>> ViewModel::profile(const std::string& key,
+                                                              const std::function<Result<std::string>()>& compute) {
+    return tiles_.get("profile|" + key, compute, [](const std::string& json) { return json.size() + 256; });
+}
+
 }  // namespace binscope

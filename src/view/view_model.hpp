@@ -21,7 +21,8 @@
 
 namespace binscope {
 
-// Bytes the caches may hold: row orders, colour limits, encoded tiles.
+// Bytes the caches may hold: row orders, colour limits, encoded tiles and
+// profiles.
 inline constexpr std::size_t kOrderCacheBytes = 32u << 20;
 inline constexpr std::size_t kLimitCacheBytes = 1u << 20;
 inline constexpr std::size_t kTileCacheBytes = 16u << 20;
@@ -60,6 +61,11 @@ public:
     // An encoded tile by its key, computed by `render` once.
     Result<std::shared_ptr<const std::string>> tile(const std::string& key,
                                                     const std::function<Result<std::string>()>& render);
+    // A window's profiles as JSON by their key, computed by `compute` once
+    // and kept with the tiles (so that a window seen before, all rows
+    // above all, answers at once).
+    Result<std::shared_ptr<const std::string>> profile(const std::string& key,
+                                                       const std::function<Result<std::string>()>& compute);
 
 private:
     Result<FigureInput> compute_order(const RowOrderSettings& settings);

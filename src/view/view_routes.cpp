@@ -117,9 +117,12 @@ Status serve_profile(const Request& req, Response& res, ViewModel& model) {
     if (!asked) return fail(std::move(asked).error());
     auto window = parse_row_window(asked->query, model.rows());
     if (!window) return fail(std::move(window).error());
-    auto json = profile_json(asked->view, *window, model.threads());
+    // The separators' colour comes from the colour map: the key holds both.
+    const std::string key = fmt::format("{}|{}|{}-{}/{}", asked->view.description.order_key(),
+                                        asked->view.description.color_key(), window->begin, window->end, window->pixels);
+    auto json = model.profile(key, [&] { return profile_json(asked->view, *window, model.threads()); });
     if (!json) return fail(std::move(json).error());
-    res.set_content(*json, std::string(kJson));
+    res.set_content(**json, std::string(kJson));
     return {};
 }
 

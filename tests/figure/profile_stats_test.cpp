@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
+#include <random>
 
 #include "figure/figure_test_input.hpp"
 
@@ -51,6 +54,33 @@ TEST(ProfileStats, SameAtEveryThreadCount) {
             EXPECT_EQ(one->center[i], four->center[i]);
             EXPECT_EQ(one->spread[i], four->spread[i]);
         }
+    }
+}
+
+// The mean of each bin is its values added in row order in float64, the
+// missing ones left out: values whose sum rounds differently in another
+// order, signed zeros and missing values, bins in and across column blocks.
+TEST(ProfileStats, MeansAddEachBinsValuesInRowOrder) {
+    auto owned = testing::random_input({700}, {150}, 0.0, 5);
+    std::mt19937 random(5);
+    std::uniform_int_distribution<int> pick(0, 9);
+    for (float& v : owned->values) {
+        const int k = pick(random);
+        v = k < 2 ? NAN : k < 4 ? (k == 2 ? 3.0e15f : -3.0e15f) : k == 4 ? -0.0f : static_cast<float>(pick(random)) / 7.0f;
+    }
+    const FigureInput& in = owned->input;
+    auto line = profile_line(in, 0, 700, 0, 150, ProfileSettings{}, 2);
+    ASSERT_TRUE(line);
+    for (std::size_t bin = 0; bin < 150; ++bin) {
+        double sum = 0;
+        std::size_t n = 0;
+        for (std::size_t r = 0; r < 700; ++r) {
+            const float v = in.values[in.row_order[r] * in.cols + bin];
+            if (!std::isnan(v)) sum += v, ++n;
+        }
+        EXPECT_EQ(line->count[bin], n);
+        EXPECT_EQ(std::bit_cast<std::uint64_t>(line->center[bin]), std::bit_cast<std::uint64_t>(sum / static_cast<double>(n)))
+            << "bin " << bin;
     }
 }
 

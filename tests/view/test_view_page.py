@@ -142,6 +142,7 @@ def test_page_explores_and_exports(server, browser):
     ready = wait_ready(browser, ready)
     assert query(browser).get("sort") == "descend"
     assert browser.find_element(By.ID, "command").text.endswith("--sortRegions descend --colorMap magma")
+    assert browser.find_element(By.ID, "hover-text").text.startswith("Move over a heat map")  # not the old rows'
     screenshot(browser, "view_sorted.png")
 
     # Find a region: the view moves to it.
@@ -192,3 +193,19 @@ def test_bad_view_in_the_address_shows_the_servers_reason(server, browser):
     WebDriverWait(browser, 10).until(lambda d: "Bad parameter k" in d.find_element(By.ID, "status").text)
     assert "expected a whole number from 0 to 100" in browser.find_element(By.ID, "status").text
     browser.get_log("browser")  # the refused request is logged as a failed load: expected here
+
+
+def test_colour_bars_and_legend_end_with_the_panels(server, browser):
+    """In a low window the bars shrink so that the legend is not cut off."""
+    browser.set_window_size(1400, 640)
+    try:
+        browser.get(server)
+        wait_ready(browser)
+        bottom = browser.execute_script(
+            "const end = (id) => document.getElementById(id).getBoundingClientRect().bottom;"
+            "return [end('scales'), end('panels')];")
+        assert bottom[0] <= bottom[1] + 1, bottom
+        assert len(browser.find_elements(By.CSS_SELECTOR, ".scale canvas")) == 2
+        no_errors(browser)
+    finally:
+        browser.set_window_size(1400, 1000)

@@ -294,6 +294,20 @@ TEST_F(ViewServer, TwoViewsAtOnceGiveWhatEachGivesAlone) {
     EXPECT_NE(together[0], together[1]);
 }
 
+TEST_F(ViewServer, ProfilesAreKeptPerOrderColoursAndWindow) {
+    // The lines between groups take the colour map's contrasting colour;
+    // a sort changes the rows of a window cutting a group.
+    const std::string magma = get("/api/profile?cmap=magma&r0=0&r1=120&h=50").body;
+    const std::string greys = get("/api/profile?cmap=greys&r0=0&r1=120&h=50").body;
+    EXPECT_NE(json::parse(magma)["groups"][1]["separator"], json::parse(greys)["groups"][1]["separator"]);
+    EXPECT_EQ(get("/api/profile?cmap=magma&r0=0&r1=120&h=50").body, magma);
+    const json sorted = json::parse(get("/api/profile?cmap=magma&sort=descend&r0=0&r1=120&h=50").body);
+    const json kept = json::parse(magma);
+    EXPECT_EQ(sorted["samples"][0]["lines"][0], kept["samples"][0]["lines"][0]);  // all of group "first"
+    EXPECT_NE(sorted["samples"][0]["lines"][1], kept["samples"][0]["lines"][1]);  // rows 100-119, or the 20 largest
+    EXPECT_NE(get("/api/profile?cmap=magma&r0=0&r1=110&h=50").body, magma);
+}
+
 TEST_F(ViewServer, ClientLeavingDuringAnExportLeavesTheServerServing) {
     HttpClient client;
     const HttpReply cut = client.get(server_->url("/api/export?format=svg&sort=ascend"), {cookie()}, 64);

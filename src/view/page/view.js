@@ -7,6 +7,7 @@ import { drawGroups, drawLegend, drawProfile, drawScale, element, formatNumber }
 const PANEL_WIDTH = 200;
 const PROFILE_HEIGHT = 110;
 const MIN_ROWS = 10;
+const MIN_BAR = 30;
 
 const page = {
   state: stateFromUrl(window.location.search),
@@ -85,6 +86,9 @@ function buildPanels() {
     panel.append(element('div', 'sample-title', sample.label));
     const profile = document.createElementNS('http://www.w3.org/2000/svg', 'svg');
     profile.classList.add('profile');
+    // Its size before its lines arrive, so that the colour bars fit the panels at once.
+    profile.setAttribute('width', PANEL_WIDTH);
+    profile.setAttribute('height', PROFILE_HEIGHT);
     panel.append(profile);
     const heat = element('div', 'heat');
     heat.dataset.sample = String(s);
@@ -112,20 +116,32 @@ function buildPanels() {
     page.heats.push(heat);
     page.profiles.push(profile);
   });
+  buildScales();
+}
+
+// The colour bars, the missing colour and the legend beside the panels,
+// the bars as tall as lets the column end where the panels end (160 px at
+// most, MIN_BAR at least; a longer legend makes the page scroll).
+function buildScales() {
   const scales = $('scales');
-  scales.replaceChildren();
   const same = page.info.samples.every((s) => s.low === page.info.samples[0].low && s.high === page.info.samples[0].high);
   const shown = same ? [page.info.samples[0]] : page.info.samples;
-  const barHeight = shown.length > 2 ? 90 : 160;
-  for (const sample of shown) {
-    drawScale(scales, page.info.colors, sample.low, sample.high, same ? '' : sample.label, barHeight);
-  }
-  const swatch = element('div', 'swatch');
-  const box = element('span');
-  box.style.background = page.info.missing;
-  swatch.append(box, document.createTextNode('missing'));
-  scales.append(swatch);
-  drawLegend(scales, page.info.groups);
+  const draw = (barHeight) => {
+    scales.replaceChildren();
+    for (const sample of shown) {
+      drawScale(scales, page.info.colors, sample.low, sample.high, same ? '' : sample.label, barHeight);
+    }
+    const swatch = element('div', 'swatch');
+    const box = element('span');
+    box.style.background = page.info.missing;
+    swatch.append(box, document.createTextNode('missing'));
+    scales.append(swatch);
+    drawLegend(scales, page.info.groups);
+  };
+  const tallest = 160;
+  draw(tallest);
+  const over = scales.getBoundingClientRect().bottom - $('panels').getBoundingClientRect().bottom;
+  if (over > 0) draw(Math.max(MIN_BAR, tallest - Math.ceil(over / shown.length)));
 }
 
 async function showRows() {
@@ -167,8 +183,12 @@ async function showRows() {
   }
 }
 
+const HOVER_HINT = 'Move over a heat map; click to keep a region here.';
+
 async function loadView() {
   setStatus('Computing the view...');
+  // What was under the cursor belongs to the rows of the view before.
+  $('hover-text').textContent = HOVER_HINT;
   try {
     page.info = await fetchJson('/api/view', page.state);
   } catch (error) {
