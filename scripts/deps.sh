@@ -27,6 +27,7 @@ install_missing() {
 }
 
 # What building the program needs (cairo and its font for the figures,
+# libpng for the `view` page's tiles,
 # nlohmann-json for reading a matrix header, cpp-httplib for the `view`
 # server); the tests add GoogleTest, groff (the
 # manual page), Snakemake (the workflow in examples/workflow), pigz (one
@@ -37,7 +38,7 @@ install_missing() {
 # README's example). The `view` page is tested in headless Chromium through
 # its driver and Selenium.
 BUILD_PACKAGES=(cmake g++ make zlib1g-dev libdeflate-dev libfmt-dev libcurl4-openssl-dev
-    libcairo2-dev fonts-dejavu-core nlohmann-json3-dev libcpp-httplib-dev)
+    libcairo2-dev libpng-dev fonts-dejavu-core nlohmann-json3-dev libcpp-httplib-dev)
 PYTHON_PACKAGES=(python3-dev python3-numpy pybind11-dev)
 TEST_PACKAGES=(libgtest-dev groff-base snakemake pigz poppler-utils python3-pytest python3-pip python3-setuptools
     python3-wheel python3-venv python3-matplotlib chromium chromium-driver python3-selenium)

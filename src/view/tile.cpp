@@ -1,11 +1,13 @@
 // tile.cpp - the cuts of a window, its raster (mean or maximum) and its PNG
-// image.
+// image (painted as the heat map paints, encoded by tile_png).
 #include "view/tile.hpp"
 
 #include <algorithm>
+#include <fmt/format.h>
 
 #include "figure/canvas.hpp"
 #include "figure/paint.hpp"
+#include "view/tile_png.hpp"
 
 namespace binscope {
 namespace {
@@ -44,7 +46,9 @@ Result<std::string> render_tile(const View& view, const TileRequest& request, st
     if (!canvas) return fail(std::move(canvas).error());
     paint_raster(canvas->context(), *raster, (*view.limits)[request.sample], view.map, view.missing,
                  Box{0, 0, width, height});
-    return canvas->finish("tile");
+    if (auto status = cairo_status(canvas->context()); status != CAIRO_STATUS_SUCCESS)
+        return fail(fmt::format("Cannot draw the figure tile: {}", cairo_status_to_string(status)));
+    return tile_png(cairo_get_target(canvas->context()));
 }
 
 Result<TileCell> tile_cell(const FigureInput& input, const TileRequest& request, std::size_t x, std::size_t y) {
