@@ -11,7 +11,7 @@ namespace binscope {
 
 // One lower bound per row and centre is kept for at most this many centres
 // and bounds (4 bytes each); otherwise one per row for all other centres.
-inline constexpr std::size_t kKmeansLowerBounds = std::size_t{4} << 20;
+inline constexpr std::size_t kKmeansLowerBounds = std::size_t{1} << 20;
 inline constexpr std::size_t kKmeansBoundedCentres = 64;
 
 // Per row, an upper bound on its distance to its own centre and lower
