@@ -22,9 +22,9 @@ inline constexpr std::size_t kMaxGroups = std::size_t{1} << 32;
 
 // One row of the future matrix. Its start is blocks.front().start and its
 // end blocks.back().end; blocks is never empty. A run may hold millions of
-// regions: the chromosome name is shared, the common single block and
-// short name and score take no heap room, and a longer name takes its own
-// length and a count (56 bytes a region in all, with one block).
+// regions: the chromosome name is shared, and the common single block and
+// a name and score of up to 15 bytes each take no heap room (72 bytes a
+// region in all).
 struct Region {
     ChromName chrom;
     BlockList blocks;
@@ -37,7 +37,7 @@ struct Region {
     std::int64_t end() const { return blocks.back().end; }
 };
 
-static_assert(sizeof(Region) <= 56 || sizeof(void*) != 8);
+static_assert(sizeof(Region) <= 72 || sizeof(void*) != 8);
 
 using Group = std::string;
 
