@@ -93,7 +93,7 @@ py::object MatrixObject::make_column(const std::string& name) const {
         return row_array<float>(m, [&](std::size_t r) { return row_score(m.row(r), m.cols); });
     }
     if (name == "chrom") return object_column(m, [](const Region& g) { return py::str(std::string(g.chrom.view())); });
-    if (name == "name") return object_column(m, [](const Region& g) { return py::str(g.name); });
+    if (name == "name") return object_column(m, [](const Region& g) { return py::str(std::string(g.name.view())); });
     if (name == "strand")
         return object_column(m, [](const Region& g) {
             return py::reinterpret_steal<py::str>(PyUnicode_FromOrdinal(static_cast<int>(g.strand)));

@@ -99,7 +99,7 @@ Status parse_bed_line(std::string_view line, bool metagene, std::size_t group, s
 
     Region region;
     region.chrom = ChromName(fields[0], regions.empty() ? ChromName() : regions.back().chrom);
-    region.name = count >= 4 ? std::string(fields[3]) : fmt::format("{}:{}-{}", fields[0], *start, *end);
+    region.name = count >= 4 ? SmallText(fields[3]) : SmallText(fmt::format("{}:{}-{}", fields[0], *start, *end));
     region.score = count >= 5 ? fields[4] : std::string_view("0");
     region.strand = count >= 6 ? parse_strand(fields[5]) : U'.';
     region.group = static_cast<GroupIndex>(group);

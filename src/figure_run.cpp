@@ -42,6 +42,14 @@ Result<std::vector<ColorLimits>> clustering_clip(const MatrixFile& file, const F
     return color_limits(every_row, params.color, params.threads);
 }
 
+// The rows' regions are read only when the figure uses them: for the
+// sorted regions file and the sort by region length.
+MatrixRegions regions_needed(const FigureParams& params) {
+    const bool needed = params.out_file_sorted_regions || (params.row_order.sort != SortOrder::keep &&
+                                                           params.row_order.sort_using == RowStatistic::region_length);
+    return needed ? MatrixRegions::kept : MatrixRegions::checked;
+}
+
 Status write_profile_numbers(const FigureInput& input, const FigureParams& params) {
     auto lines = drawn_lines(input, params.profile, params.profile.per_group, params.threads);
     if (!lines) return fail(std::move(lines).error());
@@ -51,7 +59,7 @@ Status write_profile_numbers(const FigureInput& input, const FigureParams& param
 }  // namespace
 
 Status run_figure(const FigureParams& params) {
-    auto file = read_matrix_file(params.matrix_file, params.threads);
+    auto file = read_matrix_file(params.matrix_file, params.threads, regions_needed(params));
     if (!file) return fail(std::move(file.error()));
     if (auto ok = select_figure_data(*file, params.selection); !ok) return ok;
     if (auto ok = check_color_limits(params.color, file->header.sample_labels.size()); !ok) return ok;

@@ -22,12 +22,13 @@ inline constexpr std::size_t kMaxGroups = std::size_t{1} << 32;
 
 // One row of the future matrix. Its start is blocks.front().start and its
 // end blocks.back().end; blocks is never empty. A run may hold millions of
-// regions: the chromosome name is shared and the common short score and
-// single block take no heap room.
+// regions: the chromosome name is shared, and the common single block and
+// a name and score of up to 15 bytes each take no heap room (72 bytes a
+// region in all).
 struct Region {
     ChromName chrom;
     BlockList blocks;
-    std::string name;
+    SmallText name;
     SmallText score;       // column 5 verbatim, or "0"
     GroupIndex group = 0;  // index into RegionSet::groups
     Strand strand = U'.';
@@ -35,6 +36,8 @@ struct Region {
     std::int64_t start() const { return blocks.front().start; }
     std::int64_t end() const { return blocks.back().end; }
 };
+
+static_assert(sizeof(Region) <= 72 || sizeof(void*) != 8);
 
 using Group = std::string;
 

@@ -17,7 +17,8 @@ SmallText::SmallText(std::string_view text) {
     std::memcpy(room, &size, sizeof size);
     std::memcpy(room + sizeof size, text.data(), size);
     const auto word = static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(room));
-    std::memcpy(bytes_, &word, sizeof word);
+    std::memset(bytes_, 0, sizeof bytes_);
+    std::memcpy(bytes_ + kWordByte, &word, sizeof word);
 }
 
 SmallText::SmallText(SmallText&& other) noexcept {
@@ -54,7 +55,7 @@ void SmallText::set_inline(std::string_view text) noexcept {
 
 const char* SmallText::heap() const noexcept {
     std::uint64_t word = 0;
-    std::memcpy(&word, bytes_, sizeof word);
+    std::memcpy(&word, bytes_ + kWordByte, sizeof word);
     return reinterpret_cast<const char*>(static_cast<std::uintptr_t>(word));
 }
 

@@ -1,4 +1,4 @@
-// small_text.hpp - a text the size of a pointer, short ones held in place.
+// small_text.hpp - a text the size of two pointers, short ones held in place.
 #pragma once
 
 #include <bit>
@@ -11,9 +11,10 @@
 
 namespace binscope {
 
-// A text in 8 bytes: up to 7 bytes are held in place, a longer text on the
-// heap. Meant for short texts that most records carry, such as a score
-// column. Reads as a std::string_view and compares by text.
+// A text in 16 bytes: up to 15 bytes are held in place, a longer text on
+// the heap. Meant for short texts that most records carry, such as a score
+// column ("1.5802704") or a region's name. Reads as a std::string_view and
+// compares by text.
 class SmallText {
 public:
     SmallText() noexcept { set_inline({}); }
@@ -38,10 +39,14 @@ public:
 
 private:
     static_assert(std::endian::native == std::endian::little || std::endian::native == std::endian::big);
-    static constexpr std::size_t kInlineMax = 7;
-    // The byte that holds the lowest bit of the 64-bit word.
-    static constexpr std::size_t kTagByte = std::endian::native == std::endian::little ? 0 : 7;
-    static constexpr std::size_t kTextByte = kTagByte == 0 ? 1 : 0;
+    static constexpr std::size_t kInlineMax = 15;
+    // Where the heap address is kept (a 64-bit word), the byte that holds
+    // its lowest bit, and the first byte of a text held in place: the text
+    // takes the 15 bytes that are not the tag.
+    static constexpr bool kLittle = std::endian::native == std::endian::little;
+    static constexpr std::size_t kWordByte = kLittle ? 0 : 8;
+    static constexpr std::size_t kTagByte = kLittle ? 0 : 15;
+    static constexpr std::size_t kTextByte = kLittle ? 1 : 0;
 
     bool is_inline() const noexcept { return (bytes_[kTagByte] & 1) != 0; }
     void set_inline(std::string_view text) noexcept;
@@ -51,7 +56,7 @@ private:
     // In place: the tag byte holds 2 * length + 1 and the other bytes the
     // text. On the heap: the word is the address, even, of a std::size_t
     // length followed by the text.
-    alignas(std::uint64_t) unsigned char bytes_[8];
+    alignas(std::uint64_t) unsigned char bytes_[16];
 };
 
 std::ostream& operator<<(std::ostream& out, const SmallText& text);

@@ -22,7 +22,7 @@ std::vector<std::string> kept_names(const std::vector<Region>& regions, const Bl
     set.regions = regions;
     set.groups = {"genes"};
     std::vector<std::string> names;
-    for (const Region& r : filter_regions(set, blacklist)) names.push_back(r.name);
+    for (const Region& r : filter_regions(set, blacklist)) names.emplace_back(r.name.view());
     return names;
 }
 

@@ -9,9 +9,12 @@
 // chunks' sums are added in chunk order. Threads only decide which chunk
 // is summed where.
 //
-// Speed: a round reads the matrix once, a block of rows at a time (see
-// kmeans_points.cpp): the block's copy gives its rows' distances to every
-// centroid and then their share of the centroids' sums.
+// Speed: a round reads the matrix once, a window of rows at a time. Only
+// the rows whose distance bounds (kmeans_bounds.cpp) leave their cluster
+// in doubt are compared with every centroid, a block of them at a time
+// (see kmeans_points.cpp); all then add their values to their centroid's
+// sums, block by block in row order. After the first rounds most rows
+// are beyond doubt, and a round costs little more than those sums.
 #include "figure/kmeans.hpp"
 
 #include <algorithm>
@@ -21,6 +24,7 @@
 #include <memory>
 #include <random>
 
+#include "figure/kmeans_bounds.hpp"
 #include "figure/kmeans_points.hpp"
 #include "worker_pool.hpp"
 
@@ -41,6 +45,10 @@ constexpr std::size_t kSettledFraction = 1000;
 // At most this many distances (8 bytes each) of the seeding's candidates
 // are kept to spare a pass over the rows.
 constexpr std::size_t kKeptDistances = std::size_t{4} << 20;
+
+// Rows assigned in one go: their values stay in the processor's cache
+// from the comparison of the doubtful ones to the sums.
+constexpr std::size_t kWindowRows = 8 * kKmeansBlock;
 
 // A double in [0, 1) from the generator's top 53 bits.
 double unit_double(std::mt19937_64& generator) { return static_cast<double>(generator() >> 11) * 0x1.0p-53; }
@@ -68,6 +76,8 @@ private:
 
     struct Buffers;
     void assign_chunk(std::size_t chunk, std::size_t first, std::size_t end, Buffers& buffers);
+    std::size_t assign_window(std::size_t first, std::size_t end, Buffers& buffers);
+    void add_to_sums(std::size_t first, std::size_t end, double* sums, std::size_t* counts, Buffers& buffers) const;
     void move_centroids();
 
     const KmeansPoints& points_;
@@ -75,6 +85,8 @@ private:
     std::unique_ptr<KmeansRows> rows_;
     std::vector<double> centroids_;  // k x dims, row-major
     std::vector<std::size_t> cluster_;
+    std::unique_ptr<KmeansBounds> bounds_;
+    bool moved_ = false;  // the centroids have moved since the bounds were set
     // Per chunk: centroid sums (k x dims), row counts (k), rows reassigned.
     std::vector<double> chunk_sums_;
     std::vector<std::size_t> chunk_counts_, chunk_changes_;
@@ -222,33 +234,56 @@ Status Clustering::seed(std::uint64_t seed) {
 }
 
 // Each row of the chunk to its nearest centroid (the lowest index among
-// equals), a block of rows at a time, and added to the chunk's sums in
-// row order.
+// equals) and added to the chunk's sums in row order, a window of rows at
+// a time.
 void Clustering::assign_chunk(std::size_t chunk, std::size_t first, std::size_t end, Buffers& buffers) {
     double* sums = chunk_sums_.data() + chunk * k_ * dims_;
     std::size_t* counts = chunk_counts_.data() + chunk * k_;
     std::fill_n(sums, k_ * dims_, 0.0);
     std::fill_n(counts, k_, std::size_t{0});
     std::size_t changes = 0;
-    double* block = buffers.block.data();
-    std::array<double*, kKmeansBlock> targets{};
-    for (std::size_t r = first; r < end; r += kKmeansBlock) {
-        const std::size_t count = std::min(kKmeansBlock, end - r);
-        for (std::size_t i = 0; i < count; ++i) buffers.rows[i] = r + i;
-        rows_->gather_block(buffers.rows.data(), count, block);
-        rows_->block_distances(block, centroids_.data(), k_, buffers.distances.data());
-        for (std::size_t i = 0; i < count; ++i) {
+    for (std::size_t r = first; r < end; r += kWindowRows) {
+        const std::size_t window_end = std::min(end, r + kWindowRows);
+        changes += assign_window(r, window_end, buffers);
+        add_to_sums(r, window_end, sums, counts, buffers);
+    }
+    chunk_changes_[chunk] = changes;
+}
+
+// The rows of [first, end) whose bounds leave their cluster in doubt
+// (every row before the centroids first move) compared with every
+// centroid, a block of them at a time; the number that changed cluster.
+std::size_t Clustering::assign_window(std::size_t first, std::size_t end, Buffers& buffers) {
+    std::size_t pending = 0, changes = 0;
+    const auto compare = [&] {
+        rows_->gather_block(buffers.rows.data(), pending, buffers.block.data());
+        rows_->block_distances(buffers.block.data(), centroids_.data(), k_, buffers.distances.data());
+        for (std::size_t i = 0; i < pending; ++i) {
             std::size_t best = 0;
             for (std::size_t c = 1; c < k_; ++c)
                 if (buffers.distances[c * kKmeansBlock + i] < buffers.distances[best * kKmeansBlock + i]) best = c;
-            if (cluster_[r + i] != best) ++changes, cluster_[r + i] = best;
-            ++counts[best];
-            targets[i] = sums + best * dims_;
+            const std::size_t r = buffers.rows[i];
+            if (cluster_[r] != best) ++changes, cluster_[r] = best;
+            bounds_->reset(r, best, buffers.distances.data() + i, kKmeansBlock);
         }
-        for (std::size_t d = 0; d < dims_; ++d)
-            for (std::size_t i = 0; i < count; ++i) targets[i][d] += block[d * kKmeansBlock + i];
+        pending = 0;
+    };
+    for (std::size_t r = first; r < end; ++r) {
+        if (moved_ && bounds_->stays(r, cluster_[r])) continue;
+        buffers.rows[pending++] = r;
+        if (pending == kKmeansBlock) compare();
     }
-    chunk_changes_[chunk] = changes;
+    if (pending > 0) compare();
+    return changes;
+}
+
+// The rows of [first, end), in order, added to their centroids' sums.
+void Clustering::add_to_sums(std::size_t first, std::size_t end, double* sums, std::size_t* counts,
+                             Buffers& buffers) const {
+    for (std::size_t r = first; r < end; ++r) {
+        ++counts[cluster_[r]];
+        rows_->add_row(r, sums + cluster_[r] * dims_, buffers.block.data());
+    }
 }
 
 // Each centroid to the mean of its rows, the chunks' sums added in chunk
@@ -268,6 +303,8 @@ void Clustering::move_centroids() {
 
 Result<std::vector<std::size_t>> Clustering::iterate() {
     cluster_.assign(points_.rows, k_);  // no cluster yet: every row changes in the first round
+    bounds_ = std::make_unique<KmeansBounds>(points_.rows, dims_, k_);
+    moved_ = false;
     chunk_sums_.assign(chunks_ * k_ * dims_, 0.0);
     chunk_counts_.assign(chunks_ * k_, 0);
     chunk_changes_.assign(chunks_, 0);
@@ -279,7 +316,10 @@ Result<std::vector<std::size_t>> Clustering::iterate() {
         std::size_t changes = 0;
         for (const std::size_t c : chunk_changes_) changes += c;
         if (changes <= points_.rows / kSettledFraction) break;
+        const std::vector<double> before = centroids_;
         move_centroids();
+        bounds_->centres_moved(before, centroids_);
+        moved_ = true;
     }
     return std::move(cluster_);
 }

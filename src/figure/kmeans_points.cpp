@@ -130,6 +130,37 @@ double KmeansPoints::value(std::size_t r, std::size_t d) const {
     return std::clamp(static_cast<double>(v), clip_low[d], clip_high[d]);
 }
 
+namespace {
+
+// The finite values of rows [first, end), as the clustering sees them,
+// added to sums[d] and counted in counts[d], row after row.
+void add_finite(const KmeansPoints& points, std::size_t first, std::size_t end, double* sums, std::size_t* counts) {
+    const std::size_t dims = points.columns.size();
+    if (points.clipped() || !is_contiguous(points.columns) || dims == 0) {
+        for (std::size_t r = first; r < end; ++r)
+            for (std::size_t d = 0; d < dims; ++d) {
+                const double v = points.value(r, d);
+                if (!std::isfinite(v)) continue;
+                sums[d] += v;
+                ++counts[d];
+            }
+        return;
+    }
+    // The same sums without a branch: adding +0 leaves a sum that started
+    // at +0 as it is (no sum of numbers from +0 is ever -0).
+    for (std::size_t r = first; r < end; ++r) {
+        const float* row = points.values.data() + r * points.cols + points.columns[0];
+        for (std::size_t d = 0; d < dims; ++d) {
+            const double v = row[d];
+            const bool finite = v - v == 0;
+            sums[d] += finite ? v : 0.0;
+            counts[d] += finite ? 1 : 0;
+        }
+    }
+}
+
+}  // namespace
+
 Result<std::vector<double>> column_fill(const KmeansPoints& points, std::size_t chunk_rows, std::size_t threads) {
     const std::size_t dims = points.columns.size(), chunks = (points.rows + chunk_rows - 1) / chunk_rows;
     std::vector<double> sums(chunks * dims, 0.0);
@@ -139,13 +170,8 @@ Result<std::vector<double>> column_fill(const KmeansPoints& points, std::size_t 
                                  [&](std::size_t, const std::atomic<bool>& cancelled) {
         std::size_t chunk = 0, next = 0;
         while (!cancelled.load(std::memory_order_relaxed) && counter.next(chunk, next))
-            for (std::size_t r = chunk * chunk_rows; r < std::min(points.rows, (chunk + 1) * chunk_rows); ++r)
-                for (std::size_t d = 0; d < dims; ++d) {
-                    const double v = points.value(r, d);
-                    if (!std::isfinite(v)) continue;
-                    sums[chunk * dims + d] += v;
-                    ++counts[chunk * dims + d];
-                }
+            add_finite(points, chunk * chunk_rows, std::min(points.rows, (chunk + 1) * chunk_rows),
+                       sums.data() + chunk * dims, counts.data() + chunk * dims);
     });
     if (!status) return fail(std::move(status).error());
     std::vector<double> fill(dims, 0.0);
@@ -195,6 +221,24 @@ void KmeansRows::gather_row(std::size_t row, double* out) const {
         const std::size_t* columns = points_.columns.data();
         for (std::size_t d = 0; d < dims_; ++d) out[d] = filled(values[columns[d]], fill[d]);
     }
+}
+
+void KmeansRows::add_row(std::size_t row, double* sums, double* scratch) const {
+    if (clipped_ || !contiguous_) {
+        gather_row(row, scratch);
+        for (std::size_t d = 0; d < dims_; ++d) sums[d] += scratch[d];
+        return;
+    }
+    // Straight from the row's floats, two dimensions at a time.
+    each_filled(
+        row_start(row), fill_.data(), dims_,
+        [&](std::size_t d, Pair pair) {
+            Pair sum;
+            std::memcpy(&sum, sums + d, sizeof sum);
+            sum += pair;
+            std::memcpy(sums + d, &sum, sizeof sum);
+        },
+        [&](std::size_t d, double v) { sums[d] += v; });
 }
 
 void KmeansRows::gather_block(const std::size_t* rows, std::size_t count, double* block) const {

@@ -53,6 +53,10 @@ public:
     // Row `row` into out[0..dims).
     void gather_row(std::size_t row, double* out) const;
 
+    // Row `row` added to sums[0..dims), dimension by dimension: the same
+    // sums as gather_row and adding; `scratch` has room for dims values.
+    void add_row(std::size_t row, double* sums, double* scratch) const;
+
     // out[c * kKmeansBlock + i]: the squared distance of the block's row i
     // to centre c of the m centres (row-major, m x dims), summed in
     // dimension order: the same double as one row at a time would give.

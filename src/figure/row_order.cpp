@@ -32,6 +32,8 @@ SortUsing sort_using(RowStatistic statistic) {
 // computed on the workers, each into its row's slot.
 Result<std::vector<double>> row_keys(const Matrix& matrix, std::span<const std::size_t> columns,
                                      RowStatistic statistic, std::size_t threads) {
+    if (statistic == RowStatistic::region_length && matrix.region_set.regions.empty())
+        return fail("Sorting by region length: the matrix was read without its regions");
     std::vector<double> keys(matrix.rows());
     const bool every_column = columns.size() == matrix.cols;  // the columns in order: no copy needed
     ChunkCounter counter(matrix.rows(), 1024);
@@ -49,7 +51,7 @@ Result<std::vector<double>> row_keys(const Matrix& matrix, std::span<const std::
                     for (std::size_t i = 0; i < columns.size(); ++i) picked[i] = row[columns[i]];
                     row = picked;
                 }
-                keys[r] = row_sort_key(row, matrix.region(r), sort_using(statistic));
+                keys[r] = values_sort_key(row, sort_using(statistic));
             }
     });
     if (!status) return fail(std::move(status.error()));
@@ -70,8 +72,8 @@ void sort_groups(std::vector<std::size_t>& order, std::span<const std::size_t> b
                          order.begin() + static_cast<std::ptrdiff_t>(bounds[g + 1]), before);
 }
 
-// The matrix's groups, empty ones left out, each labelled by its rows'
-// group name.
+// The matrix's groups, empty ones left out, each labelled with its name
+// (group g of the boundaries is group g of the region set).
 RowOrder matrix_groups(const Matrix& matrix) {
     RowOrder out;
     out.row_order.resize(matrix.rows());
@@ -82,8 +84,7 @@ RowOrder matrix_groups(const Matrix& matrix) {
         const std::size_t first = std::min(bounds[g], matrix.rows());
         const std::size_t last = std::min(bounds[g + 1], matrix.rows());
         if (first >= last) continue;
-        const std::size_t group = matrix.region(first).group;
-        out.group_labels.push_back(group < matrix.region_set.groups.size() ? matrix.region_set.groups[group] : "");
+        out.group_labels.push_back(g < matrix.region_set.groups.size() ? matrix.region_set.groups[g] : "");
         out.group_boundaries.push_back(last);
     }
     // Boundaries that stop short of the last row leave the rest as one more group.

@@ -62,6 +62,8 @@ void select_samples(MatrixFile& file, std::span<const std::size_t> picks) {
     reorder(header.sample_labels, picks, count);
 }
 
+// The chosen groups' rows, in the chosen order; group i of the result is
+// group i of the region set (and of every kept region's group index).
 void select_groups(MatrixFile& file, std::span<const std::size_t> picks) {
     Matrix& matrix = file.matrix;
     const std::vector<std::size_t>& old = matrix.group_boundaries;
@@ -71,9 +73,13 @@ void select_groups(MatrixFile& file, std::span<const std::size_t> picks) {
         bounds.push_back(rows.size());
     }
     matrix.select_rows(rows);
+    for (std::size_t g = 0; g + 1 < bounds.size() && !matrix.region_set.regions.empty(); ++g)
+        for (std::size_t r = bounds[g]; r < bounds[g + 1]; ++r)
+            matrix.region_set.regions[matrix.row_regions[r]].group = static_cast<GroupIndex>(g);
     matrix.group_boundaries = bounds;
     file.header.group_boundaries = std::move(bounds);
     reorder(file.header.group_labels, picks, file.header.group_labels.size());
+    matrix.region_set.groups = file.header.group_labels;
 }
 
 }  // namespace

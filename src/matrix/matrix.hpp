@@ -44,7 +44,9 @@ struct Matrix {
     MatrixValues values;  // rows x cols, row-major
     std::size_t cols = 0;
     // The run's regions, each held once whatever becomes of its row, and
-    // the group names they refer to.
+    // the group names they refer to. A matrix file read with its regions
+    // only checked holds the group names alone: region() is then not to
+    // be called.
     RegionSet region_set;
     std::vector<std::size_t> row_regions;  // row r shows region_set.regions[row_regions[r]]
     std::vector<std::size_t> group_boundaries{0, 0};

@@ -24,9 +24,12 @@ double region_length(const Region& region) {
 }  // namespace
 
 double row_sort_key(std::span<const float> values, const Region& region, SortUsing using_) {
-    constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
     if (using_ == SortUsing::RegionLength) return region_length(region);
+    return values_sort_key(values, using_);
+}
 
+double values_sort_key(std::span<const float> values, SortUsing using_) {
+    constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
     if (using_ == SortUsing::Median) {
         std::vector<double> numbers;
         numbers.reserve(values.size());

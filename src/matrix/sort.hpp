@@ -22,4 +22,8 @@ Matrix sort_rows_by_keys(Matrix matrix, const std::vector<double>& keys, bool de
 
 double row_sort_key(std::span<const float> values, const Region& region, SortUsing using_);
 
+// The key of a statistic of the values alone (any but RegionLength): NaN
+// when no value is a number.
+double values_sort_key(std::span<const float> values, SortUsing using_);
+
 }  // namespace binscope

@@ -58,9 +58,11 @@ struct RowReading {
     // The matrix's regions, with room reserved for every row: the
     // inflating thread makes each chunk's rows before handing the chunk
     // on, and the parsers fill them in through `region_slots`, which no
-    // growth within the reserved room moves.
+    // growth within the reserved room moves. Regions only checked are
+    // parsed into a scratch region of each parser and left there.
     std::vector<Region>* regions = nullptr;
     Region* region_slots = nullptr;
+    bool keep_regions = true;
     std::size_t rows_read = 0;  // by the inflating thread
 
     // The error of the smallest line number: the same whatever the timing.
@@ -69,9 +71,10 @@ struct RowReading {
     std::optional<Error> error;
 
     RowReading(std::size_t rows_, std::size_t cols_, float* values_, std::vector<Region>& regions_,
-               std::size_t capacity)
-        : rows(rows_), cols(cols_), values(values_), queue(capacity), regions(&regions_) {
-        reserve_regions(*regions, rows);
+               std::size_t capacity, MatrixRegions kept)
+        : rows(rows_), cols(cols_), values(values_), queue(capacity), regions(&regions_),
+          keep_regions(kept == MatrixRegions::kept) {
+        if (keep_regions) reserve_regions(*regions, rows);
         region_slots = regions->data();
     }
 
@@ -83,8 +86,9 @@ struct RowReading {
     }
 };
 
-// Parses every line of a chunk into its rows' places.
-void parse_chunk(RowReading& reading, TextChunk& chunk) {
+// Parses every line of a chunk into its rows' places; `scratch` takes the
+// regions that are only checked.
+void parse_chunk(RowReading& reading, TextChunk& chunk, Region& scratch) {
     const char* at = chunk.text.data() + chunk.begin;
     const char* const end = chunk.text.data() + chunk.text.size();
     for (std::size_t i = 0; i < chunk.rows; ++i) {
@@ -93,7 +97,8 @@ void parse_chunk(RowReading& reading, TextChunk& chunk) {
         if (line.ends_with('\r')) line.remove_suffix(1);
         const std::size_t row = chunk.first_row + i;
         float* const values = reading.values + row * reading.cols;
-        if (auto parsed = parse_row(line, reading.cols, values, reading.region_slots[row]); !parsed) {
+        Region& region = reading.keep_regions ? reading.region_slots[row] : scratch;
+        if (auto parsed = parse_row(line, reading.cols, values, region); !parsed) {
             reading.record(line_of_row(row),
                            fail(fmt::format("line {}: {}", line_of_row(row), parsed.error().message())).error());
             return;
@@ -103,10 +108,11 @@ void parse_chunk(RowReading& reading, TextChunk& chunk) {
 }
 
 void parse_chunks(RowReading& reading, const std::atomic<bool>& cancelled) {
+    Region scratch;
     while (auto chunk = reading.queue.pop(cancelled)) {
         // Rows after a known error are not looked at.
         if (!cancelled.load() && line_of_row(chunk->first_row) < reading.error_line.load())
-            parse_chunk(reading, *chunk);
+            parse_chunk(reading, *chunk, scratch);
         reading.queue.give_back(std::move(chunk->text));
     }
 }
@@ -143,9 +149,11 @@ bool dispatch(RowReading& reading, TextChunk chunk, const std::atomic<bool>& can
         more = false;
     }
     reading.rows_read += chunk.rows;
-    // Growing past the room would move the regions under the parsers.
-    if (reading.rows_read > reading.regions->capacity()) throw std::bad_alloc();
-    reading.regions->resize(reading.rows_read);
+    if (reading.keep_regions) {
+        // Growing past the room would move the regions under the parsers.
+        if (reading.rows_read > reading.regions->capacity()) throw std::bad_alloc();
+        reading.regions->resize(reading.rows_read);
+    }
     return reading.queue.push(std::move(chunk), cancelled) && more;
 }
 
@@ -219,15 +227,15 @@ Result<MatrixValues> allocate_values(std::size_t rows, std::size_t cols, std::ui
     return values;
 }
 
-// Each region in the group its row is in by the header's boundaries, and
-// the rest of the matrix's row bookkeeping.
+// Each region (when kept) in the group its row is in by the header's
+// boundaries, and the rest of the matrix's row bookkeeping.
 void assemble_regions(RowReading& reading, const MatrixHeader& header, Matrix& matrix) {
     std::vector<Region>& regions = *reading.regions;
     const auto& bounds = header.group_boundaries;
-    for (std::size_t g = 0; g + 1 < bounds.size(); ++g)
+    for (std::size_t g = 0; g + 1 < bounds.size() && reading.keep_regions; ++g)
         for (std::size_t r = bounds[g]; r < bounds[g + 1]; ++r) regions[r].group = static_cast<GroupIndex>(g);
     matrix.region_set.groups = header.group_labels;
-    matrix.row_regions.resize(regions.size());
+    matrix.row_regions.resize(reading.rows_read);
     std::iota(matrix.row_regions.begin(), matrix.row_regions.end(), std::size_t{0});
     matrix.group_boundaries = header.group_boundaries;
     matrix.sample_labels = header.sample_labels;
@@ -235,10 +243,10 @@ void assemble_regions(RowReading& reading, const MatrixHeader& header, Matrix& m
 
 // The rows after the header, on one inflating and `threads` parsing threads.
 Status read_rows(LineChunks& lines, TextChunk first, const MatrixHeader& header, std::size_t threads,
-                 MatrixFile& file) {
+                 MatrixRegions regions, MatrixFile& file) {
     const std::size_t parsers = std::clamp<std::size_t>(threads, 1, kMaxParsers);
     RowReading reading(header.group_boundaries.back(), file.matrix.cols, file.matrix.values.data(),
-                       file.matrix.region_set.regions, parsers);
+                       file.matrix.region_set.regions, parsers, regions);
     Status ran;
     if (lines.at_end()) {
         // The first chunk holds every row: no thread would have work.
@@ -257,7 +265,7 @@ Status read_rows(LineChunks& lines, TextChunk first, const MatrixHeader& header,
     return {};
 }
 
-Result<MatrixFile> read_matrix(GzipText& gzip, std::size_t threads, std::size_t chunk_bytes) {
+Result<MatrixFile> read_matrix(GzipText& gzip, std::size_t threads, std::size_t chunk_bytes, MatrixRegions regions) {
     LineChunks lines(gzip, chunk_bytes);
     TextChunk first;
     auto header = read_header(lines, first);
@@ -267,7 +275,7 @@ Result<MatrixFile> read_matrix(GzipText& gzip, std::size_t threads, std::size_t 
     auto values = allocate_values(header->group_boundaries.back(), file.matrix.cols, gzip.compressed_size());
     if (!values) return fail(std::move(values.error()));
     file.matrix.values = std::move(*values);
-    if (auto read = read_rows(lines, std::move(first), *header, threads, file); !read)
+    if (auto read = read_rows(lines, std::move(first), *header, threads, regions, file); !read)
         return fail(std::move(read.error()));
     file.header = std::move(*header);
     return file;
@@ -275,8 +283,9 @@ Result<MatrixFile> read_matrix(GzipText& gzip, std::size_t threads, std::size_t 
 
 // read_matrix, with a fault of the compressed data reported before any
 // other: the same error, however far each way of reading got.
-Result<MatrixFile> read_matrix_checked(GzipText gzip, std::size_t threads, std::size_t chunk_bytes) {
-    auto file = read_matrix(gzip, threads, chunk_bytes);
+Result<MatrixFile> read_matrix_checked(GzipText gzip, std::size_t threads, std::size_t chunk_bytes,
+                                       MatrixRegions regions) {
+    auto file = read_matrix(gzip, threads, chunk_bytes, regions);
     if (!file)
         if (auto drained = gzip.drain(); !drained) return fail(std::move(drained.error()));
     return file;
@@ -313,17 +322,18 @@ Error rows_short_of_header(std::size_t read, std::size_t rows) {
                              rows));
 }
 
-Result<MatrixFile> read_matrix_file(const std::string& path, std::size_t threads) {
+Result<MatrixFile> read_matrix_file(const std::string& path, std::size_t threads, MatrixRegions regions) {
     auto gzip = GzipText::open(path);
     if (!gzip) return fail(std::move(gzip.error()).context(reading_context(path)));
-    auto file = read_matrix_checked(std::move(*gzip), threads, kMatrixChunkBytes);
+    auto file = read_matrix_checked(std::move(*gzip), threads, kMatrixChunkBytes, regions);
     if (!file) return fail(std::move(file.error()).context(reading_context(path)));
     return file;
 }
 
 Result<MatrixFile> read_matrix_bytes(std::string_view bytes, const std::string& name, std::size_t threads,
-                                             std::size_t chunk_bytes) {
-    auto file = read_matrix_checked(GzipText::from_bytes(bytes), threads, std::max<std::size_t>(chunk_bytes, 1));
+                                     std::size_t chunk_bytes, MatrixRegions regions) {
+    auto file = read_matrix_checked(GzipText::from_bytes(bytes), threads, std::max<std::size_t>(chunk_bytes, 1),
+                                    regions);
     if (!file) return fail(std::move(file.error()).context(reading_context(name)));
     return file;
 }

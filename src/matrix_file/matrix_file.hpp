@@ -16,6 +16,15 @@ namespace binscope {
 // named by the header's group labels with each region's group index set
 // from the group boundaries, the group boundaries and the sample labels.
 // A region's score is the text of the row's fifth column.
+//
+// A caller that never looks at a row's region may have the regions only
+// checked: every row's six region columns are read and checked as always,
+// with the same errors, but no region is kept. The matrix's region set then
+// holds the group names alone (row_regions is still 0, 1, 2, ...), and
+// Matrix::region must not be called; this spares a large matrix the
+// regions' memory, some 80 bytes a row.
+enum class MatrixRegions { kept, checked };
+
 struct MatrixFile {
     MatrixHeader header;
     Matrix matrix;
@@ -24,6 +33,7 @@ struct MatrixFile {
 // Reads the file at `path`, parsing rows on `threads` worker threads; the
 // result does not depend on the thread count. Errors name the file and,
 // for a row, its line number.
-Result<MatrixFile> read_matrix_file(const std::string& path, std::size_t threads);
+Result<MatrixFile> read_matrix_file(const std::string& path, std::size_t threads,
+                                    MatrixRegions regions = MatrixRegions::kept);
 
 }  // namespace binscope

@@ -39,6 +39,7 @@ Error rows_short_of_header(std::size_t read, std::size_t rows);
 // into chunks of about `chunk_bytes`; `name` stands for the file in error
 // messages.
 Result<MatrixFile> read_matrix_bytes(std::string_view bytes, const std::string& name, std::size_t threads,
-                                     std::size_t chunk_bytes = kMatrixChunkBytes);
+                                     std::size_t chunk_bytes = kMatrixChunkBytes,
+                                     MatrixRegions regions = MatrixRegions::kept);
 
 }  // namespace binscope

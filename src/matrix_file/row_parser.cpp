@@ -70,7 +70,7 @@ Status parse_region(const std::array<std::string_view, kRegionFields>& fields, R
     if (!is_valid_utf8(fields[3])) return fail("field 4 (the name) is not valid UTF-8");
     if (auto s = parse_blocks(fields[1], fields[2], region.blocks); !s) return s;
     region.chrom = fields[0];
-    region.name.assign(fields[3]);
+    region.name = fields[3];
     region.score = fields[4];
     region.strand = fields[5] == "+" ? U'+' : fields[5] == "-" ? U'-' : U'.';
     return {};

@@ -104,7 +104,8 @@ OpResult<std::string> matrix_info(const InfoSettings& settings) {
 }
 
 OpResult<std::string> matrix_range(const RangeSettings& settings) {
-    auto file = read_matrix_file(settings.input, settings.threads);
+    // The values alone: the regions are checked, not kept.
+    auto file = read_matrix_file(settings.input, settings.threads, MatrixRegions::checked);
     if (!file) return file_error(std::move(file.error()));
     const MatrixHeader& h = file->header;
     FigureInput input;

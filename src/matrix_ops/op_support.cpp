@@ -125,12 +125,12 @@ std::string block_list(const Region& region, Field field) {
 std::string region_key(const Region& region) {
     return fmt::format("{}\t{}\t{}\t{}\t{}", region.chrom.view(),
                        block_list(region, [](const Block& b) { return b.start; }),
-                       block_list(region, [](const Block& b) { return b.end; }), region.name,
+                       block_list(region, [](const Block& b) { return b.end; }), region.name.view(),
                        static_cast<char>(region.strand));
 }
 
 std::string region_shown(const Region& region) {
-    return fmt::format("{}:{}-{} {} ({})", region.chrom.view(), region.start(), region.end(), region.name,
+    return fmt::format("{}:{}-{} {} ({})", region.chrom.view(), region.start(), region.end(), region.name.view(),
                        static_cast<char>(region.strand));
 }
 

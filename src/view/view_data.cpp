@@ -31,7 +31,7 @@ std::size_t group_of(const FigureInput& input, std::size_t row) {
 json region_json(const Region& region) {
     const std::int64_t start = region.blocks.empty() ? 0 : region.start();
     const std::int64_t end = region.blocks.empty() ? 0 : region.end();
-    return json{{"name", region.name},
+    return json{{"name", std::string(region.name.view())},
                 {"chrom", std::string(region.chrom.view())},
                 {"start", start},
                 {"end", end},
@@ -142,7 +142,7 @@ std::string find_json(const ViewModel& model, const View& view, std::string_view
     const Matrix& matrix = model.file().matrix;
     json exact = json::array(), partial = json::array();
     for (std::size_t r = 0; r < input.rows() && exact.size() < kMaxFound; ++r) {
-        const std::string& region_name = matrix.region(input.row_order[r]).name;
+        const std::string_view region_name = matrix.region(input.row_order[r]).name.view();
         if (region_name == name)
             exact.push_back(row_json(model, view, r));
         else if (partial.size() < kMaxFound && !name.empty() && contains_ignoring_case(region_name, name))

@@ -10,6 +10,9 @@
 #include <cstdio>
 #include <fmt/format.h>
 #include <httplib.h>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 #include <pthread.h>
 #include <thread>
 
@@ -161,6 +164,22 @@ Status check_browser_link(const std::string& link) {
     return {};
 }
 
+namespace {
+
+// The server's requests allocate and free blocks of megabytes (row
+// orders, sort keys, tiles) on many threads. The C library would, after
+// the first such block is freed, serve the later ones from its per-thread
+// pools, which keep freed memory: peak memory would then grow with the
+// number of threads that ever held one. Blocks from 256 KiB on are mapped
+// and unmapped one by one instead.
+void return_large_blocks() {
+#if defined(__GLIBC__)
+    mallopt(M_MMAP_THRESHOLD, 256 << 10);
+#endif
+}
+
+}  // namespace
+
 Status run_view(const ViewSettings& settings) {
     if (settings.browser_link)
         if (auto ok = check_browser_link(*settings.browser_link); !ok) return ok;
@@ -172,6 +191,7 @@ Status run_view(const ViewSettings& settings) {
     sigaddset(&signals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
+    return_large_blocks();
     auto token = make_token();
     if (!token) return fail(std::move(token).error());
     auto file = read_matrix_file(settings.matrix_file, settings.threads);

@@ -1,6 +1,7 @@
 // kmeans_test.cpp - k-means: known answers, missing values, determinism at
 // every thread count, and refusals.
 #include "figure/kmeans.hpp"
+#include "figure/kmeans_bounds.hpp"
 
 #include <gtest/gtest.h>
 
@@ -157,6 +158,12 @@ private:
     std::vector<double> x_;  // rows x dims, missing values filled
 };
 
+std::vector<std::size_t> every_column(std::size_t cols) {
+    std::vector<std::size_t> columns(cols);
+    for (std::size_t c = 0; c < cols; ++c) columns[c] = c;
+    return columns;
+}
+
 // The clustering's blocks of rows and vector lanes give the plain
 // algorithm's clusters exactly: random matrices with missing values, rows
 // that fill no whole block, an odd number of dimensions, the chosen
@@ -172,6 +179,12 @@ TEST(Kmeans, SameClustersAsThePlainAlgorithm) {
         {203, 7, {0, 1, 2, 3, 4, 5, 6}, 3}, {203, 7, {2, 3, 4}, 5},      {150, 9, {8, 0, 4, 5}, 2},
         {97, 5, {1, 2, 3, 4}, 9},           {61, 3, {0, 1, 2}, 1},       {9000, 6, {1, 2, 3, 4, 5}, 4},
         {40, 17, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16}, 8},
+        // Overlapping clusters split further than they go: many rounds,
+        // many rows near the border of two clusters, where the distance
+        // bounds must give way to a full comparison.
+        {6000, 24, every_column(24), 7},
+        // More centres than get a distance bound each: one bound for all.
+        {600, 5, every_column(5), kKmeansBoundedCentres + 6},
     };
     Lcg lcg{5};
     for (const Case& c : cases) {

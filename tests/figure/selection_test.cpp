@@ -54,20 +54,31 @@ TEST(Selection, KeepsTheChosenSamplesAndGroupsInTheirOrder) {
         {{"2"}, {"z", "1"}, {302, 402, 2, 102}, {0, 1}, {0, 2, 4}, {"b"}, {"z", "x"}, {20}},
         {{}, {"y"}, {200, 201, 202, 203, 204, 205}, {0, 2, 3, 6}, {0, 1}, {"a", "b", "c"}, {"y"}, {10, 20, 30}},
     };
-    for (const Case& c : cases) {
-        MatrixFile file = three_by_three();
-        const std::vector<float> before(file.matrix.values.begin(), file.matrix.values.end());
-        ASSERT_TRUE(select_figure_data(file, SelectionSettings{c.samples, c.groups}));
-        const std::vector<float> after(file.matrix.values.begin(), file.matrix.values.end());
-        EXPECT_EQ(after, c.values.empty() ? before : c.values);
-        EXPECT_EQ(std::tie(file.header.sample_boundaries, file.header.group_boundaries, file.matrix.group_boundaries,
-                           file.header.sample_labels, file.matrix.sample_labels, file.header.group_labels,
-                           file.header.upstream),
-                  std::tie(c.sample_bounds, c.group_bounds, c.group_bounds, c.sample_labels, c.sample_labels,
-                           c.group_labels, c.upstream));
-        EXPECT_EQ(file.matrix.cols, c.sample_bounds.back());
-        EXPECT_EQ(file.matrix.rows(), c.group_bounds.back());
-        EXPECT_EQ(file.header.ref_point.size(), c.sample_labels.size());
+    // With its regions, and without (a matrix read with its regions only
+    // checked).
+    for (const bool regions : {true, false}) {
+        for (const Case& c : cases) {
+            MatrixFile file = three_by_three();
+            if (!regions) file.matrix.region_set.regions.clear();
+            const std::vector<float> before(file.matrix.values.begin(), file.matrix.values.end());
+            ASSERT_TRUE(select_figure_data(file, SelectionSettings{c.samples, c.groups}));
+            const std::vector<float> after(file.matrix.values.begin(), file.matrix.values.end());
+            EXPECT_EQ(after, c.values.empty() ? before : c.values);
+            EXPECT_EQ(std::tie(file.header.sample_boundaries, file.header.group_boundaries,
+                               file.matrix.group_boundaries, file.header.sample_labels, file.matrix.sample_labels,
+                               file.header.group_labels, file.header.upstream),
+                      std::tie(c.sample_bounds, c.group_bounds, c.group_bounds, c.sample_labels, c.sample_labels,
+                               c.group_labels, c.upstream));
+            EXPECT_EQ(file.matrix.cols, c.sample_bounds.back());
+            EXPECT_EQ(file.matrix.rows(), c.group_bounds.back());
+            EXPECT_EQ(file.header.ref_point.size(), c.sample_labels.size());
+            // Group g of the boundaries is group g of the region set, for the
+            // labels the figure takes from it and for each kept region.
+            EXPECT_EQ(file.matrix.region_set.groups, c.group_labels);
+            for (std::size_t g = 0; g + 1 < c.group_bounds.size() && regions; ++g)
+                for (std::size_t r = c.group_bounds[g]; r < c.group_bounds[g + 1]; ++r)
+                    EXPECT_EQ(file.matrix.region(r).group, g);
+        }
     }
 }
 

@@ -200,6 +200,15 @@ TEST(MatrixFileReader, SameMatrixAndSameFirstErrorAtOneAndFourThreads) {
         ASSERT_EQ(std::tie(a.chrom, a.blocks, a.name, a.score, a.group, a.strand),
                   std::tie(b.chrom, b.blocks, b.name, b.score, b.group, b.strand));
     }
+    // Regions only checked: the same values, rows and groups, no region.
+    const auto checked = read_matrix_bytes(bytes, "m.gz", 4, kSmallChunks, MatrixRegions::checked);
+    ASSERT_TRUE(checked) << outcome(checked);
+    const Matrix &kept = one->matrix, &bare = checked->matrix;
+    ASSERT_EQ(bare.values.size(), kept.values.size());
+    EXPECT_EQ(std::memcmp(bare.values.data(), kept.values.data(), kept.values.size() * 4), 0);
+    EXPECT_EQ(std::tie(bare.cols, bare.row_regions, bare.group_boundaries, bare.region_set.groups, bare.sample_labels),
+              std::tie(kept.cols, kept.row_regions, kept.group_boundaries, kept.region_set.groups, kept.sample_labels));
+    EXPECT_TRUE(bare.region_set.regions.empty());
 
     // Bad rows from line 2000 on, across chunks parsed side by side: the
     // first is reported, however soon the others are met.
@@ -323,8 +332,11 @@ TEST(MatrixFileReader, RefusesBadFilesSayingWhy) {
     };
     for (const auto& [bytes, why] : cases) {
         EXPECT_EQ(outcome(read_matrix_bytes(bytes, "bad.gz", 2)), "Reading matrix file bad.gz | " + why);
-        // The same refusal when the text comes in chunks of a line or two.
+        // The same refusal when the text comes in chunks of a line or two,
+        // and when the regions are only checked.
         EXPECT_EQ(outcome(read_matrix_bytes(bytes, "bad.gz", 3, 64)), "Reading matrix file bad.gz | " + why);
+        EXPECT_EQ(outcome(read_matrix_bytes(bytes, "bad.gz", 3, 64, MatrixRegions::checked)),
+                  "Reading matrix file bad.gz | " + why);
     }
 }
 

@@ -26,8 +26,8 @@ std::string int_list(const BlockList& blocks, bool ends) {
 std::string row_line(const Matrix& matrix, std::size_t r) {
     const Region& region = matrix.region(r);
     std::string line = std::string(region.chrom.view()) + '\t' + int_list(region.blocks, false) + '\t' +
-                       int_list(region.blocks, true) + '\t' + region.name + '\t' + std::string(region.score.view()) +
-                       '\t' + static_cast<char>(region.strand);
+                       int_list(region.blocks, true) + '\t' + std::string(region.name.view()) + '\t' +
+                       std::string(region.score.view()) + '\t' + static_cast<char>(region.strand);
     char buffer[kNumberTextMax];
     for (std::size_t c = 0; c < matrix.cols; ++c) {
         line += '\t';

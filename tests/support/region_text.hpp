@@ -17,7 +17,15 @@ inline std::string region_text(const RegionSet& set) {
     for (const Region& r : set.regions) {
         out += r.chrom;
         for (const Block& b : r.blocks) out += " [" + std::to_string(b.start) + "," + std::to_string(b.end) + ")";
-        out += " " + r.name + " " + std::string(r.score) + " " + std::to_string(r.group) + " " + static_cast<char>(r.strand) + "\n";
+        for (const std::string_view text : {std::string_view(r.name), std::string_view(r.score)}) {
+            out += ' ';
+            out += text;
+        }
+        out += ' ';
+        out += std::to_string(r.group);
+        out += ' ';
+        out += static_cast<char>(r.strand);
+        out += '\n';
     }
     return out;
 }
