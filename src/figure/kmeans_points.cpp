@@ -27,7 +27,6 @@ using FloatPair = float __attribute__((vector_size(2 * sizeof(float))));
 // A value, or `fill` when it is not a finite number (x - x is 0 for a
 // finite x only).
 inline double filled(float v, double fill) { return v - v == 0 ? static_cast<double>(v) : fill; }
-inline double filled(double v, double fill) { return v - v == 0 ? v : fill; }
 
 // op(d, pair) for the filled values of dimensions d and d + 1 of n
 // consecutive values, two at a time, then op_one(d, value) for an odd last.
