@@ -10,6 +10,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
 
 #include "worker_pool.hpp"
 
@@ -108,11 +111,57 @@ __attribute__((target("avx2"))) void distances_wide(const double* block, const d
     distances_of<Quad>(block, centres, m, dims, out);
 }
 bool wide_vectors() { return __builtin_cpu_supports("avx2"); }
+
+// Four consecutive values as doubles, each that is not a finite number
+// replaced by its fill value (x - x is 0 for a finite x only).
+__attribute__((target("avx2"), always_inline)) inline __m256d filled_four(const float* values, const double* fill) {
+    const __m256d wide = _mm256_cvtps_pd(_mm_loadu_ps(values));
+    const __m256d finite = _mm256_cmp_pd(_mm256_sub_pd(wide, wide), _mm256_setzero_pd(), _CMP_EQ_OQ);
+    return _mm256_blendv_pd(_mm256_loadu_pd(fill), wide, finite);
+}
+
+__attribute__((target("avx2"))) void add_filled_wide(const float* values, const double* fill, std::size_t dims,
+                                                     double* sums) {
+    std::size_t d = 0;
+    for (; d + 4 <= dims; d += 4)
+        _mm256_storeu_pd(sums + d, _mm256_add_pd(_mm256_loadu_pd(sums + d), filled_four(values + d, fill + d)));
+    for (; d < dims; ++d) sums[d] += filled(values[d], fill[d]);
+}
+
+// Dimensions d to d + 3 of four rows, transposed: out[j * kKmeansBlock + i]
+// is row i's value of dimension d + j.
+__attribute__((target("avx2"), always_inline)) inline void transpose_four(const float* const* rows, std::size_t d,
+                                                                          const double* fill, double* out) {
+    const __m256d a = filled_four(rows[0] + d, fill), b = filled_four(rows[1] + d, fill),
+                  c = filled_four(rows[2] + d, fill), e = filled_four(rows[3] + d, fill);
+    const __m256d ab_low = _mm256_unpacklo_pd(a, b), ab_high = _mm256_unpackhi_pd(a, b);
+    const __m256d ce_low = _mm256_unpacklo_pd(c, e), ce_high = _mm256_unpackhi_pd(c, e);
+    _mm256_storeu_pd(out, _mm256_permute2f128_pd(ab_low, ce_low, 0x20));
+    _mm256_storeu_pd(out + kKmeansBlock, _mm256_permute2f128_pd(ab_high, ce_high, 0x20));
+    _mm256_storeu_pd(out + 2 * kKmeansBlock, _mm256_permute2f128_pd(ab_low, ce_low, 0x31));
+    _mm256_storeu_pd(out + 3 * kKmeansBlock, _mm256_permute2f128_pd(ab_high, ce_high, 0x31));
+}
+
+// A whole block of rows (their first values at rows[i]) into `block`,
+// four dimensions of four rows at a time.
+__attribute__((target("avx2"))) void gather_filled_wide(const float* const* rows, const double* fill,
+                                                        std::size_t dims, double* block) {
+    static_assert(kKmeansBlock == 8);
+    std::size_t d = 0;
+    for (; d + 4 <= dims; d += 4) {
+        transpose_four(rows, d, fill + d, block + d * kKmeansBlock);
+        transpose_four(rows + 4, d, fill + d, block + d * kKmeansBlock + 4);
+    }
+    for (; d < dims; ++d)
+        for (std::size_t i = 0; i < kKmeansBlock; ++i) block[d * kKmeansBlock + i] = filled(rows[i][d], fill[d]);
+}
 #else
 void distances_wide(const double* block, const double* centres, std::size_t m, std::size_t dims, double* out) {
     distances_narrow(block, centres, m, dims, out);
 }
 bool wide_vectors() { return false; }
+void add_filled_wide(const float*, const double*, std::size_t, double*) {}
+void gather_filled_wide(const float* const*, const double*, std::size_t, double*) {}
 #endif
 
 bool is_contiguous(std::span<const std::size_t> columns) {
@@ -189,7 +238,7 @@ Result<std::vector<double>> column_fill(const KmeansPoints& points, std::size_t 
 KmeansRows::KmeansRows(const KmeansPoints& points, std::vector<double> fill)
     : points_(points), fill_(std::move(fill)), dims_(points.columns.size()),
       contiguous_(!points.columns.empty() && is_contiguous(points.columns)), clipped_(points.clipped()),
-      wide_(wide_vectors()) {}
+      wide_(wide_vectors()), zeros_(wide_ ? dims_ : 0, 0.0f) {}
 
 const float* KmeansRows::row_start(std::size_t row) const {
     return points_.values.data() + row * points_.cols + (contiguous_ ? points_.columns[0] : 0);
@@ -228,7 +277,8 @@ void KmeansRows::add_row(std::size_t row, double* sums, double* scratch) const {
         for (std::size_t d = 0; d < dims_; ++d) sums[d] += scratch[d];
         return;
     }
-    // Straight from the row's floats, two dimensions at a time.
+    // Straight from the row's floats, four or two dimensions at a time.
+    if (wide_) return add_filled_wide(row_start(row), fill_.data(), dims_, sums);
     each_filled(
         row_start(row), fill_.data(), dims_,
         [&](std::size_t d, Pair pair) {
@@ -241,6 +291,12 @@ void KmeansRows::add_row(std::size_t row, double* sums, double* scratch) const {
 }
 
 void KmeansRows::gather_block(const std::size_t* rows, std::size_t count, double* block) const {
+    if (wide_ && contiguous_ && !clipped_) {
+        // Lanes past count read a row of zeros.
+        const float* starts[kKmeansBlock];
+        for (std::size_t i = 0; i < kKmeansBlock; ++i) starts[i] = i < count ? row_start(rows[i]) : zeros_.data();
+        return gather_filled_wide(starts, fill_.data(), dims_, block);
+    }
     if (count < kKmeansBlock) std::fill_n(block, dims_ * kKmeansBlock, 0.0);
     const double* fill = fill_.data();
     const std::size_t* columns = points_.columns.data();

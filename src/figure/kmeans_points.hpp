@@ -74,6 +74,7 @@ private:
     bool contiguous_;  // the chosen columns follow each other in the matrix
     bool clipped_;     // values clipped one at a time, not two
     bool wide_;        // the processor adds four doubles at once
+    std::vector<float> zeros_;  // a row of zeros, the missing rows of a block when wide
 };
 
 }  // namespace binscope
