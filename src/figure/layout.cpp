@@ -83,6 +83,35 @@ void place_columns(const HeatmapSizes& s, HeatmapLayout& out, double left, doubl
     }
 }
 
+// Whether each sample's colour bar stands beside its own heat map in the
+// first row's stacks: every stacked sample has a bar, and the legend ends
+// above the heat maps. Otherwise the bars stand side by side under the
+// legend.
+bool bars_beside_stack(const HeatmapSizes& s) {
+    const double legend_room = s.legend_entries > 0 ? static_cast<double>(s.legend_entries) * kLegendRow + 12 : 0;
+    const double above_heatmaps = s.profile ? s.profile_height + kTickRoom + 6 : 0;
+    return s.color_bar && s.heatmap && s.stack > 1 && s.color_bars == s.stack && legend_room <= above_heatmaps;
+}
+
+// The colour bars, their titles and the missing-value swatch under them,
+// from `legend_x` on, below the legend that ends at `legend_bottom`.
+void place_color_bars(const HeatmapSizes& s, HeatmapLayout& out, double legend_x, double bar_pitch,
+                      double heatmap_top, double legend_bottom, double stack_pitch) {
+    const double title_room = s.color_bar_label_width > 0 ? kLabelFont + 4 : 0;
+    const bool beside = bars_beside_stack(s);
+    const double first_top = beside ? heatmap_top : std::max(heatmap_top, legend_bottom + 12);
+    const double height = beside ? std::clamp(s.panel_height - title_room, 10.0, 150.0) : std::min(s.panel_height, 150.0);
+    double bottom = first_top + title_room;
+    for (std::size_t i = 0; i < (s.color_bar ? s.color_bars : 0); ++i) {
+        const double x = beside ? legend_x : legend_x + static_cast<double>(i) * bar_pitch;
+        const double top = first_top + title_room + (beside ? static_cast<double>(i) * stack_pitch : 0);
+        out.color_bars.push_back({x, top, kSwatch, height});
+        out.color_bar_titles.push_back({x, top - 4});
+        bottom = top + height;
+    }
+    out.missing_swatch = s.color_bar ? Box{legend_x, bottom + 12, kSwatch, kSwatch} : Box{legend_x, out.legend.y, 0, 0};
+}
+
 }  // namespace
 
 HeatmapLayout layout_heatmap(const HeatmapSizes& s) {
@@ -98,9 +127,9 @@ HeatmapLayout layout_heatmap(const HeatmapSizes& s) {
     const double legend_x = left + static_cast<double>(out.per_row) * pitch - kPanelGap - kValueAxisRoom + kLegendGap +
                             (s.profile_scale ? kScaleRoom : 0);
     const double bar_pitch = std::max(kSwatch + kBarRoom, s.color_bar_label_width + 6);
-    const double bars_width = s.color_bar ? std::max(kSwatch + 4 + text_width("missing", kLabelFont),
-                                                     static_cast<double>(s.color_bars) * bar_pitch)
-                                          : 0;
+    const double bars = bars_beside_stack(s) ? 1 : static_cast<double>(s.color_bars);
+    const double bars_width =
+        s.color_bar ? std::max(kSwatch + 4 + text_width("missing", kLabelFont), bars * bar_pitch) : 0;
     const double legend_width = std::max(18 + s.legend_label_width, bars_width);
     out.width = legend_x + legend_width + kMargin;
 
@@ -118,16 +147,7 @@ HeatmapLayout layout_heatmap(const HeatmapSizes& s) {
 
     out.legend = {legend_x, profile_top};
     const double legend_bottom = profile_top + static_cast<double>(s.legend_entries) * kLegendRow;
-    const double bar_title_room = s.color_bar_label_width > 0 ? kLabelFont + 4 : 0;
-    const double bars_top = std::max(heatmap_top, legend_bottom + 12) + bar_title_room;
-    const double bar_height = std::min(s.panel_height, 150.0);
-    for (std::size_t i = 0; i < (s.color_bar ? s.color_bars : 0); ++i) {
-        const double x = legend_x + static_cast<double>(i) * bar_pitch;
-        out.color_bars.push_back({x, bars_top, kSwatch, bar_height});
-        out.color_bar_titles.push_back({x, bars_top - 4});
-    }
-    out.missing_swatch = s.color_bar ? Box{legend_x, bars_top + bar_height + 12, kSwatch, kSwatch}
-                                     : Box{legend_x, profile_top, 0, 0};
+    place_color_bars(s, out, legend_x, bar_pitch, heatmap_top, legend_bottom, stack_pitch);
     const double last_row = heatmap_top + static_cast<double>(rows - 1) * row_pitch;
     out.height = std::max({last_row + under, out.missing_swatch.bottom(), legend_bottom}) + kMargin;
     return out;

@@ -29,9 +29,12 @@ void expect_apart_on_the_page(const HeatmapLayout& l) {
 }
 
 TEST(Layout, HeatmapPartsDoNotOverlapAndFitThePage) {
-    for (std::size_t bars : {1, 3}) {
+    // A bar per sample, stacked or not: the legend, taller than the
+    // profiles, leaves no room for a bar beside each stacked heat map.
+    for (const auto& [bars, stack] : {std::pair<std::size_t, std::size_t>{1, 1}, {3, 1}, {3, 3}}) {
         HeatmapSizes s;
         s.columns = 3;
+        s.stack = stack;
         s.panel_width = 113;
         s.panel_height = 567;
         s.profile_height = 113;
@@ -52,6 +55,17 @@ TEST(Layout, HeatmapPartsDoNotOverlapAndFitThePage) {
 // heat maps: nothing overlaps, everything on the page, a column's heat
 // maps one under the other, each row of columns under the previous one's
 // axes, and each profile's colour scale clear of the next column.
+// Each stacked sample's colour bar and its title beside that sample's heat
+// map in the first column, one bar wide.
+void expect_bars_beside_first_stack(const HeatmapLayout& l) {
+    for (std::size_t k = 0; k < l.color_bars.size(); ++k) {
+        EXPECT_EQ(l.color_bars[k].x, l.color_bars[0].x);
+        EXPECT_GE(l.color_bar_titles[k].y - kLabelFont, l.heatmaps[k].y);
+        EXPECT_LE(l.color_bars[k].bottom(), l.heatmaps[k].bottom());
+    }
+    EXPECT_LT(l.width - l.legend.x, 2 * (kSwatch + 45));
+}
+
 TEST(Layout, StackedColumnsWrapOntoRows) {
     for (bool stack_axes : {false, true})
         for (bool scale : {false, true}) {
@@ -64,6 +78,7 @@ TEST(Layout, StackedColumnsWrapOntoRows) {
             s.profile_height = 60;
             s.group_label_width = 70;
             s.color_bars = 3;
+            s.color_bar_label_width = 50;
             s.x_label = s.y_label = true;
             s.stack_axes = stack_axes;
             s.profile_scale = scale;
@@ -86,9 +101,13 @@ TEST(Layout, StackedColumnsWrapOntoRows) {
                     EXPECT_LE(l.profile_scales[c].right() + 25, c % 2 == 0 && c + 1 < 5 ? l.profiles[c + 1].x : l.legend.x);
                 }
             }
+            expect_bars_beside_first_stack(l);
             EXPECT_GE(l.heatmaps[0].x - l.y_label_offset - kLabelFont, kMargin);
             EXPECT_GE(l.group_label_right - 70, kMargin);
             EXPECT_GE(l.legend.x, l.heatmaps[3].right() + (scale ? 30 : 0));
+            // Heat maps and colour bars only: the bars beside them just the same.
+            s.profile = false;
+            expect_bars_beside_first_stack(layout_heatmap(s));
         }
 }
 
