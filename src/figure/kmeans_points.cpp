@@ -160,6 +160,7 @@ void distances_wide(const double* block, const double* centres, std::size_t m, s
     distances_narrow(block, centres, m, dims, out);
 }
 bool wide_vectors() { return false; }
+// Never called: without wide vectors the rows take the two-at-a-time paths.
 void add_filled_wide(const float*, const double*, std::size_t, double*) {}
 void gather_filled_wide(const float* const*, const double*, std::size_t, double*) {}
 #endif

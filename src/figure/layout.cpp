@@ -64,13 +64,16 @@ Box profile_scale_box(Box panel) { return {panel.right() + 4, panel.y, 5, panel.
 
 namespace {
 
+// From the top of one stacked heat map to the top of the next.
+double stack_pitch(const HeatmapSizes& s) { return s.panel_height + (s.stack_axes ? kTickRoom : 0) + kStackGap; }
+
 // The columns of a heat-map figure, row after row, each a profile over
 // its stacked heat maps; `row_pitch` from one row's titles to the next's.
 void place_columns(const HeatmapSizes& s, HeatmapLayout& out, double left, double pitch, double titles_baseline,
                    double heatmap_top, double row_pitch) {
     const double profile_top = titles_baseline + 5;
     const double heatmap_height = s.heatmap ? s.panel_height : 0;
-    const double stack_pitch = s.panel_height + (s.stack_axes ? kTickRoom : 0) + kStackGap;
+    const double pitch_down = stack_pitch(s);
     for (std::size_t c = 0; c < s.columns; ++c) {
         const double x = left + static_cast<double>(c % out.per_row) * pitch;
         const double down = static_cast<double>(c / out.per_row) * row_pitch;
@@ -79,7 +82,7 @@ void place_columns(const HeatmapSizes& s, HeatmapLayout& out, double left, doubl
         if (s.profile_scale) out.profile_scales.push_back(profile_scale_box(out.profiles.back()));
         for (std::size_t k = 0; k < s.stack; ++k)
             out.heatmaps.push_back(
-                {x, heatmap_top + down + static_cast<double>(k) * stack_pitch, s.panel_width, heatmap_height});
+                {x, heatmap_top + down + static_cast<double>(k) * pitch_down, s.panel_width, heatmap_height});
     }
 }
 
@@ -96,7 +99,7 @@ bool bars_beside_stack(const HeatmapSizes& s) {
 // The colour bars, their titles and the missing-value swatch under them,
 // from `legend_x` on, below the legend that ends at `legend_bottom`.
 void place_color_bars(const HeatmapSizes& s, HeatmapLayout& out, double legend_x, double bar_pitch,
-                      double heatmap_top, double legend_bottom, double stack_pitch) {
+                      double heatmap_top, double legend_bottom) {
     const double title_room = s.color_bar_label_width > 0 ? kLabelFont + 4 : 0;
     const bool beside = bars_beside_stack(s);
     const double first_top = beside ? heatmap_top : std::max(heatmap_top, legend_bottom + 12);
@@ -104,7 +107,7 @@ void place_color_bars(const HeatmapSizes& s, HeatmapLayout& out, double legend_x
     double bottom = first_top + title_room;
     for (std::size_t i = 0; i < (s.color_bar ? s.color_bars : 0); ++i) {
         const double x = beside ? legend_x : legend_x + static_cast<double>(i) * bar_pitch;
-        const double top = first_top + title_room + (beside ? static_cast<double>(i) * stack_pitch : 0);
+        const double top = first_top + title_room + (beside ? static_cast<double>(i) * stack_pitch(s) : 0);
         out.color_bars.push_back({x, top, kSwatch, height});
         out.color_bar_titles.push_back({x, top - 4});
         bottom = top + height;
@@ -137,8 +140,7 @@ HeatmapLayout layout_heatmap(const HeatmapSizes& s) {
     const double titles_baseline = y + kLabelFont;
     const double profile_top = titles_baseline + 5;
     const double heatmap_top = s.profile ? profile_top + s.profile_height + kTickRoom + 6 : profile_top;
-    const double stack_pitch = s.panel_height + (s.stack_axes ? kTickRoom : 0) + kStackGap;
-    const double under = s.heatmap ? static_cast<double>(s.stack - 1) * stack_pitch + s.panel_height + kTickRoom +
+    const double under = s.heatmap ? static_cast<double>(s.stack - 1) * stack_pitch(s) + s.panel_height + kTickRoom +
                                          (s.x_label ? kAxisLabelRoom : 0)
                                    : 0;
     const double row_pitch = heatmap_top - y + under + 8;
@@ -147,7 +149,7 @@ HeatmapLayout layout_heatmap(const HeatmapSizes& s) {
 
     out.legend = {legend_x, profile_top};
     const double legend_bottom = profile_top + static_cast<double>(s.legend_entries) * kLegendRow;
-    place_color_bars(s, out, legend_x, bar_pitch, heatmap_top, legend_bottom, stack_pitch);
+    place_color_bars(s, out, legend_x, bar_pitch, heatmap_top, legend_bottom);
     const double last_row = heatmap_top + static_cast<double>(rows - 1) * row_pitch;
     out.height = std::max({last_row + under, out.missing_swatch.bottom(), legend_bottom}) + kMargin;
     return out;

@@ -51,10 +51,6 @@ TEST(Layout, HeatmapPartsDoNotOverlapAndFitThePage) {
     }
 }
 
-// Columns of stacked heat maps wrapped onto rows, with profiles drawn as
-// heat maps: nothing overlaps, everything on the page, a column's heat
-// maps one under the other, each row of columns under the previous one's
-// axes, and each profile's colour scale clear of the next column.
 // Each stacked sample's colour bar and its title beside that sample's heat
 // map in the first column, one bar wide.
 void expect_bars_beside_first_stack(const HeatmapLayout& l) {
@@ -66,6 +62,10 @@ void expect_bars_beside_first_stack(const HeatmapLayout& l) {
     EXPECT_LT(l.width - l.legend.x, 2 * (kSwatch + 45));
 }
 
+// Columns of stacked heat maps wrapped onto rows, with profiles drawn as
+// heat maps: nothing overlaps, everything on the page, a column's heat
+// maps one under the other, each row of columns under the previous one's
+// axes, and each profile's colour scale clear of the next column.
 TEST(Layout, StackedColumnsWrapOntoRows) {
     for (bool stack_axes : {false, true})
         for (bool scale : {false, true}) {
